@@ -1,0 +1,62 @@
+#ifndef PARVESTA_MAINWINDOW_H
+#define PARVESTA_MAINWINDOW_H
+
+#include "forms/ui_AboutWindowGUI.h"
+#include "forms/ui_HelpWindowGUI.h"
+#include "forms/ui_MainWindowGUI.h"
+#include "forms/ui_ProgressWindowGUI.h"
+
+#include <QMainWindow>
+#include <QString>
+
+class CQuorvanta;
+class QAbstractButton;
+
+// The one application window: the button row, the result table or the
+// background picture, and the About, Help and progress windows it owns.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+    ~MainWindow() override;
+
+signals:
+    // Percentage of the instrument's reply received so far, 0 to 100.
+    void ProgressChanged(int prgsValue);
+
+private slots:
+    void TransferData();
+    bool SaveData();
+
+protected:
+    // What the central area shows: the picture while there is nothing to
+    // show, the picture and the progress window while an instrument sends,
+    // the table once results arrived.
+    enum ViewState
+    {
+        NoResults,
+        TransferRunning,
+        ResultsShown
+    };
+    void SetViewState(int state);
+
+private:
+    void setButtonIcon(QAbstractButton* button, QString imagePath, QString maskPath);
+    void CreateAboutWindow();
+    void CreateHelpWindow();
+    void CreateProgressWindow();
+
+    Ui::MainWindowGUI ui;
+    Ui::AboutWindowGUI aboutUi;
+    Ui::HelpWindowGUI helpUi;
+    Ui::ProgressWindowGUI progressUi;
+    QWidget* aboutWindow = nullptr;
+    QWidget* helpWindow = nullptr;
+    QWidget* progressWindow = nullptr;
+    CQuorvanta* engine = nullptr;
+    int timerId = 0;
+};
+
+#endif
