@@ -77,8 +77,7 @@ bool ReadOutAtLineSpeed(ReplyFrame::Family family, const char* label, int pages,
     std::printf("  %-7s %6d bytes  wire %7.0f ms  measured %6lld ms  over wire %5.0f ms  "
                 "%3d polls  %s\n",
                 label, int(frame.size()), wireMs, static_cast<long long>(measuredMs),
-                double(measuredMs) - wireMs, polls,
-                whole ? "every byte arrived" : "INCOMPLETE");
+                double(measuredMs) - wireMs, polls, whole ? "every byte arrived" : "INCOMPLETE");
     return whole;
 }
 

@@ -11,10 +11,10 @@ namespace
 constexpr char CommandPrefix[] = "WQX VX-T";
 constexpr char Identification[] = "ZELTRA OMNI";
 constexpr int IdentificationSize = 11;
-constexpr int StaleLimit = 256;   // stale bytes dropped when a port is opened
-constexpr int SettleMs = 50;      // the line settles after it is configured
-constexpr int AnswerWaitMs = 50;  // the instrument answers within this
-constexpr int BlockSize = 256;    // unit of the progress count
+constexpr int StaleLimit = 256;  // stale bytes dropped when a port is opened
+constexpr int SettleMs = 50;     // the line settles after it is configured
+constexpr int AnswerWaitMs = 50; // the instrument answers within this
+constexpr int BlockSize = 256;   // unit of the progress count
 } // namespace
 
 static_assert(sizeof(CommandPrefix) - 1 + 3 == CWQXUSTester::CommandSize, "command frame");

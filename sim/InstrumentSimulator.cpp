@@ -18,10 +18,10 @@ namespace
 constexpr char CommandPrefix[] = "WQX VX-T";
 constexpr int PrefixSize = 8;
 constexpr int CommandHeaderSize = 11;
-constexpr int SendingPollMs = 1;  // paced output goes out in small steps
+constexpr int SendingPollMs = 1; // paced output goes out in small steps
 constexpr int IdlePollMs = 10;
-constexpr int HungUpPauseMs = 5;  // no host on the line: the terminal reports that at once
-constexpr int MaxStep = 4096;     // bytes offered to the terminal at a time
+constexpr int HungUpPauseMs = 5; // no host on the line: the terminal reports that at once
+constexpr int MaxStep = 4096;    // bytes offered to the terminal at a time
 
 QByteArray DefaultReply()
 {
@@ -32,8 +32,7 @@ QByteArray DefaultReply()
 
 const char* const InstrumentSimulator::Identification = "ZELTRA OMNI";
 
-InstrumentSimulator::InstrumentSimulator()
-    : identification(Identification), reply(DefaultReply())
+InstrumentSimulator::InstrumentSimulator() : identification(Identification), reply(DefaultReply())
 {
 }
 
@@ -187,8 +186,7 @@ bool InstrumentSimulator::Unplugged() const
     return unplugged;
 }
 
-template <typename Predicate>
-bool InstrumentSimulator::WaitFor(int timeoutMs, Predicate done) const
+template <typename Predicate> bool InstrumentSimulator::WaitFor(int timeoutMs, Predicate done) const
 {
     std::unique_lock<std::mutex> lock(mutex);
     return changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
@@ -350,7 +348,8 @@ void InstrumentSimulator::Flush()
 {
     if (master < 0 || outPos >= outbox.size())
         return;
-    qint64 allowed = std::min<qint64>(outbox.size() - outPos, std::max(MaxStep, wholeUntil - outPos));
+    qint64 allowed =
+        std::min<qint64>(outbox.size() - outPos, std::max(MaxStep, wholeUntil - outPos));
     if (lineSpeed > 0)
     {
         const double seconds = std::chrono::duration<double>(Clock::now() - paceStart).count();

@@ -21,7 +21,7 @@
 // All operations may be called from any thread.
 class InstrumentSimulator
 {
-public:
+  public:
     // What goes wrong with the instrument, chosen before the host asks.
     struct Faults
     {
@@ -74,7 +74,7 @@ public:
     bool WaitUntilIdle(int timeoutMs) const;
     bool Unplugged() const;
 
-private:
+  private:
     using Clock = std::chrono::steady_clock;
 
     void Run();
@@ -86,8 +86,7 @@ private:
     void Flush();
     void Unplug();
     void RemoveLink();
-    template <typename Predicate>
-    bool WaitFor(int timeoutMs, Predicate done) const;
+    template <typename Predicate> bool WaitFor(int timeoutMs, Predicate done) const;
 
     mutable std::mutex mutex;
     mutable std::condition_variable changed;

@@ -59,7 +59,8 @@ QByteArray Slot(Family family, const CMeasurement& record)
 
 QByteArray Frame(Family family, const std::vector<CMeasurement>& records, int pages)
 {
-    const int needed = int((records.size() + ReplyFrame::SlotsPerPage - 1) / ReplyFrame::SlotsPerPage);
+    const int needed =
+        int((records.size() + ReplyFrame::SlotsPerPage - 1) / ReplyFrame::SlotsPerPage);
     pages = std::clamp(std::max(pages, needed), 0, 255);
     const std::size_t capacity = std::size_t(pages) * ReplyFrame::SlotsPerPage;
 
@@ -70,8 +71,9 @@ QByteArray Frame(Family family, const std::vector<CMeasurement>& records, int pa
         for (int s = 0; s < ReplyFrame::SlotsPerPage; ++s)
         {
             const std::size_t index = std::size_t(page) * ReplyFrame::SlotsPerPage + std::size_t(s);
-            frame.append(index < records.size() && index < capacity ? Slot(family, records[index])
-                                                                  : QByteArray(ReplyFrame::SlotSize, '\0'));
+            frame.append(index < records.size() && index < capacity
+                             ? Slot(family, records[index])
+                             : QByteArray(ReplyFrame::SlotSize, '\0'));
         }
         if (family == Family::TR620)
             frame.append(TR620PageTail);

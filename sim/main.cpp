@@ -106,7 +106,8 @@ int main(int argc, char* argv[])
     }
     else
     {
-        const auto family = familyName == "tr620" ? ReplyFrame::Family::TR620 : ReplyFrame::Family::VXnn;
+        const auto family =
+            familyName == "tr620" ? ReplyFrame::Family::TR620 : ReplyFrame::Family::VXnn;
         std::vector<CMeasurement> layout;
         int gaps = emptySlots;
         for (const CMeasurement& record : ReplyBuilder::GeneratedSet(family, records))
@@ -161,6 +162,7 @@ int main(int argc, char* argv[])
         std::fflush(stdout);
     }
     sim.Stop();
-    std::printf("parvesta-sim: stopped, %lld bytes sent\n", static_cast<long long>(sim.BytesSent()));
+    std::printf("parvesta-sim: stopped, %lld bytes sent\n",
+                static_cast<long long>(sim.BytesSent()));
     return 0;
 }

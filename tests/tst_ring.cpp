@@ -33,7 +33,7 @@ class TestRing : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initLaysOutStorage()
     {
         KCyclicBuffer ring;
