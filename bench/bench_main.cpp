@@ -86,6 +86,8 @@ bool LinkReadOut()
     bool ok = ReadOutAtLineSpeed(ReplyFrame::Family::VXnn, "VX-nn", 60, 38400);
     ok = ReadOutAtLineSpeed(ReplyFrame::Family::TR620, "TR-620", 60, 38400) && ok;
     ok = ReadOutAtLineSpeed(ReplyFrame::Family::VXnn, "VX-nn", 3, 38400) && ok;
+    // The largest reply the ring holds: about 17 s on the wire.
+    ok = ReadOutAtLineSpeed(ReplyFrame::Family::VXnn, "VX-nn", 253, 38400) && ok;
     return ok;
 }
 
