@@ -1,0 +1,85 @@
+#ifndef PARVESTA_CWQXUSTESTER_H
+#define PARVESTA_CWQXUSTESTER_H
+
+#include "link/KCyclicBuffer.h"
+#include "link/SerialPort.h"
+
+#include <cstdint>
+
+// The link to an instrument on one COM port: identifies it by a handshake,
+// asks it for all its stored results and collects the reply, a chunk per
+// poll, into the ring. Knows the command frames and the reply's header, not
+// the records inside it.
+class CWQXUSTester
+{
+  public:
+    static constexpr int RingSize = 65000;
+    static constexpr int LinearSize = 65588;
+    static constexpr int ChunkSize = 2048; // most bytes taken from the port per poll
+    static constexpr int CommandSize = 11;
+    static constexpr int MaxExtraLength = 245; // a command is built in 256 bytes
+    static constexpr std::uint8_t IdentifyCommand = 1;
+    static constexpr std::uint8_t ReadOutCommand = 6;
+
+    CWQXUSTester();
+    virtual ~CWQXUSTester();
+    CWQXUSTester(const CWQXUSTester&) = delete;
+    CWQXUSTester& operator=(const CWQXUSTester&) = delete;
+
+    // Gives the link COM port number; the device it resolves to is looked up
+    // now (see ComDevicePath). A path that does not fit leaves portName empty.
+    void SetPort(int number);
+    // Forgets the last reply: counters, ring and linear area.
+    void Reset();
+
+    // Opens portName, in non-blocking ("overlapped") or blocking mode, and
+    // drops up to 256 stale bytes. An open port is closed first.
+    bool Open(bool overlapped);
+    void Close();
+    bool IsOpen() const { return port.fd != InvalidPort; }
+
+    // Writes "WQX VX-T", code, parameter, extraLength and extraLength zero
+    // bytes. False when the frame could not be written or extraLength is
+    // outside 0 to 245.
+    bool SendCommand(std::uint8_t code, std::uint8_t parameter, int extraLength);
+    // Asks an open port's instrument who it is; true when it answers
+    // "ZELTRA OMNI" within two polls 50 ms apart.
+    bool Identify();
+    // Opens in overlapped mode, identifies, closes.
+    bool Probe();
+    // Opens in blocking mode and asks for all stored results.
+    bool StartReadOut();
+    // One poll of a read-out: moves up to 2048 waiting bytes into the ring and
+    // stores the progress (0 to 100) in percent. Returns the bytes read.
+    int ReadChunk(int* percent);
+    // Ends a read-out and closes the port; the ring keeps the reply.
+    void Disconnect();
+
+    // True once the reply of this read-out is complete: the whole frame its
+    // header announces arrived, or the ring is full, or every announced
+    // block arrived and a later poll brought nothing more. ReadChunk then
+    // stores 100, also in a poll that read nothing.
+    bool ReplyComplete() const { return replyComplete; }
+
+    bool active = false;
+    int receivedBlocks = 0; // whole 256-byte blocks in the ring
+    int totalBlocks = 0;    // blocks the reply announced; 0 until its header arrived
+    int linearLength = 0;
+    char portName[256] = {};
+    int baudRate = 38400;
+    KCyclicBuffer ring;
+    char linear[LinearSize];
+    PortHandle port;
+    bool overlapped = false; // open in non-blocking mode
+
+  private:
+    int Percent() const;
+    void Take(const char* chunk, int n);
+
+    char replyHead[11] = {}; // the reply's header, as it arrived
+    int replyHeadLength = 0;
+    long announcedLength = 0; // bytes of the whole frame; 0 when unknown
+    bool replyComplete = false;
+};
+
+#endif

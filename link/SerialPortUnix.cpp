@@ -1,0 +1,255 @@
+// The port layer on POSIX systems: termios, ioctl and flock.
+#include "link/SerialPort.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+static_assert(sizeof(termios) <= sizeof(PortHandle::savedSettings),
+              "the saved line settings must fit in the handle");
+
+namespace
+{
+struct LineSpeed
+{
+    int bitsPerSecond;
+    speed_t constant;
+};
+
+const LineSpeed LineSpeeds[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+// The speed constant of a bit rate, or B0 when the system has none for it.
+speed_t SpeedConstant(int bitsPerSecond)
+{
+    for (const LineSpeed& speed : LineSpeeds)
+        if (speed.bitsPerSecond == bitsPerSecond)
+            return speed.constant;
+    return B0;
+}
+
+void CloseDescriptor(int fd)
+{
+    while (::close(fd) != 0 && errno == EINTR)
+    {
+    }
+}
+
+// Raw 8N1 without flow control; reads return what is waiting, and wait at
+// most a tenth of a second when nothing is.
+void ConfigureLine(int fd, int baudRate, termios* original, bool* saved)
+{
+    termios line;
+    if (::tcgetattr(fd, &line) != 0)
+        return; // the line is used as the driver left it
+    *original = line;
+    *saved = true;
+
+    ::cfmakeraw(&line);
+    line.c_cflag |= CLOCAL | CREAD;
+    line.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    line.c_cflag |= CS8;
+    line.c_iflag &= ~(IXON | IXOFF | IXANY);
+    line.c_cc[VMIN] = 0;
+    line.c_cc[VTIME] = 1;
+    const speed_t speed = SpeedConstant(baudRate);
+    if (speed != B0)
+    {
+        ::cfsetispeed(&line, speed);
+        ::cfsetospeed(&line, speed);
+    }
+    if (::tcsetattr(fd, TCSANOW, &line) != 0 && speed != B0)
+    {
+        // The driver refused the speed: keep the line's own and try again.
+        ::cfsetispeed(&line, ::cfgetispeed(original));
+        ::cfsetospeed(&line, ::cfgetospeed(original));
+        ::tcsetattr(fd, TCSANOW, &line);
+    }
+
+    int rts = TIOCM_RTS;
+    ::ioctl(fd, TIOCMBIS, &rts); // not every line has modem controls
+}
+
+QString& PortsFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* handle)
+{
+    if (!handle || !path || !*path)
+        return false;
+    ClosePort(handle);
+
+    // Opened non-blocking so that a line without carrier cannot hold up the open.
+    const int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Only a terminal is a serial line; anything else must not receive commands.
+    // The lock keeps out every other program that locks, TIOCEXCL the rest.
+    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0)
+    {
+        CloseDescriptor(fd);
+        return false;
+    }
+
+    termios original;
+    bool saved = false;
+    ConfigureLine(fd, baudRate, &original, &saved);
+
+    if (!nonBlocking)
+    {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1)
+        {
+            if (saved)
+                ::tcsetattr(fd, TCSANOW, &original);
+            ::ioctl(fd, TIOCNXCL);
+            CloseDescriptor(fd);
+            return false;
+        }
+    }
+
+    handle->fd = fd;
+    handle->settingsSaved = saved;
+    if (saved)
+        std::memcpy(handle->savedSettings, &original, sizeof original);
+    return true;
+}
+
+void ClosePort(PortHandle* handle)
+{
+    if (!handle || handle->fd == InvalidPort)
+        return;
+    if (handle->settingsSaved)
+    {
+        termios original;
+        std::memcpy(&original, handle->savedSettings, sizeof original);
+        ::tcsetattr(handle->fd, TCSANOW, &original);
+    }
+    ::ioctl(handle->fd, TIOCNXCL);
+    CloseDescriptor(handle->fd);
+    handle->fd = InvalidPort;
+    handle->settingsSaved = false;
+}
+
+int PortInputCount(const PortHandle& handle)
+{
+    if (handle.fd == InvalidPort)
+        return 0;
+    int waiting = 0;
+    if (::ioctl(handle.fd, FIONREAD, &waiting) != 0 || waiting < 0)
+        return 0;
+    return waiting;
+}
+
+int PortRead(const PortHandle& handle, char* dst, int len)
+{
+    if (handle.fd == InvalidPort || !dst || len < 0)
+        return -1;
+    if (len == 0)
+        return 0;
+    for (;;)
+    {
+        const ssize_t n = ::read(handle.fd, dst, std::size_t(len));
+        if (n >= 0)
+            return int(n);
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return 0;
+        if (errno != EINTR)
+            return -1;
+    }
+}
+
+bool PortWrite(const PortHandle& handle, const char* src, int len)
+{
+    if (handle.fd == InvalidPort || !src || len < 0)
+        return false;
+    int done = 0;
+    while (done < len)
+    {
+        const ssize_t n = ::write(handle.fd, src + done, std::size_t(len - done));
+        if (n > 0)
+            done += int(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            return false; // a full queue in non-blocking mode loses the rest
+    }
+    return true;
+}
+
+bool PauseMs(int ms)
+{
+    if (ms <= 0)
+        return true;
+    timespec left{ms / 1000, long(ms % 1000) * 1000000L};
+    while (::nanosleep(&left, &left) != 0 && errno == EINTR)
+    {
+    }
+    return true;
+}
+
+bool PortExists(int number)
+{
+    const QByteArray path = ComDevicePath(number).toLocal8Bit();
+    if (path.isEmpty())
+        return false;
+    // Only the exclusive open itself is tried: the line is not reconfigured.
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool free = ::isatty(fd) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    CloseDescriptor(fd);
+    return free;
+}
+
+void SetPortsFolder(const QString& folder)
+{
+    PortsFolderOverride() = folder;
+}
+
+QString PortsFolder()
+{
+    if (!PortsFolderOverride().isEmpty())
+        return PortsFolderOverride();
+    const QString appDir = QCoreApplication::instance()
+                               ? QCoreApplication::applicationDirPath()
+                               : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    return appDir + QStringLiteral("/ports");
+}
+
+QString ComDevicePath(int number)
+{
+    if (number < 1)
+        return {};
+    const QString pinned = PortsFolder() + QStringLiteral("/COM") + QString::number(number);
+    const QFileInfo entry(pinned);
+    if (entry.isSymLink() || entry.exists())
+        return pinned;
+    if (number <= 16)
+        return QStringLiteral("/dev/ttyS") + QString::number(number - 1);
+    if (number <= 32)
+        return QStringLiteral("/dev/ttyUSB") + QString::number(number - 17);
+    if (number <= 48)
+        return QStringLiteral("/dev/ttyACM") + QString::number(number - 33);
+    return {};
+}
