@@ -34,6 +34,7 @@ CWQXUSTester::~CWQXUSTester()
 
 void CWQXUSTester::SetPort(int number)
 {
+    portNumber = number;
     const QByteArray path = ComDevicePath(number).toLocal8Bit();
     // A cut-off path could name another device: leave the link without one.
     if (path.size() >= int(sizeof portName))

@@ -66,6 +66,7 @@ class CWQXUSTester
     int totalBlocks = 0;    // blocks the reply announced; 0 until its header arrived
     int linearLength = 0;
     char portName[256] = {};
+    int portNumber = 1; // the COM number portName was resolved from
     int baudRate = 38400;
     KCyclicBuffer ring;
     char linear[LinearSize];

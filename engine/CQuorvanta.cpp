@@ -1,0 +1,142 @@
+#include "engine/CQuorvanta.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocale>
+#include <cstring>
+
+CQuorvanta::CQuorvanta() : QObject(nullptr)
+{
+    version = QStringLiteral("3.0");
+
+    appDir = DirectoryOf(QCoreApplication::applicationFilePath().toUtf8().constData());
+    QDir::setCurrent(appDir);
+
+    dataPath = appDir + tr("Data/");
+    LoadSettings();
+
+    title = QStringLiteral("Parvesta ") + version;
+    msgSuccess = tr("Data transfer completed successfully.");
+    msgFailed = tr("Data transfer failed! Please try again.");
+    msgInstructions = tr("VX-40(VX-41)\n"
+                         "Connect the device to PC with the USB cable.\n"
+                         "In SETUP menu select \n"
+                         "DATA TRANSFER.\n"
+                         "Press F2(Execute) button on the device.\n"
+                         "\n"
+                         "TR-620(\u041C)\n"
+                         "Bring the device to the IR receiver.\n"
+                         "In SETUP menu select DATA TRANSFER.\n"
+                         "Press ENTER button on the device.\n"
+                         "\n"
+                         "VX-77\n"
+                         "Connect the device to PC with the USB cable.");
+    textGroup = tr("Group");
+    textOf = tr("of");
+    unitVelocity = tr("m/s");
+    unitTime = tr("us");
+    unitMm = tr("mm");
+    unitInches = tr("Inches");
+    csvHeader = tr("\"Group\";\"Cell\";\"Result\";\"Unit\"");
+    msgUnsavedQuestion = tr("Received data will be lost. Do you want to save it?");
+    msgUnsavedTitle = tr("Received data was not saved.");
+    textDataTransfer = tr("Data transfer");
+
+    decimalSeparator = QStringLiteral(".");
+    const QString point = QLocale::system().decimalPoint();
+    if (!point.isEmpty())
+        decimalSeparator = point.left(1);
+}
+
+CQuorvanta::~CQuorvanta()
+{
+    SaveSettings();
+    // The links close their ports as they are destroyed.
+}
+
+bool CQuorvanta::Progress(int* percent)
+{
+    int best = 0;
+    bool reported = false;
+    for (int i = 0; i < linkCount; ++i)
+    {
+        CWQXUSTester& link = links[i];
+        if (virtualDevice)
+        {
+            currentLink = &link;
+            reported = true;
+            best = 100;
+        }
+        int p = 0;
+        const int n = link.ReadChunk(&p);
+        // A link's percentage means something only in a poll that brought
+        // bytes, or once its reply is complete: an instrument whose reply
+        // ends short of its last block finishes with a quiet poll.
+        if (n > 0 || (link.active && link.ReplyComplete()))
+        {
+            currentLink = &link;
+            if (p > best)
+            {
+                best = p;
+                reported = true;
+            }
+        }
+    }
+    if (percent)
+        *percent = best;
+    return reported;
+}
+
+bool CQuorvanta::Finish()
+{
+    data.Clear();
+    if (virtualDevice)
+    {
+        data.MakeVirtualData();
+        unsavedData = true;
+        return true;
+    }
+    if (!currentLink)
+    {
+        unsavedData = false;
+        return false;
+    }
+    CWQXUSTester& link = *currentLink;
+    const int n = link.ring.Count();
+    link.linearLength = link.ring.Read(link.linear, n);
+    const bool found = data.Decode(link.linear, unsigned(link.linearLength));
+    unsavedData = found;
+    return found;
+}
+
+QString CQuorvanta::UnitText(int unit) const
+{
+    switch (unit)
+    {
+    case 0:
+        return unitVelocity;
+    case 1:
+        return unitTime;
+    case 2:
+        return unitMm;
+    case 3:
+        return unitInches;
+    default:
+        return QString();
+    }
+}
+
+QString DirectoryOf(const char* path)
+{
+    if (!path)
+        return QString();
+    const char* lastSeparator = nullptr;
+    for (const char* p = path; *p; ++p)
+    {
+        if (*p == '/' || *p == '\\')
+            lastSeparator = p;
+    }
+    if (!lastSeparator)
+        return QString();
+    return QString::fromLocal8Bit(path, int(lastSeparator - path + 1));
+}

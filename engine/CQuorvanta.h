@@ -1,0 +1,89 @@
+#ifndef PARVESTA_CQUORVANTA_H
+#define PARVESTA_CQUORVANTA_H
+
+#include "engine/CTRData.h"
+#include "link/CWQXUSTester.h"
+
+#include <QObject>
+#include <QString>
+#include <cstdio>
+
+// The transfer engine: configuration, translated texts, the device links,
+// the records of the last transfer and the flags the main window reads.
+class CQuorvanta : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxLinks = 50;
+
+    CQuorvanta();
+    ~CQuorvanta() override;
+
+    // Polls every link once; *percent gets the transfer percentage.
+    bool Progress(int* percent);
+    // Turns what the current link received into records in data.
+    bool Finish();
+
+    // Device search and read-out control.
+    bool FindDevice();
+    int ScanPorts();
+    void AddPort(int number);
+    bool StartTransfer();
+    void StopTransfer();
+
+    // Settings.ini beside the executable.
+    QString SettingsFilePath() const;
+    bool LoadSettings();
+    bool ReadSettings(FILE* file);
+    bool SaveSettings();
+    bool WriteSettings(FILE* file);
+
+    // CSV export.
+    QString SuggestFileName() const;
+    bool WriteCsv(const char* fileName);
+    bool WriteCsvRow(FILE* file, CMeasurement record);
+
+    CTRData data;
+    QString dataPath;
+    QString version;
+    QString title;
+    QString msgSuccess;
+    QString msgFailed;
+    QString msgInstructions;
+    QString textGroup;
+    QString textOf;
+    QString unitVelocity;
+    QString unitTime;
+    QString unitMm;
+    QString unitInches;
+    QString csvHeader;
+    QString msgUnsavedQuestion;
+    QString msgUnsavedTitle;
+    QString textDataTransfer;
+    QString decimalSeparator;
+    CWQXUSTester* currentLink = nullptr;
+    int language = 1;
+    int comSpeed = 38400;
+    bool fixedPort = false;
+    int comPort = 0;
+    bool unsavedData = false;
+    QString appDir;
+    bool virtualDevice = false;
+    int virtualPort = 0;
+    bool deviceFound = false;
+    CWQXUSTester links[MaxLinks];
+    int linkCount = 0;
+
+private:
+    QString UnitText(int unit) const;
+    bool IsVirtualLink(const CWQXUSTester& link) const;
+};
+
+// Folder part of an 8-bit path, up to and including its last '/' or '\'.
+QString DirectoryOf(const char* path);
+
+// stem + the smallest N >= 1 + extension that names no file in folder.
+QString UniqueFileName(QString folder, QString stem, QString extension);
+
+#endif
