@@ -1,14 +1,31 @@
 #include "app/MainWindow.h"
 
+#include "engine/CQuorvanta.h"
+#include "link/CDeviceWatcher.h"
+#include "link/SerialPort.h"
+
 #include <QAbstractButton>
 #include <QBitmap>
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QIcon>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
+
+namespace
+{
+constexpr int PollIntervalMs = 500;
+constexpr int SuccessMessageMs = 2000;
+constexpr int DeviceSettleMs = 2500; // a device just plugged in needs time to be usable
+} // namespace
 
 MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
 {
@@ -27,26 +44,228 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     ui.tableWidget->hide();
     ui.tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     ui.tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    engine = new CQuorvanta;
+    engine->FindDevice();
+
+    deviceWatcher = new CDeviceWatcher(PortsFolder(), this);
+    connect(deviceWatcher, &CDeviceWatcher::DeviceChanged, this, &MainWindow::DeviceChangeEvent);
+
+    SetViewState(NoResults);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Writes the settings file and closes any port still open.
+    delete engine;
+    engine = nullptr;
+}
 
 void MainWindow::TransferData()
 {
-    // Not wired to the transfer engine yet: the button does nothing.
+    if (!CheckUnsavedData())
+        return;
+    SetViewState(NoResults);
+    if (timerId != 0)
+    {
+        // The same button cancels a running transfer.
+        EndTransfer();
+        if (searchPending)
+            QTimer::singleShot(0, this, &MainWindow::DeviceChangeEvent);
+    }
+    else
+    {
+        BeginTransfer();
+    }
+}
+
+void MainWindow::BeginTransfer()
+{
+    SetViewState(TransferRunning);
+    engine->StartTransfer();
+    if (timerId == 0)
+        timerId = startTimer(PollIntervalMs);
+}
+
+void MainWindow::EndTransfer()
+{
+    engine->StopTransfer();
+    if (timerId != 0)
+        killTimer(timerId);
+    timerId = 0;
+    SetViewState(NoResults);
+}
+
+void MainWindow::timerEvent(QTimerEvent*)
+{
+    int percent = 0;
+    engine->Progress(&percent);
+    emit ProgressChanged(percent);
+    if (percent != 100)
+        return;
+
+    EndTransfer();
+    engine->Finish();
+    if (engine->data.groupCount < 1)
+    {
+        // A reply that could not be understood is a failed transfer, not an
+        // instrument without measurements.
+        const QString text = engine->ReplyRecognised()
+                                 ? tr("No measurements in connected device!")
+                                 : engine->msgFailed;
+        QMessageBox::warning(this, "", text, QMessageBox::Ok, QMessageBox::NoButton);
+        SetViewState(NoResults);
+    }
+    else
+    {
+        ShowMessage(engine->msgSuccess, SuccessMessageMs);
+        SetViewState(ResultsShown);
+    }
+    // A device change seen during the transfer is searched for now.
+    if (searchPending)
+        QTimer::singleShot(0, this, &MainWindow::DeviceChangeEvent);
+}
+
+void MainWindow::ShowMessage(QString text, int milliseconds)
+{
+    progressWindow->hide();
+    progressUi.messageLabel->setText(text);
+    progressUi.messageLabel->show();
+    progressUi.progressBar->hide();
+    progressWindow->setWindowModality(Qt::ApplicationModal);
+    progressWindow->show();
+    progressWindow->repaint();
+    PauseMs(milliseconds);
+    progressWindow->hide();
+    progressUi.messageLabel->hide();
+    progressUi.progressBar->show();
+    progressWindow->setWindowModality(Qt::NonModal);
+    progressWindow->update();
+}
+
+bool MainWindow::CheckUnsavedData()
+{
+    if (!engine->unsavedData)
+        return true;
+    const QMessageBox::StandardButton answer = QMessageBox::warning(
+        this, engine->msgUnsavedTitle, engine->msgUnsavedQuestion,
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::NoButton);
+    switch (answer)
+    {
+    case QMessageBox::Yes:
+        return SaveData();
+    case QMessageBox::No:
+        return true;
+    case QMessageBox::Cancel:
+        return false;
+    default:
+        return true;
+    }
 }
 
 bool MainWindow::SaveData()
 {
-    // Not wired to the transfer engine yet: nothing is ever written.
+    {
+        // The dialog's own idea of the folder: absolute, with one separator.
+        QFileDialog folder(nullptr, QString(), QString(), QString());
+        folder.setDirectory(engine->dataPath);
+        engine->dataPath = folder.directory().absolutePath() + "/";
+    }
+    // The data folder beside the program does not exist before the first save.
+    QDir().mkpath(engine->dataPath);
+    const QString name = engine->SuggestFileName();
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save measurements as"),
+                                                      engine->dataPath + name,
+                                                      tr("Measurements (*.csv)"));
+    if (path.isEmpty())
+        return false;
+    if (engine->WriteCsv(path.toLocal8Bit().constData()))
+        return true;
+    // The user must not believe the results are safe.
+    QMessageBox::warning(this, engine->msgUnsavedTitle,
+                         tr("The file %1 could not be written.")
+                             .arg(QDir::toNativeSeparators(path)),
+                         QMessageBox::Ok, QMessageBox::NoButton);
     return false;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!CheckUnsavedData())
+        event->ignore();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1 && !event->isAutoRepeat())
+        helpWindow->show();
+    QWidget::keyPressEvent(event);
+}
+
+void MainWindow::moveEvent(QMoveEvent*)
+{
+    const QRect main = frameGeometry();
+    const QRect progress = progressWindow->frameGeometry();
+    progressWindow->move(x() + (main.width() - progress.width()) / 2,
+                         y() + (main.height() - progress.height()) / 2);
+}
+
+void MainWindow::DeviceChangeEvent()
+{
+    // Searching now would take the running transfer's port away from it.
+    if (timerId != 0)
+    {
+        searchPending = true;
+        return;
+    }
+    searchPending = false;
+    PauseMs(DeviceSettleMs);
+    // One search answers every change reported while the device settled.
+    deviceWatcher->Discard();
+    ui.trnsfrDataButton->setEnabled(engine->FindDevice());
+}
+
+void MainWindow::FillTable()
+{
+    const int groups = engine->data.groupCount;
+    const bool sorting = ui.tableWidget->isSortingEnabled();
+    ui.tableWidget->setSortingEnabled(false);
+    ui.tableWidget->clearContents();
+    ui.tableWidget->setRowCount(0);
+    for (int group = 1; group <= groups; ++group)
+        AddGroupRows(group);
+    ui.tableWidget->setSortingEnabled(sorting);
+}
+
+void MainWindow::AddGroupRows(int group)
+{
+    const int n = engine->data.RecordCount(group);
+    const int first = ui.tableWidget->rowCount();
+    ui.tableWidget->setRowCount(first + n);
+    int row = first;
+    int added = 0;
+    for (int position = 1; position <= n; ++position)
+    {
+        CMeasurement record;
+        if (!engine->data.GetRecord(group, position, &record))
+            continue;
+        ui.tableWidget->setItem(row, 0, new QTableWidgetItem(QString::number(group, 10)));
+        ui.tableWidget->setItem(row, 1, new QTableWidgetItem(QString::number(record.cell, 10)));
+        auto* unit = new QTableWidgetItem;
+        unit->setText(engine->UnitText(record.unit));
+        auto* result = new QTableWidgetItem;
+        result->setText(FormatValue(record));
+        ui.tableWidget->setItem(row, 2, result);
+        ui.tableWidget->setItem(row, 3, unit);
+        ++row;
+        ++added;
+    }
+    ui.tableWidget->setRowCount(first + added);
 }
 
 void MainWindow::SetViewState(int state)
 {
-    // Transfer Data is usable only while an instrument has answered the
-    // search; without the transfer engine no instrument can have answered.
-    ui.trnsfrDataButton->setEnabled(false);
+    ui.trnsfrDataButton->setEnabled(engine->deviceFound);
 
     switch (state)
     {
@@ -62,6 +281,7 @@ void MainWindow::SetViewState(int state)
         progressWindow->show();
         break;
     case ResultsShown:
+        FillTable();
         ui.bckgroundLabel->hide();
         progressWindow->hide();
         ui.tableWidget->show();

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QString>
 
+class CDeviceWatcher;
 class CQuorvanta;
 class QAbstractButton;
 
@@ -31,6 +32,13 @@ private slots:
     bool SaveData();
 
 protected:
+    void timerEvent(QTimerEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // A serial device appeared or went away: look for the instrument again.
+    void DeviceChangeEvent();
+
     // What the central area shows: the picture while there is nothing to
     // show, the picture and the progress window while an instrument sends,
     // the table once results arrived.
@@ -43,6 +51,12 @@ protected:
     void SetViewState(int state);
 
 private:
+    void BeginTransfer();
+    void EndTransfer();
+    void ShowMessage(QString text, int milliseconds);
+    bool CheckUnsavedData();
+    void FillTable();
+    void AddGroupRows(int group);
     void setButtonIcon(QAbstractButton* button, QString imagePath, QString maskPath);
     void CreateAboutWindow();
     void CreateHelpWindow();
@@ -57,6 +71,8 @@ private:
     QWidget* progressWindow = nullptr;
     CQuorvanta* engine = nullptr;
     int timerId = 0;
+    CDeviceWatcher* deviceWatcher = nullptr;
+    bool searchPending = false; // a device changed while a transfer ran
 };
 
 #endif

@@ -1,11 +1,31 @@
 #include "app/MainWindow.h"
 
 #include <QApplication>
+#include <QString>
+#include <QTranslator>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    QApplication application(argc, argv);
+
+    // The executable's folder, without its trailing separator.
+    QString directory = QCoreApplication::applicationFilePath();
+    const int slash = directory.lastIndexOf(QLatin1Char('/'));
+    if (slash != 0)
+        directory.chop(directory.size() - slash);
+
+    // Catalogues beside the program choose the language; without them the
+    // program speaks English. The program's own, installed last, is asked first.
+    const QString toolkitCatalogue = directory + QLatin1String("/qt_ru.qm");
+    const QString applicationCatalogue = directory + QLatin1String("/quorvanta.qm");
+    QTranslator toolkitTranslator;
+    (void)toolkitTranslator.load(toolkitCatalogue);
+    QCoreApplication::installTranslator(&toolkitTranslator);
+    QTranslator applicationTranslator;
+    (void)applicationTranslator.load(applicationCatalogue);
+    QCoreApplication::installTranslator(&applicationTranslator);
+
     MainWindow window;
     window.show();
-    return app.exec();
+    return application.exec();
 }

@@ -1,5 +1,7 @@
 #include "engine/CQuorvanta.h"
 
+#include "decode/ReplyFrame.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
@@ -90,6 +92,7 @@ bool CQuorvanta::Progress(int* percent)
 bool CQuorvanta::Finish()
 {
     data.Clear();
+    replyRecognised = virtualDevice;
     if (virtualDevice)
     {
         data.MakeVirtualData();
@@ -104,6 +107,9 @@ bool CQuorvanta::Finish()
     CWQXUSTester& link = *currentLink;
     const int n = link.ring.Count();
     link.linearLength = link.ring.Read(link.linear, n);
+    replyRecognised = link.linearLength >= ReplyFrame::HeaderSize &&
+                      ReplyFrame::FamilyOf(link.linear, unsigned(link.linearLength)) !=
+                          ReplyFrame::Family::Unknown;
     const bool found = data.Decode(link.linear, unsigned(link.linearLength));
     unsavedData = found;
     return found;

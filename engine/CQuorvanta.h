@@ -75,9 +75,16 @@ public:
     CWQXUSTester links[MaxLinks];
     int linkCount = 0;
 
-private:
+    // The unit text of a unit code; empty for codes without one.
     QString UnitText(int unit) const;
+    // True when the last Finish met a reply of a known instrument family
+    // (or the virtual device), whether or not it held records.
+    bool ReplyRecognised() const { return replyRecognised; }
+
+private:
     bool IsVirtualLink(const CWQXUSTester& link) const;
+
+    bool replyRecognised = false;
 };
 
 // Folder part of an 8-bit path, up to and including its last '/' or '\'.

@@ -17,6 +17,9 @@ CDeviceWatcher::CDeviceWatcher(const QString& portsFolder, QObject* parent)
     if (QFileInfo(ports).isDir())
         folders.addPath(ports);
     connect(&folders, &QFileSystemWatcher::directoryChanged, this, &CDeviceWatcher::FolderChanged);
+    burst.setSingleShot(true);
+    burst.setInterval(200);
+    connect(&burst, &QTimer::timeout, this, &CDeviceWatcher::DeviceChanged);
     StartUdev();
 }
 
@@ -53,8 +56,23 @@ void CDeviceWatcher::UdevReadable()
     if (udev_device* device = udev_monitor_receive_device(monitor))
     {
         udev_device_unref(device);
-        emit DeviceChanged();
+        Report();
     }
+}
+
+void CDeviceWatcher::Report()
+{
+    burst.start();
+}
+
+void CDeviceWatcher::Discard()
+{
+    burst.stop();
+    if (!monitor)
+        return;
+    // The monitor's socket does not block: this ends when no event is left.
+    while (udev_device* device = udev_monitor_receive_device(monitor))
+        udev_device_unref(device);
 }
 
 void CDeviceWatcher::FolderChanged(const QString& path)
@@ -67,5 +85,5 @@ void CDeviceWatcher::FolderChanged(const QString& path)
         folders.removePath(ports);
     else if (path != ports)
         return; // another file beside the executable changed
-    emit DeviceChanged();
+    Report();
 }

@@ -4,6 +4,7 @@
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class QSocketNotifier;
 struct udev;
@@ -21,20 +22,25 @@ public:
     ~CDeviceWatcher() override;
 
     bool WatchesUdev() const { return monitor != nullptr; }
+    // Forgets the device events that are waiting: one search answers them all.
+    void Discard();
 
 signals:
+    // At most one report for a burst of changes.
     void DeviceChanged();
 
 private:
     void StartUdev();
     void UdevReadable();
     void FolderChanged(const QString& path);
+    void Report();
 
     QString ports;
     QFileSystemWatcher folders;
     udev* context = nullptr;
     udev_monitor* monitor = nullptr;
     QSocketNotifier* notifier = nullptr;
+    QTimer burst; // a plug-in brings several events; they make one report
 };
 
 #endif

@@ -6,6 +6,7 @@
 #include "link/SerialPort.h"
 #include "sim/InstrumentSimulator.h"
 #include "sim/ReplyBuilder.h"
+#include "support/TestPorts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,40 +22,6 @@ Q_DECLARE_METATYPE(ReplyFrame::Family)
 namespace
 {
 constexpr int PollMs = 500;
-
-// A ports folder in which every COM number the search looks at is pinned to
-// nothing, so that no serial device of the machine running the tests takes
-// part; simulators then replace the numbers they stand on.
-class TestPorts
-{
-public:
-    TestPorts()
-    {
-        path = dir.path() + QStringLiteral("/ports");
-        QDir().mkpath(path);
-        for (int n = 1; n <= 60; ++n)
-            QFile::link(dir.path() + QStringLiteral("/nothing"), Entry(n));
-        SetPortsFolder(path);
-    }
-    ~TestPorts() { SetPortsFolder(QString()); }
-
-    QString Entry(int n) const { return path + QStringLiteral("/COM%1").arg(n); }
-
-    InstrumentSimulator* Attach(int n, int lineSpeed = 0)
-    {
-        QFile::remove(Entry(n));
-        auto sim = std::make_unique<InstrumentSimulator>();
-        sim->SetLineSpeed(lineSpeed);
-        if (!sim->Start(path, n))
-            return nullptr;
-        sims.push_back(std::move(sim));
-        return sims.back().get();
-    }
-
-    QTemporaryDir dir;
-    QString path;
-    std::vector<std::unique_ptr<InstrumentSimulator>> sims;
-};
 
 bool SentReadOut(const InstrumentSimulator& sim)
 {

@@ -1,0 +1,524 @@
+// The program as a technician uses it: the main window against simulated
+// instruments on pseudo-terminals, with message boxes and the save dialog
+// answered the way a user would answer them.
+#include "app/MainWindow.h"
+#include "sim/ReplyBuilder.h"
+#include "support/TestPorts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <functional>
+
+using ReplyFrame::Family;
+
+namespace
+{
+QString SettingsPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/Settings.ini");
+}
+
+void WriteSettings(const QByteArray& virtualDevice, const QString& dataPath)
+{
+    QFile file(SettingsPath());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("Quorvanta Settings File\r\nLanguage:Eng\r\nVersion:3.0\r\nCOMSpeed:38400\r\n"
+               "COMPort:Any\r\nDataPath:" +
+               dataPath.toLocal8Bit() + "\r\nVirtualDevice:" + virtualDevice + "\r\n");
+}
+
+// The window's own device-change handler, reachable from the tests.
+class TestWindow : public MainWindow
+{
+public:
+    using MainWindow::DeviceChangeEvent;
+};
+
+// What a modal box or dialog showed, and how it was answered.
+struct Seen
+{
+    QString kind; // "box" or "dialog"
+    QString title;
+    QString text;
+    QStringList buttons;
+    QString proposed; // the file a save dialog offered
+    QString caption;
+    QStringList filters;
+};
+
+// Answers modal windows one after the other, from inside their own event
+// loops, as soon as each appears.
+class User : public QObject
+{
+public:
+    using Answer = std::function<void(QWidget*)>;
+
+    User()
+    {
+        timer.setInterval(20);
+        connect(&timer, &QTimer::timeout, this, [this] { Look(); });
+        timer.start();
+    }
+    ~User() override = default;
+
+    void Then(Answer answer) { answers.push_back(std::move(answer)); }
+
+    static Answer Press(QMessageBox::StandardButton button)
+    {
+        return [button](QWidget* w) {
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                box->button(button)->click();
+        };
+    }
+    static Answer SaveAs(const QString& path)
+    {
+        return [path](QWidget* w) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(w))
+            {
+                // Typed into the name field, as a user does.
+                if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"))
+                    name->setText(path);
+                static_cast<QDialog*>(dialog)->accept();
+            }
+        };
+    }
+    static Answer CancelDialog()
+    {
+        return [](QWidget* w) {
+            if (auto* dialog = qobject_cast<QDialog*>(w))
+                dialog->reject();
+        };
+    }
+
+    QList<Seen> seen;
+    int Pending() const { return int(answers.size()); }
+
+private:
+    void Look()
+    {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || answers.empty() || w->property("answered").toBool() || !w->isVisible())
+            return;
+        w->setProperty("answered", true);
+        Seen s;
+        s.title = w->windowTitle();
+        if (auto* box = qobject_cast<QMessageBox*>(w))
+        {
+            s.kind = "box";
+            s.text = box->text();
+            for (QAbstractButton* b : box->buttons())
+                s.buttons << QString::number(int(box->standardButton(b)));
+        }
+        else if (auto* dialog = qobject_cast<QFileDialog*>(w))
+        {
+            s.kind = "dialog";
+            s.caption = dialog->windowTitle();
+            s.filters = dialog->nameFilters();
+            const QStringList files = dialog->selectedFiles();
+            s.proposed = files.isEmpty() ? QString() : files.first();
+        }
+        seen << s;
+        Answer answer = answers.front();
+        answers.erase(answers.begin());
+        QTimer::singleShot(0, w, [answer, w] { answer(w); });
+    }
+
+    QTimer timer;
+    std::vector<Answer> answers;
+};
+
+QToolButton* Button(QWidget* window, const char* name)
+{
+    return window->findChild<QToolButton*>(name);
+}
+
+QTableWidget* Table(QWidget* window)
+{
+    return window->findChild<QTableWidget*>("tableWidget");
+}
+
+QWidget* Progress(QWidget* window)
+{
+    return window->findChild<QWidget*>("ProgressWindowGUI");
+}
+
+QStringList Row(QTableWidget* table, int row)
+{
+    QStringList texts;
+    for (int c = 0; c < 4; ++c)
+        texts << (table->item(row, c) ? table->item(row, c)->text() : QStringLiteral("<none>"));
+    return texts;
+}
+
+CMeasurement Record(int group, int cell, int value, int divisor, int kind, int unit)
+{
+    CMeasurement r;
+    r.group = group;
+    r.cell = cell;
+    r.value = value;
+    r.divisor = divisor;
+    r.kind = kind;
+    r.unit = unit;
+    return r;
+}
+
+// Waits until the table face is shown after a transfer.
+bool WaitForResults(QWidget* window, int timeoutMs = 15000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs)
+    {
+        if (Table(window)->isVisible())
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QFile::remove(SettingsPath());
+        ports = std::make_unique<TestPorts>();
+        dataDir = std::make_unique<QTemporaryDir>();
+        WriteSettings("No", dataDir->path() + "/");
+    }
+    void cleanup()
+    {
+        ports.reset();
+        dataDir.reset();
+        QFile::remove(SettingsPath());
+    }
+
+    void startUpFindsTheInstrumentOrNot()
+    {
+        {
+            TestWindow window;
+            window.show();
+            QVERIFY(!Button(&window, "trnsfrDataButton")->isEnabled());
+            QVERIFY(!Button(&window, "saveAsButton")->isEnabled());
+            QVERIFY(window.findChild<QLabel*>("bckgroundLabel")->isVisible());
+            QVERIFY(!Table(&window)->isVisible());
+        }
+        QVERIFY(ports->Attach(4));
+        TestWindow window;
+        window.show();
+        QVERIFY(Button(&window, "trnsfrDataButton")->isEnabled());
+        QVERIFY(!Button(&window, "saveAsButton")->isEnabled());
+    }
+
+    void wholeTransferFillsTheTable()
+    {
+        InstrumentSimulator* sim = ports->Attach(2);
+        QVERIFY(sim);
+        // Groups 3 and 1 only, a duplicate cell, and every unit of the family.
+        sim->SetReply(ReplyBuilder::Frame(
+            Family::VXnn, {Record(3, 7, 1234, 10, 3, 2), Record(1, 2, 12345, 1000, 3, 3),
+                           Record(3, 7, 1234, 100, 3, 2), Record(1, 1, 500, 100, 3, 3)}));
+
+        TestWindow window;
+        window.show();
+        User user;
+        Button(&window, "trnsfrDataButton")->click();
+        QVERIFY(Progress(&window)->isVisible());
+        QVERIFY(WaitForResults(&window));
+        QVERIFY(!Progress(&window)->isVisible());
+        QVERIFY(!window.findChild<QLabel*>("bckgroundLabel")->isVisible());
+        QVERIFY(Button(&window, "saveAsButton")->isEnabled());
+        QCOMPARE(user.seen.size(), 0);
+
+        QTableWidget* table = Table(&window);
+        QCOMPARE(table->rowCount(), 4);
+        QCOMPARE(Row(table, 0), QStringList({"1", "2", "12.345", "Inches"}));
+        QCOMPARE(Row(table, 1), QStringList({"1", "1", "5.00", "Inches"}));
+        QCOMPARE(Row(table, 2), QStringList({"3", "7", "123.4", "mm"}));
+        QCOMPARE(Row(table, 3), QStringList({"3", "7", "12.34", "mm"}));
+
+        // A second transfer replaces every row of the first.
+        sim->SetReply(ReplyBuilder::Frame(Family::TR620, {Record(2, 9, 4321, 1, 0, 0)}));
+        user.Then(User::Press(QMessageBox::No));
+        Button(&window, "trnsfrDataButton")->click();
+        QVERIFY(!Table(&window)->isVisible());
+        QVERIFY(WaitForResults(&window));
+        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(Row(table, 0), QStringList({"2", "9", "4321", "m/s"}));
+    }
+
+    void transferDataTwiceCancels()
+    {
+        InstrumentSimulator* sim = ports->Attach(2, 9600);
+        QVERIFY(sim);
+        sim->SetReply(ReplyBuilder::Frame(Family::VXnn,
+                                          ReplyBuilder::GeneratedSet(Family::VXnn, 600)));
+        TestWindow window;
+        window.show();
+        User user;
+        Button(&window, "trnsfrDataButton")->click();
+        QVERIFY(Progress(&window)->isVisible());
+        QTest::qWait(700);
+        Button(&window, "trnsfrDataButton")->click();
+        QVERIFY(!Progress(&window)->isVisible());
+        QVERIFY(!Table(&window)->isVisible());
+        QVERIFY(window.findChild<QLabel*>("bckgroundLabel")->isVisible());
+        QTest::qWait(1200);
+        QCOMPARE(user.seen.size(), 0);
+        QVERIFY(!Progress(&window)->isVisible());
+    }
+
+    void repliesWithoutRecords_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("valid reply, empty slots")
+            << ReplyBuilder::Header(Family::VXnn, 1) + QByteArray(256, '\0')
+            << "No measurements in connected device!";
+        QTest::newRow("no pages") << ReplyBuilder::Header(Family::TR620, 0)
+                                  << "No measurements in connected device!";
+        QTest::newRow("not a reply") << QByteArray("WQXOFF\x01\x02\x03\x04\x01") + QByteArray(256, 'x')
+                                     << "Data transfer failed! Please try again.";
+    }
+    void repliesWithoutRecords()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, message);
+        InstrumentSimulator* sim = ports->Attach(2);
+        QVERIFY(sim);
+        sim->SetReply(reply);
+        TestWindow window;
+        window.show();
+        User user;
+        user.Then(User::Press(QMessageBox::Ok));
+        Button(&window, "trnsfrDataButton")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(user.seen.size(), 1, 10000);
+        QCOMPARE(user.seen[0].kind, QStringLiteral("box"));
+        QCOMPARE(user.seen[0].text, message);
+        QCOMPARE(user.seen[0].buttons, QStringList{QString::number(QMessageBox::Ok)});
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QVERIFY(!Progress(&window)->isVisible());
+        QVERIFY(!Table(&window)->isVisible());
+        QVERIFY(!Button(&window, "saveAsButton")->isEnabled());
+        // Nothing to lose: the next transfer asks no question.
+        sim->SetReply(ReplyBuilder::Frame(Family::VXnn, {Record(1, 1, 5, 10, 3, 2)}));
+        Button(&window, "trnsfrDataButton")->click();
+        QVERIFY(WaitForResults(&window));
+        QCOMPARE(user.seen.size(), 1);
+    }
+
+    void unsavedDataQuestion_data()
+    {
+        QTest::addColumn<bool>("closing");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("saveAccepted");
+        QTest::addColumn<bool>("goesOn");
+        for (bool closing : {false, true})
+        {
+            const char* path = closing ? "close" : "new transfer";
+            QTest::addRow("%s: No gives the results up", path)
+                << closing << int(QMessageBox::No) << false << true;
+            QTest::addRow("%s: Cancel keeps everything", path)
+                << closing << int(QMessageBox::Cancel) << false << false;
+            QTest::addRow("%s: Yes and a save goes on", path)
+                << closing << int(QMessageBox::Yes) << true << true;
+            QTest::addRow("%s: Yes and a cancelled dialog stays", path)
+                << closing << int(QMessageBox::Yes) << false << false;
+        }
+    }
+    void unsavedDataQuestion()
+    {
+        QFETCH(bool, closing);
+        QFETCH(int, answer);
+        QFETCH(bool, saveAccepted);
+        QFETCH(bool, goesOn);
+        QVERIFY(ports->Attach(2));
+        TestWindow window;
+        window.show();
+        User user;
+        Button(&window, "trnsfrDataButton")->click();
+        QVERIFY(WaitForResults(&window));
+
+        const QString file = dataDir->path() + "/kept.csv";
+        user.Then(User::Press(QMessageBox::StandardButton(answer)));
+        if (answer == QMessageBox::Yes)
+            user.Then(saveAccepted ? User::SaveAs(file) : User::CancelDialog());
+        if (closing)
+            window.close();
+        else
+            Button(&window, "trnsfrDataButton")->click();
+        QTRY_COMPARE(user.Pending(), 0);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+
+        QCOMPARE(user.seen[0].title, QStringLiteral("Received data was not saved."));
+        QCOMPARE(user.seen[0].text,
+                 QStringLiteral("Received data will be lost. Do you want to save it?"));
+        QCOMPARE(user.seen[0].buttons.size(), 3);
+        QCOMPARE(QFile::exists(file), saveAccepted);
+        if (closing)
+        {
+            QCOMPARE(window.isVisible(), !goesOn);
+        }
+        else
+        {
+            QCOMPARE(Progress(&window)->isVisible() || !Table(&window)->isVisible(), goesOn);
+            if (goesOn)
+                QVERIFY(WaitForResults(&window));
+        }
+        // Once saved or given up, or after a new transfer, no question comes
+        // back; after Cancel it does.
+        if (!closing || !goesOn)
+        {
+            const int before = user.seen.size();
+            user.Then(User::Press(QMessageBox::Cancel));
+            window.close();
+            QTest::qWait(300);
+            const bool asked = user.seen.size() > before;
+            QCOMPARE(asked, !goesOn || !closing);
+        }
+    }
+
+    void saveProposesFreeNamesAndReportsFailures()
+    {
+        QVERIFY(ports->Attach(2));
+        TestWindow window;
+        window.show();
+        User user;
+        Button(&window, "trnsfrDataButton")->click();
+        QVERIFY(WaitForResults(&window));
+
+        // The data folder is made absolute and holds results1.csv afterwards.
+        const QString folder = QDir(dataDir->path()).absolutePath();
+        user.Then(User::SaveAs(folder + "/results1.csv"));
+        Button(&window, "saveAsButton")->click();
+        QTRY_COMPARE(user.Pending(), 0);
+        QCOMPARE(user.seen.last().kind, QStringLiteral("dialog"));
+        QCOMPARE(user.seen.last().proposed, folder + "/results1.csv");
+        QCOMPARE(user.seen.last().caption, QStringLiteral("Save measurements as"));
+        QCOMPARE(user.seen.last().filters, QStringList{"Measurements (*.csv)"});
+        QVERIFY(ReadFile(folder + "/results1.csv").startsWith("\"Group\";\"Cell\""));
+
+        // A folder that does not exist: the user is told, nothing is claimed.
+        const QString missing = folder + "/gone/r.csv";
+        user.Then(User::SaveAs(missing));
+        user.Then(User::Press(QMessageBox::Ok));
+        Button(&window, "saveAsButton")->click();
+        QTRY_COMPARE(user.Pending(), 0);
+        QCOMPARE(user.seen.size(), 3);
+        QCOMPARE(user.seen[1].proposed, folder + "/results2.csv");
+        QCOMPARE(user.seen[2].kind, QStringLiteral("box"));
+        QVERIFY2(user.seen[2].text.contains(QDir::toNativeSeparators(missing)),
+                 qPrintable(user.seen[2].text));
+        QVERIFY(!QFile::exists(missing));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+
+        // The failed save did not undo the good one: closing asks nothing.
+        window.close();
+        QTest::qWait(200);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(user.seen.size(), 3);
+    }
+
+    void helpKeyAndItsRepeats()
+    {
+        TestWindow window;
+        window.show();
+        QWidget* help = window.findChild<QWidget*>("HelpWindowGUI");
+        QVERIFY(help);
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(&window, &repeat);
+        QVERIFY(!help->isVisible());
+        QTest::keyClick(&window, Qt::Key_F1);
+        QVERIFY(help->isVisible());
+        QCOMPARE(help->windowTitle(), QStringLiteral("Parvesta help"));
+    }
+
+    void progressWindowStaysCentred()
+    {
+        TestWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.move(137, 91);
+        QTRY_COMPARE(window.pos(), QPoint(137, 91));
+        QWidget* progress = Progress(&window);
+        const QRect main = window.frameGeometry();
+        const QRect bar = progress->frameGeometry();
+        QCOMPARE(progress->pos(), QPoint(window.x() + (main.width() - bar.width()) / 2,
+                                         window.y() + (main.height() - bar.height()) / 2));
+        QVERIFY(!progress->isVisible());
+    }
+
+    void deviceChangeDuringTransferKeepsIt()
+    {
+        InstrumentSimulator* sim = ports->Attach(2, 38400);
+        QVERIFY(sim);
+        sim->SetReply(ReplyBuilder::Frame(Family::VXnn,
+                                          ReplyBuilder::GeneratedSet(Family::VXnn, 300)));
+        TestWindow window;
+        window.show();
+        Button(&window, "trnsfrDataButton")->click();
+        QTest::qWait(600);
+        // Another instrument is plugged in while the first one sends.
+        QVERIFY(ports->Attach(5));
+        window.DeviceChangeEvent();
+        QVERIFY(Progress(&window)->isVisible());
+        QVERIFY(WaitForResults(&window));
+        QCOMPARE(Table(&window)->rowCount(), 300);
+        // The search it asked for runs once the transfer is over: the first
+        // instrument is asked who it is once more (after start-up's question
+        // and the read-out request).
+        QCOMPARE(ports->sims[0]->Commands().size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(ports->sims[0]->Commands().size(), 3, 8000);
+        QCOMPARE(ports->sims[0]->Commands()[2].at(8), char(1));
+        QVERIFY(Button(&window, "trnsfrDataButton")->isEnabled());
+    }
+
+    void deviceChangeEnablesTransfer()
+    {
+        TestWindow window;
+        window.show();
+        QVERIFY(!Button(&window, "trnsfrDataButton")->isEnabled());
+        QVERIFY(ports->Attach(6));
+        // The ports folder changed: the watcher reports it, and after the
+        // settling pause the search finds the instrument.
+        QTRY_VERIFY_WITH_TIMEOUT(Button(&window, "trnsfrDataButton")->isEnabled(), 8000);
+    }
+
+    void virtualDeviceWithoutInstrument()
+    {
+        WriteSettings("COM5", dataDir->path() + "/");
+        TestWindow window;
+        window.show();
+        QVERIFY(Button(&window, "trnsfrDataButton")->isEnabled());
+        Button(&window, "trnsfrDataButton")->click();
+        QVERIFY(WaitForResults(&window));
+        QCOMPARE(Table(&window)->rowCount(), 335);
+        QCOMPARE(Row(Table(&window), 0), QStringList({"1", "1", "0.03", "mm"}));
+        QCOMPARE(Row(Table(&window), 334), QStringList({"5", "69", "0.74", "mm"}));
+    }
+
+private:
+    std::unique_ptr<TestPorts> ports;
+    std::unique_ptr<QTemporaryDir> dataDir;
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
