@@ -1,18 +1,24 @@
 // parvesta-bench: speed figures of the program's parts. Each section is one
 // function in the table below; `parvesta-bench` runs them all, `parvesta-bench
 // NAME...` the named ones, `parvesta-bench --list` names them.
+#include "engine/CQuorvanta.h"
 #include "link/CWQXUSTester.h"
 #include "link/SerialPort.h"
 #include "sim/InstrumentSimulator.h"
 #include "sim/ReplyBuilder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -91,8 +97,277 @@ bool LinkReadOut()
     return ok;
 }
 
+constexpr int PollMs = 500; // the main window's transfer timer
+
+// Settings.ini beside the executable: the engine reads it when it is built
+// and writes it when it is destroyed. A file that was there before the run
+// gets its own bytes back; one the engine created is removed, so the build
+// folder keeps no settings of the benchmark's.
+struct KeptSettings
+{
+    KeptSettings() : path(QCoreApplication::applicationDirPath() + QStringLiteral("/Settings.ini"))
+    {
+        const QFileInfo info(path);
+        existed = info.exists() || info.isSymLink();
+        QFile file(path);
+        readable = existed && file.open(QIODevice::ReadOnly);
+        if (readable)
+            before = file.readAll();
+    }
+    ~KeptSettings()
+    {
+        if (!existed)
+        {
+            QFile::remove(path);
+            return;
+        }
+        if (!readable)
+            return; // not ours to touch
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && file.readAll() == before)
+            return;
+        file.close();
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(before) != before.size())
+            std::fprintf(stderr, "parvesta-bench: could not put %s back\n", qPrintable(path));
+    }
+    KeptSettings(const KeptSettings&) = delete;
+    KeptSettings& operator=(const KeptSettings&) = delete;
+
+    QString path;
+    bool existed = false;
+    bool readable = false;
+    QByteArray before;
+};
+
+// A ports folder in which every COM number the search looks at is pinned to
+// nothing, so that no serial device of the machine takes part; simulators
+// then replace the numbers they stand on.
+struct PinnedPorts
+{
+    PinnedPorts()
+    {
+        path = dir.path() + QStringLiteral("/ports");
+        valid = dir.isValid() && QDir().mkpath(path);
+        for (int n = 1; valid && n <= 60; ++n)
+            valid = QFile::link(dir.path() + QStringLiteral("/nothing"), Entry(n));
+        SetPortsFolder(path);
+    }
+    ~PinnedPorts()
+    {
+        sims.clear();
+        SetPortsFolder(QString());
+    }
+    PinnedPorts(const PinnedPorts&) = delete;
+    PinnedPorts& operator=(const PinnedPorts&) = delete;
+
+    QString Entry(int n) const { return path + QStringLiteral("/COM%1").arg(n); }
+
+    InstrumentSimulator* Attach(int n, int lineSpeed, const InstrumentSimulator::Faults& faults)
+    {
+        QFile::remove(Entry(n));
+        auto sim = std::make_unique<InstrumentSimulator>();
+        sim->SetLineSpeed(lineSpeed);
+        sim->SetFaults(faults);
+        if (!sim->Start(path, n))
+            return nullptr;
+        sims.push_back(std::move(sim));
+        return sims.back().get();
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    bool valid = false;
+    std::vector<std::unique_ptr<InstrumentSimulator>> sims;
+};
+
+// The engine as the main window makes it, then set to what the figures
+// assume whatever Settings.ini says: the line speed, the search over COM1 to
+// COM49, no virtual device. It is large (every link's receive memory), so it
+// lives on the heap.
+std::unique_ptr<CQuorvanta> MakeEngine(int speed)
+{
+    auto engine = std::make_unique<CQuorvanta>();
+    engine->comSpeed = speed;
+    engine->fixedPort = false;
+    engine->virtualDevice = false;
+    return engine;
+}
+
+using RecordKey = std::tuple<int, int, int, int, int, int>;
+
+RecordKey KeyOf(const CMeasurement& r)
+{
+    return RecordKey(r.group, r.cell, r.value, r.divisor, r.kind, r.unit);
+}
+
+// Records of expected that data does not hold (*missing) and records data
+// holds beyond them (*extra), each record counted as often as it occurs.
+void CompareRecords(const std::vector<CMeasurement>& expected, const CTRData& data, int* missing,
+                    int* extra)
+{
+    std::map<RecordKey, int> held;
+    for (int g = 1; g <= data.groupCount; ++g)
+        for (int p = 1; p <= data.RecordCount(g); ++p)
+        {
+            CMeasurement r;
+            if (data.GetRecord(g, p, &r))
+                ++held[KeyOf(r)];
+        }
+    *missing = 0;
+    for (const CMeasurement& r : expected)
+    {
+        auto it = held.find(KeyOf(r));
+        if (it == held.end() || it->second == 0)
+            ++*missing;
+        else
+            --it->second;
+    }
+    *extra = 0;
+    for (const auto& entry : held)
+        *extra += entry.second;
+}
+
+// One whole transfer through the engine, driven as the main window drives
+// it: FindDevice, StartTransfer, Progress every 500 ms until it stores 100,
+// StopTransfer, Finish. Measured from StartTransfer, whose port open pauses
+// 50 ms before the request goes out, to the poll that stored 100.
+bool EngineTransfer(ReplyFrame::Family family, const char* label, int pages, int speed)
+{
+    KeptSettings settings;
+    PinnedPorts ports;
+    if (!ports.valid)
+    {
+        std::printf("  %s: no ports folder\n", label);
+        return false;
+    }
+    const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(family, pages * 32);
+    const QByteArray frame = ReplyBuilder::Frame(family, records, pages);
+    InstrumentSimulator* sim = ports.Attach(5, speed, InstrumentSimulator::Faults());
+    if (!sim)
+    {
+        std::printf("  %s: the simulator did not start\n", label);
+        return false;
+    }
+    sim->SetReply(frame);
+
+    std::unique_ptr<CQuorvanta> engine = MakeEngine(speed);
+    if (!engine->FindDevice())
+    {
+        std::printf("  %s: the search found no instrument\n", label);
+        return false;
+    }
+
+    const double wireMs = frame.size() * 10.0 * 1000.0 / speed;
+    const qint64 giveUpMs = qint64(wireMs) + 5000;
+    QElapsedTimer clock;
+    clock.start();
+    if (!engine->StartTransfer())
+    {
+        std::printf("  %s: the transfer did not start\n", label);
+        return false;
+    }
+    int percent = 0;
+    int polls = 0;
+    while (percent != 100 && clock.elapsed() < giveUpMs)
+    {
+        PauseMs(PollMs);
+        ++polls;
+        percent = 0; // the main window's habit before every call
+        engine->Progress(&percent);
+    }
+    const qint64 measuredMs = clock.elapsed();
+    engine->StopTransfer();
+    const bool decoded = percent == 100 && engine->Finish();
+
+    int missing = 0;
+    int extra = 0;
+    CompareRecords(records, engine->data, &missing, &extra);
+    char verdict[64];
+    if (percent != 100)
+        std::snprintf(verdict, sizeof verdict, "NEVER REACHED 100 (%d)", percent);
+    else if (missing == 0)
+        std::snprintf(verdict, sizeof verdict, "every record");
+    else
+        std::snprintf(verdict, sizeof verdict, "MISSING %d", missing);
+    std::printf("  %-7s %6d bytes  %4d records  wire %7.0f ms  measured %6lld ms  "
+                "over wire %5.0f ms  %3d polls  %s%s\n",
+                label, int(frame.size()), int(records.size()), wireMs,
+                static_cast<long long>(measuredMs), double(measuredMs) - wireMs, polls, verdict,
+                extra > 0 ? qPrintable(QStringLiteral("  EXTRA %1").arg(extra)) : "");
+    return decoded && missing == 0 && extra == 0;
+}
+
+bool EngineLargest()
+{
+    // 127 pages of 32 records: the most pages a reply may announce.
+    bool ok = EngineTransfer(ReplyFrame::Family::VXnn, "VX-nn", 127, 38400);
+    ok = EngineTransfer(ReplyFrame::Family::TR620, "TR-620", 127, 38400) && ok;
+    return ok;
+}
+
+// The device search with no instrument to find: every candidate is opened
+// (50 ms) and given two 50 ms polls for an answer, so 150 ms of pauses each
+// plus what opening and closing the port costs.
+bool SearchNone()
+{
+    constexpr int Candidates = 49;
+    constexpr int ProbeBoundMs = 150;
+    KeptSettings settings;
+    bool ok = true;
+    {
+        PinnedPorts ports;
+        InstrumentSimulator::Faults quiet;
+        quiet.silent = true;
+        int attached = 0;
+        for (int n = 1; ports.valid && n <= Candidates; ++n)
+            attached += ports.Attach(n, 38400, quiet) ? 1 : 0;
+        if (attached != Candidates)
+        {
+            std::printf("  %d of %d simulators started\n", attached, Candidates);
+            return false;
+        }
+        std::unique_ptr<CQuorvanta> engine = MakeEngine(38400);
+        QElapsedTimer clock;
+        clock.start();
+        const bool found = engine->FindDevice();
+        const double totalMs = clock.nsecsElapsed() / 1e6;
+
+        // Every candidate must have been asked, or the figure times less
+        // than a whole search.
+        int asked = 0;
+        for (const auto& sim : ports.sims)
+            asked += sim->WaitForCommands(1, 1000) && sim->Commands().size() == 1 ? 1 : 0;
+        const double boundMs = double(Candidates * ProbeBoundMs);
+        std::printf("  %d silent  total %7.0f ms  per candidate %5.1f ms  bound %d x %d = %.0f ms"
+                    " (%+.0f ms)  %d links, %d asked%s\n",
+                    Candidates, totalMs, totalMs / Candidates, Candidates, ProbeBoundMs, boundMs,
+                    totalMs - boundMs, engine->linkCount, asked, found ? ", FOUND ONE" : "");
+        ok = !found && engine->linkCount == Candidates && asked == Candidates;
+    }
+    {
+        PinnedPorts ports;
+        if (!ports.valid)
+            return false;
+        std::unique_ptr<CQuorvanta> engine = MakeEngine(38400);
+        QElapsedTimer clock;
+        clock.start();
+        const bool found = engine->FindDevice();
+        const double totalMs = clock.nsecsElapsed() / 1e6;
+        std::printf("  no candidate  total %7.3f ms  (%d links%s)\n", totalMs, engine->linkCount,
+                    found ? ", FOUND ONE" : "");
+        ok = !found && engine->linkCount == 0 && ok;
+    }
+    return ok;
+}
+
 const Section Sections[] = {
     {"link", "read-out at 38400 bit/s from the simulator, 500 ms polls", LinkReadOut},
+    {"engine-largest",
+     "the largest valid reply (127 pages) through the engine at 38400 bit/s, 500 ms polls",
+     EngineLargest},
+    {"search-none", "device search over 49 candidates that never answer, and over none",
+     SearchNone},
 };
 } // namespace
 
@@ -103,7 +378,7 @@ int main(int argc, char* argv[])
     if (wanted.contains(QStringLiteral("--list")) || wanted.contains(QStringLiteral("--help")))
     {
         for (const Section& section : Sections)
-            std::printf("%-10s %s\n", section.name, section.about);
+            std::printf("%-15s %s\n", section.name, section.about);
         return 0;
     }
 
