@@ -1,13 +1,19 @@
 // parvesta-bench: speed figures of the program's parts. Each section is one
 // function in the table below; `parvesta-bench` runs them all, `parvesta-bench
 // NAME...` the named ones, `parvesta-bench --list` names them.
+#include "app/MainWindow.h"
 #include "engine/CQuorvanta.h"
 #include "link/CWQXUSTester.h"
 #include "link/SerialPort.h"
 #include "sim/InstrumentSimulator.h"
+#include "sim/PinnedPorts.h"
 #include "sim/ReplyBuilder.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,7 +21,9 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -138,47 +146,6 @@ struct KeptSettings
     bool existed = false;
     bool readable = false;
     QByteArray before;
-};
-
-// A ports folder in which every COM number the search looks at is pinned to
-// nothing, so that no serial device of the machine takes part; simulators
-// then replace the numbers they stand on.
-struct PinnedPorts
-{
-    PinnedPorts()
-    {
-        path = dir.path() + QStringLiteral("/ports");
-        valid = dir.isValid() && QDir().mkpath(path);
-        for (int n = 1; valid && n <= 60; ++n)
-            valid = QFile::link(dir.path() + QStringLiteral("/nothing"), Entry(n));
-        SetPortsFolder(path);
-    }
-    ~PinnedPorts()
-    {
-        sims.clear();
-        SetPortsFolder(QString());
-    }
-    PinnedPorts(const PinnedPorts&) = delete;
-    PinnedPorts& operator=(const PinnedPorts&) = delete;
-
-    QString Entry(int n) const { return path + QStringLiteral("/COM%1").arg(n); }
-
-    InstrumentSimulator* Attach(int n, int lineSpeed, const InstrumentSimulator::Faults& faults)
-    {
-        QFile::remove(Entry(n));
-        auto sim = std::make_unique<InstrumentSimulator>();
-        sim->SetLineSpeed(lineSpeed);
-        sim->SetFaults(faults);
-        if (!sim->Start(path, n))
-            return nullptr;
-        sims.push_back(std::move(sim));
-        return sims.back().get();
-    }
-
-    QTemporaryDir dir;
-    QString path;
-    bool valid = false;
-    std::vector<std::unique_ptr<InstrumentSimulator>> sims;
 };
 
 // The engine as the main window makes it, then set to what the figures
@@ -361,6 +328,97 @@ bool SearchNone()
     return ok;
 }
 
+// The main window with what a benchmark needs of it.
+class BenchWindow : public MainWindow
+{
+public:
+    using MainWindow::ResultsShown;
+    using MainWindow::SetViewState;
+};
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs)
+        QTest::qWait(20);
+    return done();
+}
+
+// The table filled from the largest valid reply: 127 pages of 32 records,
+// brought in by a real transfer, then the fill repeated and timed.
+bool WindowTable()
+{
+    KeptSettings settings;
+    PinnedPorts ports;
+    const std::vector<CMeasurement> records =
+        ReplyBuilder::GeneratedSet(ReplyFrame::Family::VXnn, 127 * 32);
+    InstrumentSimulator* sim = ports.Attach(2, 0);
+    if (!ports.valid || !sim)
+        return false;
+    sim->SetReply(ReplyBuilder::Frame(ReplyFrame::Family::VXnn, records, 127));
+
+    BenchWindow window;
+    window.show();
+    auto* table = window.findChild<QTableWidget*>("tableWidget");
+    window.findChild<QToolButton*>("trnsfrDataButton")->click();
+    if (!WaitUntil([&] { return table->isVisible(); }, 30000) ||
+        table->rowCount() != int(records.size()))
+    {
+        std::printf("  the transfer did not fill the table (%d rows)\n", table->rowCount());
+        return false;
+    }
+    // The fill itself, and the fill with the layout that follows it: the
+    // rows follow their contents' height, which the toolkit measures row by row.
+    std::vector<double> fills;
+    std::vector<double> shown;
+    for (int i = 0; i < 10; ++i)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        window.SetViewState(BenchWindow::ResultsShown);
+        fills.push_back(clock.nsecsElapsed() / 1e6);
+        QCoreApplication::processEvents();
+        shown.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    std::sort(fills.begin(), fills.end());
+    std::sort(shown.begin(), shown.end());
+    std::printf("  %d rows  fill: median %5.1f ms (worst %5.1f)  fill, layout and paint: median "
+                "%6.1f ms (worst %6.1f)\n",
+                table->rowCount(), fills[fills.size() / 2], fills.back(), shown[shown.size() / 2],
+                shown.back());
+    return table->rowCount() == int(records.size());
+}
+
+// Start-up without an instrument on a machine with a few serial ports that
+// exist but do not answer: the window built (which searches) and shown.
+bool WindowStart()
+{
+    KeptSettings settings;
+    bool ok = true;
+    for (int portsPresent : {0, 4})
+    {
+        PinnedPorts ports;
+        InstrumentSimulator::Faults quiet;
+        quiet.silent = true;
+        for (int n = 1; n <= portsPresent; ++n)
+            ok = ports.Attach(n, 38400, quiet) && ok;
+        QElapsedTimer clock;
+        clock.start();
+        {
+            BenchWindow window;
+            window.show();
+            ok = QTest::qWaitForWindowExposed(&window) && ok;
+            const double ms = clock.nsecsElapsed() / 1e6;
+            const bool enabled = window.findChild<QToolButton*>("trnsfrDataButton")->isEnabled();
+            std::printf("  %d silent ports  window built, searched and shown in %6.1f ms%s\n",
+                        portsPresent, ms, enabled ? "  (FOUND AN INSTRUMENT)" : "");
+            ok = !enabled && ok;
+        }
+    }
+    return ok;
+}
+
 const Section Sections[] = {
     {"link", "read-out at 38400 bit/s from the simulator, 500 ms polls", LinkReadOut},
     {"engine-largest",
@@ -368,12 +426,25 @@ const Section Sections[] = {
      EngineLargest},
     {"search-none", "device search over 49 candidates that never answer, and over none",
      SearchNone},
+    {"window-table", "the result table filled with 127 pages of 32 records", WindowTable},
+    {"window-start", "start-up without an instrument: window built, searched, shown",
+     WindowStart},
 };
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The window sections need no screen.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The offscreen platform's remarks about window hints are not figures.
+    static const QtMessageHandler standard = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context,
+                              const QString& message) {
+        if (!message.contains(QLatin1String("propagateSizeHints")))
+            standard(type, context, message);
+    });
     const QStringList wanted = app.arguments().mid(1);
     if (wanted.contains(QStringLiteral("--list")) || wanted.contains(QStringLiteral("--help")))
     {

@@ -6,7 +6,7 @@
 #include "link/SerialPort.h"
 #include "sim/InstrumentSimulator.h"
 #include "sim/ReplyBuilder.h"
-#include "support/TestPorts.h"
+#include "sim/PinnedPorts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -98,7 +98,7 @@ private slots:
     {
         QFETCH(Family, family);
         QFETCH(int, count);
-        TestPorts ports;
+        PinnedPorts ports;
         InstrumentSimulator* sim = ports.Attach(3, 38400);
         QVERIFY(sim);
         const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(family, count);
@@ -122,7 +122,7 @@ private slots:
     {
         // The last slot of page 2 never comes: the transfer must still end,
         // with every record that did arrive.
-        TestPorts ports;
+        PinnedPorts ports;
         InstrumentSimulator* sim = ports.Attach(3, 38400);
         QVERIFY(sim);
         const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(Family::VXnn, 96);
@@ -142,7 +142,7 @@ private slots:
 
     void firstAnsweringPortWins()
     {
-        TestPorts ports;
+        PinnedPorts ports;
         InstrumentSimulator* com3 = ports.Attach(3);
         InstrumentSimulator* com7 = ports.Attach(7);
         QVERIFY(com3 && com7);
@@ -161,7 +161,7 @@ private slots:
 
     void fixedPortIsTheOnlyCandidate()
     {
-        TestPorts ports;
+        PinnedPorts ports;
         InstrumentSimulator* com3 = ports.Attach(3);
         InstrumentSimulator* com7 = ports.Attach(7);
         QVERIFY(com3 && com7);
@@ -189,7 +189,7 @@ private slots:
 
     void virtualDeviceWithoutInstrument()
     {
-        TestPorts ports;
+        PinnedPorts ports;
         CQuorvanta engine;
         engine.virtualDevice = true;
         engine.virtualPort = 5;
@@ -211,7 +211,7 @@ private slots:
 
     void realInstrumentBelowTheVirtualPortWins()
     {
-        TestPorts ports;
+        PinnedPorts ports;
         InstrumentSimulator* com2 = ports.Attach(2);
         QVERIFY(com2);
         CQuorvanta engine;
@@ -225,7 +225,7 @@ private slots:
 
     void nothingToFind()
     {
-        TestPorts ports;
+        PinnedPorts ports;
         CQuorvanta engine;
         engine.data.MakeVirtualData();
         QVERIFY(!engine.FindDevice());
@@ -243,7 +243,7 @@ private slots:
 
     void candidatesThatDoNotAnswer()
     {
-        TestPorts ports;
+        PinnedPorts ports;
         InstrumentSimulator* silent = ports.Attach(2);
         InstrumentSimulator* stranger = ports.Attach(4);
         QVERIFY(silent && stranger);
@@ -280,7 +280,7 @@ private slots:
         QFETCH(int, secondCut);
         QFETCH(int, expected);
         QFETCH(int, expectedLink);
-        TestPorts ports;
+        PinnedPorts ports;
         const QByteArray fiveBlocks =
             ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 20), 5);
         QCOMPARE(int(static_cast<unsigned char>(fiveBlocks[10])), 5);
@@ -320,7 +320,7 @@ private slots:
 
     void progressWithoutLinksOrVirtual()
     {
-        TestPorts ports;
+        PinnedPorts ports;
         CQuorvanta engine;
         int percent = -1;
         QVERIFY(!engine.Progress(&percent));
@@ -338,7 +338,7 @@ private slots:
 
     void restartEmptiesTheRing()
     {
-        TestPorts ports;
+        PinnedPorts ports;
         InstrumentSimulator* sim = ports.Attach(3);
         QVERIFY(sim);
         CQuorvanta engine;
@@ -364,7 +364,7 @@ private slots:
 
     void finishWithoutLink()
     {
-        TestPorts ports;
+        PinnedPorts ports;
         CQuorvanta engine;
         engine.data.MakeVirtualData();
         engine.unsavedData = true;

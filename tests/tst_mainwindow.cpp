@@ -3,7 +3,7 @@
 // answered the way a user would answer them.
 #include "app/MainWindow.h"
 #include "sim/ReplyBuilder.h"
-#include "support/TestPorts.h"
+#include "sim/PinnedPorts.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -200,7 +200,7 @@ private slots:
     void init()
     {
         QFile::remove(SettingsPath());
-        ports = std::make_unique<TestPorts>();
+        ports = std::make_unique<PinnedPorts>();
         dataDir = std::make_unique<QTemporaryDir>();
         WriteSettings("No", dataDir->path() + "/");
     }
@@ -516,7 +516,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TestPorts> ports;
+    std::unique_ptr<PinnedPorts> ports;
     std::unique_ptr<QTemporaryDir> dataDir;
 };
 
