@@ -165,14 +165,16 @@ bool MainWindow::CheckUnsavedData()
 
 bool MainWindow::SaveData()
 {
+    // The data folder beside the program does not exist before the first
+    // save; without it the dialog would open somewhere else.
+    if (QDir::isAbsolutePath(engine->dataPath))
+        QDir().mkpath(engine->dataPath);
     {
         // The dialog's own idea of the folder: absolute, with one separator.
         QFileDialog folder(nullptr, QString(), QString(), QString());
         folder.setDirectory(engine->dataPath);
         engine->dataPath = folder.directory().absolutePath() + "/";
     }
-    // The data folder beside the program does not exist before the first save.
-    QDir().mkpath(engine->dataPath);
     const QString name = engine->SuggestFileName();
     const QString path = QFileDialog::getSaveFileName(this, tr("Save measurements as"),
                                                       engine->dataPath + name,

@@ -437,6 +437,24 @@ private slots:
         QCOMPARE(user.seen.size(), 3);
     }
 
+    void firstSaveOpensTheDataFolderBesideTheProgram()
+    {
+        const QString data = QCoreApplication::applicationDirPath() + "/Data";
+        QDir(data).removeRecursively();
+        WriteSettings("COM5", QString()); // no folder of the user's: the default
+        TestWindow window;
+        window.show();
+        Button(&window, "trnsfrDataButton")->click();
+        QVERIFY(WaitForResults(&window));
+        User user;
+        user.Then(User::CancelDialog());
+        Button(&window, "saveAsButton")->click();
+        QTRY_COMPARE(user.Pending(), 0);
+        QCOMPARE(user.seen[0].proposed, data + "/results1.csv");
+        QVERIFY(QFileInfo(data).isDir());
+        QDir(data).removeRecursively();
+    }
+
     void helpKeyAndItsRepeats()
     {
         TestWindow window;
