@@ -1,5 +1,6 @@
 // The engine's files: Settings.ini beside the executable and the CSV export.
 #include "engine/CQuorvanta.h"
+#include "support/Records.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -36,17 +37,6 @@ QByteArray ReadFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray("<unreadable>");
     return file.readAll();
-}
-
-CMeasurement Record(int group, int cell, int value, int divisor, int unit)
-{
-    CMeasurement r;
-    r.group = group;
-    r.cell = cell;
-    r.value = value;
-    r.divisor = divisor;
-    r.unit = unit;
-    return r;
 }
 
 // Keeps the file-size limit low for as long as it lives, the way a full

@@ -3,6 +3,7 @@
 // answered the way a user would answer them.
 #include "app/MainWindow.h"
 #include "sim/ReplyBuilder.h"
+#include "support/Records.h"
 #include "sim/PinnedPorts.h"
 
 #include <QApplication>
@@ -159,18 +160,6 @@ QStringList Row(QTableWidget* table, int row)
     return texts;
 }
 
-CMeasurement Record(int group, int cell, int value, int divisor, int kind, int unit)
-{
-    CMeasurement r;
-    r.group = group;
-    r.cell = cell;
-    r.value = value;
-    r.divisor = divisor;
-    r.kind = kind;
-    r.unit = unit;
-    return r;
-}
-
 // Waits until the table face is shown after a transfer.
 bool WaitForResults(QWidget* window, int timeoutMs = 15000)
 {
@@ -234,8 +223,8 @@ private slots:
         QVERIFY(sim);
         // Groups 3 and 1 only, a duplicate cell, and every unit of the family.
         sim->SetReply(ReplyBuilder::Frame(
-            Family::VXnn, {Record(3, 7, 1234, 10, 3, 2), Record(1, 2, 12345, 1000, 3, 3),
-                           Record(3, 7, 1234, 100, 3, 2), Record(1, 1, 500, 100, 3, 3)}));
+            Family::VXnn, {Record(3, 7, 1234, 10, 2, 3), Record(1, 2, 12345, 1000, 3, 3),
+                           Record(3, 7, 1234, 100, 2, 3), Record(1, 1, 500, 100, 3, 3)}));
 
         TestWindow window;
         window.show();
@@ -319,7 +308,7 @@ private slots:
         QVERIFY(!Table(&window)->isVisible());
         QVERIFY(!Button(&window, "saveAsButton")->isEnabled());
         // Nothing to lose: the next transfer asks no question.
-        sim->SetReply(ReplyBuilder::Frame(Family::VXnn, {Record(1, 1, 5, 10, 3, 2)}));
+        sim->SetReply(ReplyBuilder::Frame(Family::VXnn, {Record(1, 1, 5, 10, 2, 3)}));
         Button(&window, "trnsfrDataButton")->click();
         QVERIFY(WaitForResults(&window));
         QCOMPARE(user.seen.size(), 1);

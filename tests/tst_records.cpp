@@ -1,21 +1,8 @@
 // Measurement records: the group container and the value text.
 #include "engine/CTRData.h"
+#include "support/Records.h"
 
 #include <QtTest>
-
-namespace
-{
-CMeasurement Record(int group, int cell, int value = 1, int divisor = 0, int unit = 0)
-{
-    CMeasurement r;
-    r.group = group;
-    r.cell = cell;
-    r.value = value;
-    r.divisor = divisor;
-    r.unit = unit;
-    return r;
-}
-} // namespace
 
 class TestRecords : public QObject
 {
