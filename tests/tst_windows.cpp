@@ -1,6 +1,7 @@
 // The windows as a user meets them: pictures, the main window's shape and
 // states, the button icons, the table, and the About, Help and progress windows.
 #include "app/MainWindow.h"
+#include "sim/PinnedPorts.h"
 
 #include <QBitmap>
 #include <QDir>
@@ -89,6 +90,10 @@ class TestWindows : public QObject
 {
     Q_OBJECT
 
+    // Every window searches for an instrument: none of the machine's ports
+    // take part.
+    PinnedPorts ports;
+
 private slots:
     void initTestCase()
     {
@@ -96,7 +101,11 @@ private slots:
         QDir(HelpFolder()).removeRecursively();
     }
 
-    void cleanupTestCase() { QDir(HelpFolder()).removeRecursively(); }
+    void cleanupTestCase()
+    {
+        QDir(HelpFolder()).removeRecursively();
+        QFile::remove(QCoreApplication::applicationDirPath() + "/Settings.ini");
+    }
 
     // The forms and the window wiring connect by signal and slot names: a
     // misspelt or missing slot shows only as this warning.
