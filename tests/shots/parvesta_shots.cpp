@@ -1,11 +1,14 @@
 // Puts each of Parvesta's windows into a typical state and saves what the
 // screen shows, one PNG per view, into the folder given. scripts/screenshots
-// runs it under a virtual X server.
+// runs it under a virtual X server. Like the program, it speaks the language
+// of the catalogues beside it.
 #include "app/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTableWidget>
@@ -13,6 +16,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <QToolButton>
+#include <QTranslator>
 
 namespace
 {
@@ -52,8 +56,19 @@ QRect Around(const QWidget* w, int margin = 0)
     return w->frameGeometry().adjusted(-margin, -margin, margin, margin);
 }
 
+// The engine's and the main window's texts, in the catalogue's language.
+QString EngineText(const char* source)
+{
+    return QCoreApplication::translate("CQuorvanta", source);
+}
+
+QString WindowText(const char* source)
+{
+    return QCoreApplication::translate("MainWindow", source);
+}
+
 // A few results as two groups of wall-thickness readings would give them.
-void FillSampleRows(QTableWidget* table)
+void FillSampleRows(QTableWidget* table, bool append = false)
 {
     const struct
     {
@@ -64,7 +79,8 @@ void FillSampleRows(QTableWidget* table)
                 {2, 1, "0.486", "Inches"}, {2, 2, "0.491", "Inches"}, {2, 3, "0.479", "Inches"},
                 {3, 1, "5920", "m/s"},   {3, 2, "5935", "m/s"},   {4, 1, "3.37", "us"},
                 {4, 2, "3.41", "us"},    {4, 3, "3.29", "us"}};
-    table->setRowCount(0);
+    if (!append)
+        table->setRowCount(0);
     for (const auto& r : rows)
     {
         const int row = table->rowCount();
@@ -72,8 +88,19 @@ void FillSampleRows(QTableWidget* table)
         table->setItem(row, 0, new QTableWidgetItem(QString::number(r.group)));
         table->setItem(row, 1, new QTableWidgetItem(QString::number(r.cell)));
         table->setItem(row, 2, new QTableWidgetItem(r.value));
-        table->setItem(row, 3, new QTableWidgetItem(r.unit));
+        table->setItem(row, 3, new QTableWidgetItem(EngineText(r.unit)));
     }
+}
+
+// A message box as the program shows it, left open for the picture.
+bool ShootBox(const QDir& out, const QString& name, QWidget* parent, const QString& title,
+              const QString& text, QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, buttons, parent);
+    box.show();
+    const bool ok = Shoot(out, name, Around(&box));
+    box.hide();
+    return ok;
 }
 } // namespace
 
@@ -87,6 +114,13 @@ int main(int argc, char** argv)
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     bool ok = true;
+
+    const QString folder = QCoreApplication::applicationDirPath();
+    QTranslator toolkit, program;
+    if (toolkit.load(folder + "/qt_ru.qm"))
+        QCoreApplication::installTranslator(&toolkit);
+    if (program.load(folder + "/quorvanta.qm"))
+        QCoreApplication::installTranslator(&program);
 
     ShotWindow window;
     window.move(40, 40);
@@ -113,7 +147,7 @@ int main(int argc, char** argv)
     ok &= Shoot(out, "progress", Around(&window));
 
     bar->hide();
-    message->setText("Data transfer completed successfully.");
+    message->setText(EngineText("Data transfer completed successfully."));
     message->show();
     ok &= Shoot(out, "progress-message", Around(&window));
     message->hide();
@@ -124,6 +158,30 @@ int main(int argc, char** argv)
     transfer->setEnabled(true);
     FillSampleRows(table);
     ok &= Shoot(out, "main-table", Around(&window));
+    // A full memory: the scroll bar takes its share of the width.
+    for (int i = 0; i < 4; ++i)
+        FillSampleRows(table, true);
+    ok &= Shoot(out, "main-table-scrolling", Around(&window));
+
+    // The questions and warnings of a transfer, and the save dialog.
+    ok &= ShootBox(out, "box-unsaved", &window, EngineText("Received data was not saved."),
+                   EngineText("Received data will be lost. Do you want to save it?"),
+                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    ok &= ShootBox(out, "box-no-measurements", &window, QString(),
+                   WindowText("No measurements in connected device!"), QMessageBox::Ok);
+    ok &= ShootBox(out, "box-failed", &window, QString(),
+                   EngineText("Data transfer failed! Please try again."), QMessageBox::Ok);
+    {
+        QFileDialog save(&window, WindowText("Save measurements as"), QDir::tempPath(),
+                         WindowText("Measurements (*.csv)"));
+        save.setAcceptMode(QFileDialog::AcceptSave);
+        save.setOption(QFileDialog::DontUseNativeDialog);
+        save.selectFile("results1.csv");
+        save.move(360, 40);
+        save.show();
+        ok &= Shoot(out, "save-dialog", Around(&save));
+        save.hide();
+    }
 
     window.findChild<QToolButton*>("aboutButton")->click();
     auto* about = window.findChild<QWidget*>("AboutWindowGUI");
