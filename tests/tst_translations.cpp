@@ -6,7 +6,8 @@
 // its catalogues beside the program.
 #include "app/MainWindow.h"
 #include "engine/CQuorvanta.h"
-#include "support/TestPorts.h"
+#include "sim/PinnedPorts.h"
+#include "support/Records.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -124,17 +125,6 @@ QString EngineText(const CQuorvanta& engine, const QString& key)
         {"data folder", engine.dataPath.mid(engine.appDir.size())},
     };
     return texts.value(key, "<no " + key + ">");
-}
-
-CMeasurement Record(int group, int cell, int value, int divisor, int unit)
-{
-    CMeasurement r;
-    r.group = group;
-    r.cell = cell;
-    r.value = value;
-    r.divisor = divisor;
-    r.unit = unit;
-    return r;
 }
 
 // What a rich-text page looks like, block by block: alignment and the font
@@ -279,7 +269,7 @@ private slots:
     {
         // The same windows in both languages, over the real help pages and
         // with no serial device of this machine taking part.
-        ports = std::make_unique<TestPorts>();
+        ports = std::make_unique<PinnedPorts>();
         QFile::remove(SettingsPath());
         QVERIFY(CopyFolder(SourceHelp, AppDir() + "/Help"));
         english = std::make_unique<MainWindow>();
@@ -679,7 +669,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TestPorts> ports;
+    std::unique_ptr<PinnedPorts> ports;
     std::unique_ptr<MainWindow> english;
     std::unique_ptr<MainWindow> inRussian;
 };
