@@ -118,6 +118,8 @@ private slots:
         QTest::addColumn<QSize>("size");
         QTest::newRow("background, two pad bytes after the rows")
             << ":/Image/background.bmp" << 306776 << QSize(288, 355);
+        QTest::newRow("Russian background, the same format")
+            << ":/Image/background_ru.bmp" << 306776 << QSize(288, 355);
         QTest::newRow("logo") << ":/Image/logo.bmp" << 19854 << QSize(200, 33);
         for (const char* name : {"data_transf", "data_transf_mask", "save_file", "save_file_mask",
                                  "help", "help_mask", "about", "about_mask", "data_transf_grey"})
@@ -221,6 +223,25 @@ private slots:
         for (const QPoint& p : probes)
             same += shown.pixel(p.x(), top + p.y()) == picture.pixel(p) ? 1 : 0;
         QCOMPARE(same, 5);
+    }
+
+    // The words drawn into a background stay inside its cards: the strip
+    // right of them is plain window grey from top to bottom.
+    void backgroundWordsStayInsideThePicture_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("English") << ":/Image/background.bmp";
+        QTest::newRow("Russian") << ":/Image/background_ru.bmp";
+    }
+    void backgroundWordsStayInsideThePicture()
+    {
+        QFETCH(QString, path);
+        const QImage picture = QImage(path).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(picture.size(), QSize(288, 355));
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 281; x < picture.width(); ++x)
+                QVERIFY2(picture.pixel(x, y) == qRgb(161, 161, 161),
+                         qPrintable(QString("pixel %1,%2").arg(x).arg(y)));
     }
 
     void buttonIconsAreTransparentWhereTheMaskIsBlack_data()

@@ -1,8 +1,10 @@
 #include "resources/art/Artwork.h"
 
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QtMath>
 
 namespace
 {
@@ -96,6 +98,27 @@ void Arrow(QPainter& p, QPointF from, QPointF to, qreal width, const QColor& col
     fill.setColorAt(1, colour);
     p.setBrush(fill);
     p.drawPolygon(shape);
+}
+
+// The words of the main window's background. The model names and the
+// instruments' menu names (SETUP, DATA TRANSFER, F2, ENTER) are what the
+// instruments show, so they stay as they are in every language.
+struct BackgroundWords
+{
+    const char* connect;
+    const char* usbLink;
+    const char* infraredLink;
+    const char* press;
+    const char* transferData; // the Transfer Data button's name in the window
+};
+
+const BackgroundWords& Words(Artwork::Language language)
+{
+    static const BackgroundWords english{"Connect the instrument", "USB cable", "Infrared receiver",
+                                         "Press", "Transfer Data"};
+    static const BackgroundWords russian{"Подключите прибор", "USB-кабель", "ИК-приёмник",
+                                         "Нажмите", "Передать данные"};
+    return language == Artwork::Language::Russian ? russian : english;
 }
 } // namespace
 
@@ -436,8 +459,9 @@ void Artwork::DrawStep(QPainter& p, const QPointF& centre, const QString& number
     p.restore();
 }
 
-QImage Artwork::Background()
+QImage Artwork::Background(Language language)
 {
+    const BackgroundWords& words = Words(language);
     QImage image(288, 355, QImage::Format_RGB32);
     image.fill(WindowGrey);
     QPainter p(&image);
@@ -445,7 +469,7 @@ QImage Artwork::Background()
     p.setRenderHint(QPainter::TextAntialiasing);
 
     DrawStep(p, QPointF(20, 16), "1");
-    ShadowedText(p, QPointF(35, 21), "Connect the instrument", Font(14, true));
+    ShadowedText(p, QPointF(35, 21), QString::fromUtf8(words.connect), Font(14, true));
 
     const struct
     {
@@ -455,9 +479,9 @@ QImage Artwork::Background()
         const char* link;
         const char* mode;
     } cards[] = {
-        {31, false, "VX-40  \u00b7  VX-41  \u00b7  VX-77", "USB cable",
+        {31, false, "VX-40  \u00b7  VX-41  \u00b7  VX-77", words.usbLink,
          "VX-40/41: SETUP \u203a DATA TRANSFER \u203a F2"},
-        {185, true, "TR-620", "Infrared receiver", "SETUP \u203a DATA TRANSFER \u203a ENTER"},
+        {185, true, "TR-620", words.infraredLink, "SETUP \u203a DATA TRANSFER \u203a ENTER"},
     };
     for (const auto& card : cards)
     {
@@ -467,17 +491,32 @@ QImage Artwork::Background()
             DrawInfraredScene(p, QRectF(10, card.top + 24, 268, 90));
         else
             DrawUsbScene(p, QRectF(10, card.top + 24, 268, 90));
-        Text(p, QPointF(20, card.top + 124), card.link, Font(11, true), QColor(0x22, 0x26, 0x2c));
+        Text(p, QPointF(20, card.top + 124), QString::fromUtf8(card.link), Font(11, true),
+             QColor(0x22, 0x26, 0x2c));
         Text(p, QPointF(20, card.top + 138), card.mode, Font(11, false, true),
              QColor(0x46, 0x4c, 0x55));
     }
 
+    // Step 2 names the button beside its picture. A line that would run past
+    // the cards' right edge is set condensed instead of being cut off.
     DrawStep(p, QPointF(20, 343), "2");
-    ShadowedText(p, QPointF(35, 348), "Press", Font(14, true));
+    const QString press = QString::fromUtf8(words.press);
+    const QString name = QString::fromUtf8(words.transferData);
+    auto buttonLeft = [&](const QFont& font) {
+        return qCeil(35 + QFontMetricsF(font, &image).horizontalAdvance(press) + 6);
+    };
+    auto lineEnd = [&](const QFont& font) {
+        return buttonLeft(font) + 26 + QFontMetricsF(font, &image).horizontalAdvance(name);
+    };
+    QFont font = Font(14, true);
+    if (lineEnd(font) > 277)
+        font = Font(14, true, true);
+    const int left = buttonLeft(font);
+    ShadowedText(p, QPointF(35, 348), press, font);
     const QImage button = TransferButton().scaled(22, 22, Qt::KeepAspectRatio,
                                                   Qt::SmoothTransformation);
-    p.drawImage(QPointF(85, 332), button);
-    ShadowedText(p, QPointF(111, 348), "Transfer Data", Font(14, true));
+    p.drawImage(QPointF(left, 332), button);
+    ShadowedText(p, QPointF(left + 26, 348), name, font);
     return image;
 }
 

@@ -11,6 +11,13 @@
 class Artwork
 {
 public:
+    // The language of the words drawn into a picture.
+    enum class Language
+    {
+        English,
+        Russian,
+    };
+
     // Pictures with transparency (ARGB32).
     static QImage AppIcon(int size, bool sixteenColours = false);
     static QImage TransferButton();
@@ -22,7 +29,8 @@ public:
 
     // Opaque pictures.
     static QImage Logo();                          // 200 x 33, on black
-    static QImage Background();                    // 288 x 355, on the window's grey
+    // 288 x 355, on the window's grey.
+    static QImage Background(Language language = Language::English);
     static QImage HelpPicture(bool infrared, int scale); // one connection, on white
 
     // A button picture split the way the program's buttons load it: colours on

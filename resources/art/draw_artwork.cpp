@@ -54,6 +54,9 @@ int main(int argc, char** argv)
                                {Artwork::AppIcon(48), 24}}));
     // The background's two pad bytes after the pixel rows are part of its format.
     ok &= Write(at("resources/Image/background.bmp"), ArtFiles::Bmp24(Artwork::Background(), 2));
+    // The same picture with its words in Russian, named by the Russian catalogue.
+    ok &= Write(at("resources/Image/background_ru.bmp"),
+                ArtFiles::Bmp24(Artwork::Background(Artwork::Language::Russian), 2));
     ok &= Write(at("resources/Image/logo.bmp"), ArtFiles::Bmp24(Artwork::Logo()));
 
     const struct
