@@ -30,6 +30,12 @@ constexpr int DeviceSettleMs = 2500; // a device just plugged in needs time to b
 MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
 {
     ui.setupUi(this);
+    // The background has words drawn into it, so its path is a translated
+    // text: a catalogue names the picture in its own language. A path that
+    // loads nothing keeps the form's picture rather than an empty window.
+    const QPixmap background(tr(":/Image/background.bmp"));
+    if (!background.isNull())
+        ui.bckgroundLabel->setPixmap(background);
     timerId = 0;
 
     setButtonIcon(ui.trnsfrDataButton, ":/Button/data_transf.bmp", ":/Button/data_transf_mask.bmp");

@@ -73,6 +73,31 @@ private:
     QTranslator translator;
 };
 
+// A catalogue whose background picture names nothing the program carries.
+class MissingBackground : public QTranslator
+{
+public:
+    QString translate(const char* context, const char* source, const char* = nullptr,
+                      int = -1) const override
+    {
+        if (QByteArray(context) == "MainWindow" && QByteArray(source) == ":/Image/background.bmp")
+            return ":/Image/background_xx.bmp";
+        return QString();
+    }
+    bool isEmpty() const override { return false; }
+};
+
+QImage Shown(QWidget* window)
+{
+    const QLabel* label = window->findChild<QLabel*>("bckgroundLabel");
+    return label->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage Resource(const QString& path)
+{
+    return QImage(path).convertToFormat(QImage::Format_RGB32);
+}
+
 bool CopyFolder(const QString& from, const QString& to)
 {
     QDir(to).removeRecursively();
@@ -369,6 +394,27 @@ private slots:
         }
     }
 
+    // The background has words drawn into it: each language shows its own
+    // picture, and a catalogue naming a missing one leaves the English one.
+    void backgroundPictureOfItsLanguage()
+    {
+        const QImage en = Resource(":/Image/background.bmp");
+        const QImage ru = Resource(":/Image/background_ru.bmp");
+        QCOMPARE(en.size(), QSize(288, 355));
+        QCOMPARE(ru.size(), en.size());
+        QVERIFY(ru != en);
+        QCOMPARE(Shown(english.get()), en);
+        QCOMPARE(Shown(inRussian.get()), ru);
+
+        MissingBackground missing;
+        QCoreApplication::installTranslator(&missing);
+        QCOMPARE(QCoreApplication::translate("MainWindow", ":/Image/background.bmp"),
+                 QString(":/Image/background_xx.bmp"));
+        const QImage shown = Shown(std::make_unique<MainWindow>().get());
+        QCoreApplication::removeTranslator(&missing);
+        QCOMPARE(shown, en);
+    }
+
     void engineTexts_data()
     {
         QTest::addColumn<QString>("key");
@@ -574,10 +620,19 @@ private slots:
             }
             if (m.source.endsWith(".html"))
                 QVERIFY2(QFile::exists(SourceHelp + "/" + m.translation), qPrintable(m.translation));
+            // A picture the catalogue names is carried by the program, at the
+            // size of the one it replaces: the window's width depends on it.
+            if (m.source.startsWith(":/"))
+            {
+                QVERIFY2(m.translation.startsWith(":/"), where);
+                const QImage picture(m.translation);
+                QVERIFY2(!picture.isNull(), qPrintable(m.translation));
+                QCOMPARE(picture.size(), QImage(m.source).size());
+            }
         }
         QCOMPARE(contexts, QSet<QString>({"MainWindowGUI", "AboutWindowGUI", "HelpWindowGUI",
                                           "ProgressWindowGUI", "MainWindow", "CQuorvanta"}));
-        QVERIFY(messages.size() >= 38);
+        QVERIFY(messages.size() >= 39);
 
         // The compiled catalogue is the one built from this file.
         QTranslator compiled;

@@ -162,6 +162,10 @@ VX-77
         <source>Parvesta help</source>
         <translation>Справка Parvesta</translation>
     </message>
+    <message>
+        <source>:/Image/background.bmp</source>
+        <translation>:/Image/background_ru.bmp</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowGUI</name>
