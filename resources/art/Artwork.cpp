@@ -586,37 +586,39 @@ QImage Artwork::SaveButton()
     return image;
 }
 
-QImage Artwork::HelpButton()
+namespace
+{
+// A round button face: a lit disc with a white glyph in its middle.
+QImage RoundButton(QColor light, QColor dark, QColor rim, const QString& glyph,
+                   const QFont& font, QPointF glyphCentre)
 {
     QImage image = Transparent(42, 42);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     QRadialGradient fill(QPointF(16, 13), 26);
-    fill.setColorAt(0, QColor(0x6c, 0xb0, 0xf2));
-    fill.setColorAt(1, QColor(0x17, 0x53, 0xa6));
-    p.setPen(QPen(QColor(0x0e, 0x36, 0x70), 1.2));
+    fill.setColorAt(0, light);
+    fill.setColorAt(1, dark);
+    p.setPen(QPen(rim, 1.2));
     p.setBrush(fill);
     p.drawEllipse(QPointF(21, 21), 18, 18);
-    CentredGlyph(p, "?", Font(27, true), QPointF(21, 21), Qt::white);
+    CentredGlyph(p, glyph, font, glyphCentre, Qt::white);
     return image;
+}
+} // namespace
+
+QImage Artwork::HelpButton()
+{
+    return RoundButton(QColor(0x6c, 0xb0, 0xf2), QColor(0x17, 0x53, 0xa6), QColor(0x0e, 0x36, 0x70),
+                       "?", Font(27, true), QPointF(21, 21));
 }
 
 QImage Artwork::AboutButton()
 {
-    QImage image = Transparent(42, 42);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    QRadialGradient fill(QPointF(16, 13), 26);
-    fill.setColorAt(0, QColor(0x5e, 0xd3, 0xc1));
-    fill.setColorAt(1, QColor(0x0f, 0x7a, 0x6a));
-    p.setPen(QPen(QColor(0x0a, 0x4f, 0x45), 1.2));
-    p.setBrush(fill);
-    p.drawEllipse(QPointF(21, 21), 18, 18);
     QFont font("DejaVu Serif");
     font.setPixelSize(28);
     font.setBold(true);
-    CentredGlyph(p, "i", font, QPointF(21, 21.5), Qt::white);
-    return image;
+    return RoundButton(QColor(0x5e, 0xd3, 0xc1), QColor(0x0f, 0x7a, 0x6a), QColor(0x0a, 0x4f, 0x45),
+                       "i", font, QPointF(21, 21.5));
 }
 
 QImage Artwork::Greyed(const QImage& picture)
