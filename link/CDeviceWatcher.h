@@ -21,7 +21,6 @@ public:
     explicit CDeviceWatcher(const QString& portsFolder, QObject* parent = nullptr);
     ~CDeviceWatcher() override;
 
-    bool WatchesUdev() const { return monitor != nullptr; }
     // Forgets the device events that are waiting: one search answers them all.
     void Discard();
 
