@@ -4,7 +4,6 @@
 #include "sim/PinnedPorts.h"
 
 #include <QDir>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -26,15 +25,6 @@ struct ProbeWindow : MainWindow
     using MainWindow::TransferRunning;
 };
 
-// A little-endian header field.
-quint32 U32(const QByteArray& b, int at, int bytes = 4)
-{
-    quint32 v = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        v = (v << 8) | quint8(b.at(at + i));
-    return v;
-}
-
 QList<QRgb> Pixels(const QImage& image)
 {
     QList<QRgb> all;
@@ -42,6 +32,14 @@ QList<QRgb> Pixels(const QImage& image)
         for (int x = 0; x < image.width(); ++x)
             all << image.pixel(x, y);
     return all;
+}
+
+int MostColourful(QWidget* widget)
+{
+    int most = 0;
+    for (QRgb c : Pixels(widget->grab().toImage()))
+        most = qMax(most, QColor(c).hsvSaturation());
+    return most;
 }
 
 bool IsMagenta(QRgb c) { return qRed(c) > 180 && qGreen(c) < 90 && qBlue(c) > 180; }
@@ -99,24 +97,13 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray b = file.readAll();
         QCOMPARE(quint32(b.size()), bytes);
-        QCOMPARE(b.left(2), QByteArray("BM"));
-        const QList<quint32> header = {U32(b, 2), U32(b, 10), U32(b, 14), U32(b, 18), U32(b, 22),
-                                       U32(b, 28, 2), U32(b, 30), U32(b, 46)};
-        QCOMPARE(header, QList<quint32>({bytes, 54, 40, quint32(size.width()), quint32(size.height()), 24, 0, 0}));
-    }
-
-    // Five pictures, smallest first; the rounded corners are see-through.
-    void windowIcon()
-    {
-        QFile file(":/Image/Parvesta.ico");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray b = file.readAll();
-        QCOMPARE(U32(b, 2), 0x50001u); // an icon of five pictures
-        QList<quint32> entries; // width, height and bits per pixel of each
-        for (int entry = 6; entry < 6 + 5 * 16; entry += 16)
-            entries << quint8(b[entry]) << quint8(b[entry + 1]) << U32(b, entry + 6, 2);
-        QCOMPARE(entries, QList<quint32>({16, 16, 4, 32, 32, 8, 16, 16, 8, 32, 32, 24, 48, 48, 24}));
-        QCOMPARE(qAlpha(QImageReader(":/Image/Parvesta.ico").read().pixel(0, 0)), 0);
+        QByteArray header; // pixels right after the two headers; a positive height
+        QDataStream out(&header, QIODevice::WriteOnly);
+        out.setByteOrder(QDataStream::LittleEndian);
+        out << quint16(0x4d42) << bytes << quint32(0) << quint32(54) << quint32(40) << qint32(size.width())
+            << qint32(size.height()) << quint16(1) << quint16(24) << quint32(0);
+        QCOMPARE(b.left(34), header);
+        QCOMPARE(b.mid(46, 4), QByteArray(4, 0)); // no colour table
     }
 
     // The width is fixed; the height never cuts the picture, while the
@@ -127,10 +114,8 @@ private slots:
         QCOMPARE(window->size(), QSize(288, 700));
         window->resize(100, 200);
         QCoreApplication::processEvents();
-        QCOMPARE(window->width(), 288);
-        QVERIFY(Child<QLabel>("bckgroundLabel")->height() >= 355);
+        QVERIFY(window->width() == 288 && Child<QLabel>("bckgroundLabel")->height() >= 355);
         window->SetViewState(ProbeWindow::ResultsShown);
-        QCoreApplication::processEvents();
         window->resize(100, 250);
         QCOMPARE(window->size(), QSize(288, 250));
     }
@@ -186,21 +171,6 @@ private slots:
             QVERIFY(!IsMagenta(c));
     }
 
-    // The toolkit greys the icon of a disabled button.
-    void disabledButtonShowsItsIconGreyed()
-    {
-        auto* save = Child<QToolButton>("saveAsButton");
-        const auto colourful = [save] {
-            int most = 0;
-            for (QRgb c : Pixels(save->grab().toImage()))
-                most = qMax(most, QColor(c).hsvSaturation());
-            return most;
-        };
-        QVERIFY(!save->isEnabled() && colourful() < 24);
-        save->setEnabled(true);
-        QVERIFY(colourful() > 100);
-    }
-
     // Four even columns over the whole width, no sideways scrolling even for
     // a long result, and cells that cannot be edited.
     void resultTable()
@@ -234,9 +204,12 @@ private slots:
         auto* save = Child<QToolButton>("saveAsButton");
         auto* progress = Child<QWidget>("ProgressWindowGUI");
         auto* bar = Child<QProgressBar>("progressBar");
+        // Nothing to save: the toolkit greys the button's icon.
         QVERIFY(picture->isVisible() && table->isHidden() && !save->isEnabled() && !progress->isVisible());
+        QVERIFY(MostColourful(save) < 24);
         window->SetViewState(ProbeWindow::ResultsShown);
         QVERIFY(table->isVisible() && picture->isHidden() && save->isEnabled() && !progress->isVisible());
+        QVERIFY(MostColourful(save) > 100);
         emit window->ProgressChanged(100);
         window->SetViewState(ProbeWindow::NoResults);
         QVERIFY(picture->isVisible() && table->isHidden() && !save->isEnabled());
@@ -248,51 +221,28 @@ private slots:
         QVERIFY(!progress->isVisible());
     }
 
-    // A fixed black page with the logo, whose text cannot be selected.
-    void aboutWindow()
-    {
-        auto* about = Child<QWidget>("AboutWindowGUI");
-        QTest::mouseClick(Child<QToolButton>("aboutButton"), Qt::LeftButton);
-        QVERIFY(QTest::qWaitForWindowExposed(about));
-        QCOMPARE(about->grab().toImage().pixel(3, 3), qRgb(0, 0, 0));
-        about->resize(500, 600);
-        QCOMPARE(about->size(), QSize(300, 340));
-        auto* page = Child<QTextBrowser>("aboutTBrowser");
-        QCOMPARE(page->textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextEditable), 0);
-        const QVariant logo = page->document()->resource(QTextDocument::ImageResource, QUrl(":/Image/logo.bmp"));
-        QCOMPARE(logo.value<QImage>().size(), QSize(200, 33));
-    }
-
     // The start page comes from the Help folder beside the program, its
     // pictures from the Images folder within; without the folder the window
     // opens blank.
-    void helpWindow_data()
-    {
-        QTest::addColumn<bool>("folder");
-        QTest::newRow("Help folder") << true;
-        QTest::newRow("no Help folder") << false;
-    }
     void helpWindow()
     {
-        QFETCH(bool, folder);
         QDir(HelpFolder()).removeRecursively();
-        if (folder)
-        {
-            QVERIFY(QDir().mkpath(HelpFolder() + "/Images"));
-            QFile page(HelpFolder() + "/index.html");
-            QVERIFY(page.open(QIODevice::WriteOnly));
-            page.write("<p>Connect the instrument first.</p><img src=\"marker.png\">");
-            page.close();
-            QVERIFY(QImage(":/Image/logo.bmp").save(HelpFolder() + "/Images/marker.png"));
-        }
+        window = std::make_unique<ProbeWindow>();
+        QVERIFY(Child<QTextBrowser>("helpTBrowser")->toPlainText().isEmpty());
+        QVERIFY(QDir().mkpath(HelpFolder() + "/Images"));
+        QFile page(HelpFolder() + "/index.html");
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.write("<p>Connect the instrument first.</p><img src=\"marker.png\">");
+        page.close();
+        QVERIFY(QImage(":/Image/logo.bmp").save(HelpFolder() + "/Images/marker.png"));
         window = std::make_unique<ProbeWindow>();
         window->show();
         QTest::mouseClick(Child<QToolButton>("helpButton"), Qt::LeftButton);
         QVERIFY(QTest::qWaitForWindowExposed(Child<QWidget>("HelpWindowGUI")));
         auto* browser = Child<QTextBrowser>("helpTBrowser");
-        QCOMPARE(browser->toPlainText().contains("Connect the instrument first."), folder);
+        QVERIFY(browser->toPlainText().contains("Connect the instrument first."));
         const QVariant marker = browser->document()->resource(QTextDocument::ImageResource, QUrl("marker.png"));
-        QCOMPARE(marker.value<QImage>().size(), folder ? QSize(200, 33) : QSize(0, 0));
+        QCOMPARE(marker.value<QImage>().size(), QSize(200, 33));
     }
 };
 
