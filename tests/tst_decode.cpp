@@ -35,8 +35,8 @@ QByteArray Page(bool tr620, const QList<QByteArray>& given = {}, char trailer = 
 
 QByteArray VXSlot(int group, int cell, int reading, int r = 0, int u = 0)
 {
-    return Bytes({group & 0xFF, group >> 8, cell & 0xFF, cell >> 8, reading & 0xFF, reading >> 8,
-                  r, u});
+    return Bytes(
+        {group & 0xFF, group >> 8, cell & 0xFF, cell >> 8, reading & 0xFF, reading >> 8, r, u});
 }
 
 int Stored(const CTRData& data)
@@ -61,22 +61,22 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<int>("unit");
-        QTest::newRow("TR mode 0: time") << true << Bytes({3, 7, 0xD2, 0x04, 0, 0, 0, 0}) << 3 << 2
-                                         << "123.4" << 1;
+        QTest::newRow("TR mode 0: time")
+            << true << Bytes({3, 7, 0xD2, 0x04, 0, 0, 0, 0}) << 3 << 2 << "123.4" << 1;
         QTest::newRow("TR flag T outside the reading")
             << true << Bytes({3, 7, 0xD2, 0x84, 0, 1, 0, 0}) << 3 << 1 << "123.4" << 1;
-        QTest::newRow("TR velocity") << true << Bytes({3, 7, 0xD2, 0x04, 0xEE, 1, 0xFF, 0xFF})
-                                     << 3 << 0 << "1234" << 0;
-        QTest::newRow("TR only flag T: empty") << true << Bytes({3, 7, 0, 0x80, 0, 1, 0, 0}) << -1
-                                               << 0 << "" << 0;
-        QTest::newRow("TR cell 0: empty") << true << Bytes({3, 0, 0xD2, 4, 0, 0, 0, 0}) << -1 << 0
-                                          << "" << 0;
+        QTest::newRow("TR velocity")
+            << true << Bytes({3, 7, 0xD2, 0x04, 0xEE, 1, 0xFF, 0xFF}) << 3 << 0 << "1234" << 0;
+        QTest::newRow("TR only flag T: empty")
+            << true << Bytes({3, 7, 0, 0x80, 0, 1, 0, 0}) << -1 << 0 << "" << 0;
+        QTest::newRow("TR cell 0: empty")
+            << true << Bytes({3, 0, 0xD2, 4, 0, 0, 0, 0}) << -1 << 0 << "" << 0;
         QTest::newRow("VX mm") << false << VXSlot(5, 12, 12345) << 5 << 3 << "1234.5" << 2;
         QTest::newRow("VX mm fine") << false << VXSlot(5, 12, 12345, 1) << 5 << 3 << "123.45" << 2;
-        QTest::newRow("VX inches") << false << VXSlot(5, 12, 12345, 0, 1) << 5 << 3 << "123.45"
-                                   << 3;
-        QTest::newRow("VX inches fine") << false << VXSlot(256, 65535, 12345, 0x80, 2) << 256 << 3
-                                        << "12.345" << 3;
+        QTest::newRow("VX inches")
+            << false << VXSlot(5, 12, 12345, 0, 1) << 5 << 3 << "123.45" << 3;
+        QTest::newRow("VX inches fine")
+            << false << VXSlot(256, 65535, 12345, 0x80, 2) << 256 << 3 << "12.345" << 3;
         // Found, so the reply counts as good, but a group past 256 is not kept.
         QTest::newRow("VX group 300") << false << VXSlot(300, 4, 9) << 0 << 0 << "" << 0;
     }
@@ -129,7 +129,8 @@ private slots:
         // 0x7F pages, the largest count, a record at the end of each.
         QByteArray frame = Header(false, 0x7F);
         for (int page = 0; page < 127; ++page)
-            frame += Page(false, QList<QByteArray>(31, QByteArray(8, '\0')) << VXSlot(1, page + 1, 9));
+            frame +=
+                Page(false, QList<QByteArray>(31, QByteArray(8, '\0')) << VXSlot(1, page + 1, 9));
         CTRData data;
         QVERIFY(data.Decode(frame.constData(), unsigned(frame.size())));
         QCOMPARE(data.RecordCount(1), 127);
@@ -154,9 +155,9 @@ private slots:
         QList<QByteArray> first;
         for (int s = 0; s < 32; ++s)
             first.append(Bytes({1, s + 1, 10 + s, 0, 0, 0, 0, 0}));
-        const QByteArray whole = Header(true, 3) + Page(true, first) +
-                                 Page(true, {Bytes({9, 1, 50, 0, 0, 0, 0, 0}),
-                                             Bytes({9, 2, 60, 0, 0, 0, 0, 0})});
+        const QByteArray whole =
+            Header(true, 3) + Page(true, first) +
+            Page(true, {Bytes({9, 1, 50, 0, 0, 0, 0, 0}), Bytes({9, 2, 60, 0, 0, 0, 0, 0})});
         CTRData data;
         QVERIFY(data.Decode(whole.constData(), unsigned(11 + 257 + 12)));
         QCOMPARE(data.RecordCount(1), 32);

@@ -211,8 +211,8 @@ private slots:
     {
         InstrumentSimulator* sim = ports->Attach(2, 9600);
         QVERIFY(sim);
-        sim->SetReply(ReplyBuilder::Frame(Family::VXnn,
-                                          ReplyBuilder::GeneratedSet(Family::VXnn, 600)));
+        sim->SetReply(
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 600)));
         TestWindow window;
         window.show();
         User user;
@@ -234,8 +234,9 @@ private slots:
         QTest::newRow("valid reply, empty slots")
             << ReplyBuilder::Header(Family::VXnn, 1) + QByteArray(256, '\0')
             << "No measurements in connected device!";
-        QTest::newRow("not a reply") << QByteArray("WQXOFF\x01\x02\x03\x04\x01") + QByteArray(256, 'x')
-                                     << "Data transfer failed! Please try again.";
+        QTest::newRow("not a reply")
+            << QByteArray("WQXOFF\x01\x02\x03\x04\x01") + QByteArray(256, 'x')
+            << "Data transfer failed! Please try again.";
     }
     void repliesWithoutRecords()
     {
@@ -395,8 +396,8 @@ private slots:
     {
         InstrumentSimulator* sim = ports->Attach(2, 38400);
         QVERIFY(sim);
-        sim->SetReply(ReplyBuilder::Frame(Family::VXnn,
-                                          ReplyBuilder::GeneratedSet(Family::VXnn, 300)));
+        sim->SetReply(
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 300)));
         TestWindow window;
         window.show();
         Button(&window, "trnsfrDataButton")->click();

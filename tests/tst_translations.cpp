@@ -28,12 +28,19 @@ struct MissingBackground : QTranslator
 {
     QString translate(const char*, const char* text, const char*, int) const override
     {
-        return QByteArray(text) == ":/Image/background.bmp" ? ":/Image/background_xx.bmp" : QString();
+        return QByteArray(text) == ":/Image/background.bmp" ? ":/Image/background_xx.bmp"
+                                                            : QString();
     }
 };
 
-QImage Rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
-QImage Shown(QWidget* window) { return Rgb(window->findChild<QLabel*>("bckgroundLabel")->pixmap().toImage()); }
+QImage Rgb(const QImage& image)
+{
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+QImage Shown(QWidget* window)
+{
+    return Rgb(window->findChild<QLabel*>("bckgroundLabel")->pixmap().toImage());
+}
 
 QString Read(const QString& path)
 {
@@ -71,9 +78,12 @@ private slots:
     // Texts of the forms and of the window's code, and the help page.
     void russianWindowTexts()
     {
-        QCOMPARE(inRussian->findChild<QAbstractButton*>("trnsfrDataButton")->text(), QString("Передать данные"));
-        QCOMPARE(inRussian->findChild<QWidget*>("HelpWindowGUI")->windowTitle(), QString("Справка Parvesta"));
-        QCOMPARE(inRussian->findChild<QTextBrowser*>("helpTBrowser")->source(), QUrl("index_ru.html"));
+        QCOMPARE(inRussian->findChild<QAbstractButton*>("trnsfrDataButton")->text(),
+                 QString("Передать данные"));
+        QCOMPARE(inRussian->findChild<QWidget*>("HelpWindowGUI")->windowTitle(),
+                 QString("Справка Parvesta"));
+        QCOMPARE(inRussian->findChild<QTextBrowser*>("helpTBrowser")->source(),
+                 QUrl("index_ru.html"));
     }
 
     // Words are drawn into the background: each language shows its own
@@ -104,16 +114,18 @@ private slots:
             // One folder name in every language: it is the folder users look for.
             QCOMPARE(engine.dataPath, engine.appDir + "Data/");
             engine.decimalSeparator = ",";
-            for (const CMeasurement& r : {Record(1, 1, 1234, 100, 2), Record(1, 2, 486, 1000, 3),
-                                          Record(2, 1, 5920, 1, 0), Record(2, 2, 337, 100, 1), Record(3, 1, 7, 0, 7)})
+            for (const CMeasurement& r :
+                 {Record(1, 1, 1234, 100, 2), Record(1, 2, 486, 1000, 3), Record(2, 1, 5920, 1, 0),
+                  Record(2, 2, 337, 100, 1), Record(3, 1, 7, 0, 7)})
                 engine.data.Append(r);
             QVERIFY(engine.WriteCsv(path.toLocal8Bit().constData()));
         }
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("\"Группа\";\"Ячейка\";\"Значение\";\"Ед. изм.\"\r\n"
-                                            "1;1;12,34;\"мм\"\r\n1;2;0,486;\"дюйм.\"\r\n"
-                                            "2;1;5920;\"м/с\"\r\n2;2;3,37;\"мкс\"\r\n3;1;7;\"\"\r\n"));
+        QCOMPARE(file.readAll(),
+                 QByteArray("\"Группа\";\"Ячейка\";\"Значение\";\"Ед. изм.\"\r\n"
+                            "1;1;12,34;\"мм\"\r\n1;2;0,486;\"дюйм.\"\r\n"
+                            "2;1;5920;\"м/с\"\r\n2;2;3,37;\"мкс\"\r\n3;1;7;\"\"\r\n"));
     }
 
     // Every translation keeps what the program or the user relies on.
@@ -139,7 +151,8 @@ private slots:
                 QVERIFY2(All(t, kept) == All(source, kept), qPrintable(source.left(60)));
             if (source.endsWith(".html")) // a help page: the same pictures, sections and links
                 for (const char* part : {"<img [^>]*>", " name=\"[^\"]*\"", "href=\"[^\"]*\""})
-                    QCOMPARE(All(Read(SourceHelp + "/" + t), part), All(Read(SourceHelp + "/" + source), part));
+                    QCOMPARE(All(Read(SourceHelp + "/" + t), part),
+                             All(Read(SourceHelp + "/" + source), part));
         }
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QVERIFY(messages >= 39);
@@ -153,7 +166,8 @@ private slots:
         QCOMPARE(placed.open(QIODevice::ReadOnly), bool(PARVESTA_RUSSIAN_BUILD));
         QVERIFY(compiled.open(QIODevice::ReadOnly));
         QVERIFY(!placed.isOpen() || placed.readAll() == compiled.readAll());
-        QCOMPARE(QTranslator().load(PARVESTA_PROGRAM_DIR "/qt_ru.qm"), bool(PARVESTA_RUSSIAN_BUILD));
+        QCOMPARE(QTranslator().load(PARVESTA_PROGRAM_DIR "/qt_ru.qm"),
+                 bool(PARVESTA_RUSSIAN_BUILD));
     }
 
     // The window is 288 pixels wide: no Russian column title may be cut,
@@ -171,8 +185,11 @@ private slots:
         QHeaderView* header = table->horizontalHeader();
         const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
         for (int c = 0; c < 4; ++c)
-            QVERIFY2(header->fontMetrics().horizontalAdvance(table->horizontalHeaderItem(c)->text()) + 2 * margin
-                         <= header->sectionSize(c), qPrintable(table->horizontalHeaderItem(c)->text()));
+            QVERIFY2(
+                header->fontMetrics().horizontalAdvance(table->horizontalHeaderItem(c)->text()) +
+                        2 * margin <=
+                    header->sectionSize(c),
+                qPrintable(table->horizontalHeaderItem(c)->text()));
     }
 };
 

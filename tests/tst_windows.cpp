@@ -18,9 +18,9 @@ namespace
 // Reaches the view states the controller switches between.
 struct ProbeWindow : MainWindow
 {
-    using MainWindow::SetViewState;
     using MainWindow::NoResults;
     using MainWindow::ResultsShown;
+    using MainWindow::SetViewState;
     using MainWindow::TransferRunning;
 };
 
@@ -41,8 +41,14 @@ int MostColourful(QWidget* widget)
     return most;
 }
 
-bool IsMagenta(QRgb c) { return qRed(c) > 180 && qGreen(c) < 90 && qBlue(c) > 180; }
-QString HelpFolder() { return QCoreApplication::applicationDirPath() + "/Help"; }
+bool IsMagenta(QRgb c)
+{
+    return qRed(c) > 180 && qGreen(c) < 90 && qBlue(c) > 180;
+}
+QString HelpFolder()
+{
+    return QCoreApplication::applicationDirPath() + "/Help";
+}
 } // namespace
 
 class TestWindows : public QObject
@@ -75,7 +81,8 @@ private slots:
         QTest::addColumn<QSize>("size");
         QTest::newRow("background, two pad bytes after the rows")
             << ":/Image/background.bmp" << 306776u << QSize(288, 355);
-        QTest::newRow("Russian background") << ":/Image/background_ru.bmp" << 306776u << QSize(288, 355);
+        QTest::newRow("Russian background")
+            << ":/Image/background_ru.bmp" << 306776u << QSize(288, 355);
         QTest::newRow("logo") << ":/Image/logo.bmp" << 19854u << QSize(200, 33);
         for (const char* name : {"data_transf", "data_transf_mask", "data_transf_grey", "save_file",
                                  "save_file_mask", "help", "help_mask", "about", "about_mask"})
@@ -94,8 +101,9 @@ private slots:
         QByteArray header; // pixels right after the two headers; a positive height
         QDataStream out(&header, QIODevice::WriteOnly);
         out.setByteOrder(QDataStream::LittleEndian);
-        out << quint16(0x4d42) << bytes << quint32(0) << quint32(54) << quint32(40) << qint32(size.width())
-            << qint32(size.height()) << quint16(1) << quint16(24) << quint32(0);
+        out << quint16(0x4d42) << bytes << quint32(0) << quint32(54) << quint32(40)
+            << qint32(size.width()) << qint32(size.height()) << quint16(1) << quint16(24)
+            << quint32(0);
         QCOMPARE(b.left(34), header);
         QCOMPARE(b.mid(46, 4), QByteArray(4, 0)); // no colour table
     }
@@ -110,7 +118,8 @@ private slots:
         const QImage shown = label->grab().toImage();
         const int top = (label->height() - 355) / 2;
         QVERIFY(top > 50);
-        QCOMPARE(shown.copy(0, top, 288, 355), QImage(":/Image/background.bmp").convertToFormat(shown.format()));
+        QCOMPARE(shown.copy(0, top, 288, 355),
+                 QImage(":/Image/background.bmp").convertToFormat(shown.format()));
         QCOMPARE(shown.pixel(144, 5), qRgb(161, 161, 161));
         for (const char* path : {":/Image/background.bmp", ":/Image/background_ru.bmp"})
             for (QRgb c : Pixels(QImage(path).copy(281, 0, 7, 355)))
@@ -123,8 +132,10 @@ private slots:
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("picture");
-        QTest::newRow("Transfer Data") << "trnsfrDataButton" << "data_transf";
-        QTest::newRow("Save As") << "saveAsButton" << "save_file";
+        QTest::newRow("Transfer Data") << "trnsfrDataButton"
+                                       << "data_transf";
+        QTest::newRow("Save As") << "saveAsButton"
+                                 << "save_file";
     }
     void buttonIconsAreTransparentWhereTheMaskIsBlack()
     {
@@ -132,7 +143,8 @@ private slots:
         QFETCH(QString, picture);
         auto* tool = Child<QToolButton>(button.toLatin1());
         tool->setEnabled(true);
-        const QList<QRgb> icon = Pixels(tool->icon().pixmap(42, 42).toImage().convertToFormat(QImage::Format_ARGB32));
+        const QList<QRgb> icon =
+            Pixels(tool->icon().pixmap(42, 42).toImage().convertToFormat(QImage::Format_ARGB32));
         const QList<QRgb> mask = Pixels(QImage(":/Button/" + picture + "_mask.bmp"));
         QCOMPARE(icon.size(), mask.size());
         int greyEdges = 0, clear = 0;
@@ -159,12 +171,16 @@ private slots:
         for (int i = 0; i < 4 * 40; ++i)
             table->setItem(i / 4, i % 4, new QTableWidgetItem(texts[i % 4]));
         QCoreApplication::processEvents();
-        QVERIFY(!table->horizontalScrollBar()->isVisible() && table->verticalScrollBar()->isVisible());
+        QVERIFY(!table->horizontalScrollBar()->isVisible() &&
+                table->verticalScrollBar()->isVisible());
         const int width = table->viewport()->width();
-        QCOMPARE(table->columnWidth(0) + table->columnWidth(1) + table->columnWidth(2) + table->columnWidth(3), width);
+        QCOMPARE(table->columnWidth(0) + table->columnWidth(1) + table->columnWidth(2) +
+                     table->columnWidth(3),
+                 width);
         for (int c = 0; c < 4; ++c)
             QVERIFY(qAbs(table->columnWidth(c) - width / 4) <= 1);
-        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(0, 2)).center());
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {},
+                           table->visualItemRect(table->item(0, 2)).center());
         QTest::keyClick(table, Qt::Key_F2);
         QTest::keyClicks(table, "99");
         QTest::keyClick(table, Qt::Key_Return);
@@ -178,10 +194,12 @@ private slots:
         auto* save = Child<QToolButton>("saveAsButton");
         auto* progress = Child<QWidget>("ProgressWindowGUI");
         // Nothing to save: the toolkit greys the button's icon.
-        QVERIFY(picture->isVisible() && table->isHidden() && !save->isEnabled() && !progress->isVisible());
+        QVERIFY(picture->isVisible() && table->isHidden() && !save->isEnabled() &&
+                !progress->isVisible());
         QVERIFY(MostColourful(save) < 24);
         window->SetViewState(ProbeWindow::ResultsShown);
-        QVERIFY(table->isVisible() && picture->isHidden() && save->isEnabled() && !progress->isVisible());
+        QVERIFY(table->isVisible() && picture->isHidden() && save->isEnabled() &&
+                !progress->isVisible());
         QVERIFY(MostColourful(save) > 100);
         emit window->ProgressChanged(100);
         window->SetViewState(ProbeWindow::NoResults);
@@ -202,7 +220,8 @@ private slots:
         QVERIFY(Child<QTextBrowser>("helpTBrowser")->toPlainText().isEmpty());
         QVERIFY(QDir().mkpath(HelpFolder() + "/Images"));
         QFile page(HelpFolder() + "/index.html");
-        QVERIFY(page.open(QIODevice::WriteOnly) && page.write("<p>Connect the instrument first.</p><img src=\"marker.png\">"));
+        QVERIFY(page.open(QIODevice::WriteOnly) &&
+                page.write("<p>Connect the instrument first.</p><img src=\"marker.png\">"));
         page.close();
         QVERIFY(QImage(":/Image/logo.bmp").save(HelpFolder() + "/Images/marker.png"));
         window = std::make_unique<ProbeWindow>();
@@ -211,7 +230,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(Child<QWidget>("HelpWindowGUI")));
         auto* browser = Child<QTextBrowser>("helpTBrowser");
         QVERIFY(browser->toPlainText().contains("Connect the instrument first."));
-        const QVariant marker = browser->document()->resource(QTextDocument::ImageResource, QUrl("marker.png"));
+        const QVariant marker =
+            browser->document()->resource(QTextDocument::ImageResource, QUrl("marker.png"));
         QCOMPARE(marker.value<QImage>().size(), QSize(200, 33));
     }
 };
