@@ -1,8 +1,8 @@
-#include "app/MainWindow.h"
+#include "MainWindow.h"
 
-#include "engine/CQuorvanta.h"
-#include "link/CDeviceWatcher.h"
-#include "link/SerialPort.h"
+#include "CQuorvanta.h"
+#include "CDeviceWatcher.h"
+#include "SerialPort.h"
 
 #include <QAbstractButton>
 #include <QBitmap>
@@ -207,7 +207,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F1 && !event->isAutoRepeat())
         helpWindow->show();
-    QWidget::keyPressEvent(event);
+    QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::moveEvent(QMoveEvent*)
@@ -321,7 +321,7 @@ void MainWindow::CreateAboutWindow()
 {
     aboutWindow = new QWidget(this, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
     aboutUi.setupUi(aboutWindow);
-    connect(ui.aboutButton, SIGNAL(clicked()), aboutWindow, SLOT(show()));
+    connect(ui.aboutButton, &QToolButton::clicked, aboutWindow, &QWidget::show);
 }
 
 void MainWindow::CreateHelpWindow()
@@ -336,7 +336,7 @@ void MainWindow::CreateHelpWindow()
     // The start page is a translated text, so a catalogue can name its own.
     helpUi.helpTBrowser->setSource(QUrl(tr("index.html")));
     helpWindow->setWindowTitle(tr("Parvesta help"));
-    connect(ui.helpButton, SIGNAL(clicked()), helpWindow, SLOT(show()));
+    connect(ui.helpButton, &QToolButton::clicked, helpWindow, &QWidget::show);
 }
 
 void MainWindow::CreateProgressWindow()
@@ -345,5 +345,5 @@ void MainWindow::CreateProgressWindow()
                                            Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint);
     progressUi.setupUi(progressWindow);
     progressUi.messageLabel->hide();
-    connect(this, SIGNAL(ProgressChanged(int)), progressUi.progressBar, SLOT(setValue(int)));
+    connect(this, &MainWindow::ProgressChanged, progressUi.progressBar, &QProgressBar::setValue);
 }

@@ -1,10 +1,10 @@
 #ifndef PARVESTA_MAINWINDOW_H
 #define PARVESTA_MAINWINDOW_H
 
-#include "forms/ui_AboutWindowGUI.h"
-#include "forms/ui_HelpWindowGUI.h"
-#include "forms/ui_MainWindowGUI.h"
-#include "forms/ui_ProgressWindowGUI.h"
+#include "ui_AboutWindowGUI.h"
+#include "ui_HelpWindowGUI.h"
+#include "ui_MainWindowGUI.h"
+#include "ui_ProgressWindowGUI.h"
 
 #include <QMainWindow>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 #include <QString>
@@ -8,12 +8,7 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
 
-    // The executable's folder, without its trailing separator.
-    QString directory = QCoreApplication::applicationFilePath();
-    const int slash = directory.lastIndexOf(QLatin1Char('/'));
-    if (slash != 0)
-        directory.chop(directory.size() - slash);
-
+    const QString directory = QCoreApplication::applicationDirPath();
     // Catalogues beside the program choose the language; without them the
     // program speaks English. The program's own, installed last, is asked first.
     const QString toolkitCatalogue = directory + QLatin1String("/qt_ru.qm");

@@ -1,13 +1,13 @@
 // parvesta-bench: speed figures of the program's parts. Each section is one
 // function in the table below; `parvesta-bench` runs them all, `parvesta-bench
 // NAME...` the named ones, `parvesta-bench --list` names them.
-#include "app/MainWindow.h"
-#include "engine/CQuorvanta.h"
-#include "link/CWQXUSTester.h"
-#include "link/SerialPort.h"
-#include "sim/InstrumentSimulator.h"
-#include "sim/PinnedPorts.h"
-#include "sim/ReplyBuilder.h"
+#include "MainWindow.h"
+#include "CQuorvanta.h"
+#include "CWQXUSTester.h"
+#include "SerialPort.h"
+#include "InstrumentSimulator.h"
+#include "PinnedPorts.h"
+#include "ReplyBuilder.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // Turning an instrument's read-out reply into measurement records.
-#include "decode/ReplyFrame.h"
-#include "engine/CTRData.h"
+#include "CTRData.h"
+#include "ReplyFrame.h"
 
 #include <cstdint>
 
@@ -35,14 +35,14 @@ bool SlotTR620(const char* slot, CMeasurement* record)
     record->value = reading;
     if (!mode || flagT)
     {
-        record->kind = mode ? 1 : 2; // transit time
-        record->unit = 1;
+        record->kind = mode ? Kind::VelocityModeTime : Kind::Time;
+        record->unit = Unit::Microseconds;
         record->divisor = 10;
     }
     else
     {
-        record->kind = 0; // velocity
-        record->unit = 0;
+        record->kind = Kind::Velocity;
+        record->unit = Unit::MetresPerSecond;
         record->divisor = 1;
     }
     return true;
@@ -63,8 +63,8 @@ bool SlotVXnn(const char* slot, CMeasurement* record)
     record->group = group;
     record->cell = cell;
     record->value = reading;
-    record->kind = 3;
-    record->unit = inches ? 3 : 2;
+    record->kind = Kind::Thickness;
+    record->unit = inches ? Unit::Inches : Unit::Millimetres;
     if (inches)
         record->divisor = fine ? 1000 : 100;
     else

@@ -1,4 +1,4 @@
-#include "decode/ReplyFrame.h"
+#include "ReplyFrame.h"
 
 #include <cstring>
 

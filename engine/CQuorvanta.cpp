@@ -1,6 +1,7 @@
-#include "engine/CQuorvanta.h"
+#include "CQuorvanta.h"
 
-#include "decode/ReplyFrame.h"
+#include "FilePaths.h"
+#include "ReplyFrame.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -119,30 +120,15 @@ QString CQuorvanta::UnitText(int unit) const
 {
     switch (unit)
     {
-    case 0:
+    case Unit::MetresPerSecond:
         return unitVelocity;
-    case 1:
+    case Unit::Microseconds:
         return unitTime;
-    case 2:
+    case Unit::Millimetres:
         return unitMm;
-    case 3:
+    case Unit::Inches:
         return unitInches;
     default:
         return QString();
     }
-}
-
-QString DirectoryOf(const char* path)
-{
-    if (!path)
-        return QString();
-    const char* lastSeparator = nullptr;
-    for (const char* p = path; *p; ++p)
-    {
-        if (*p == '/' || *p == '\\')
-            lastSeparator = p;
-    }
-    if (!lastSeparator)
-        return QString();
-    return QString::fromLocal8Bit(path, int(lastSeparator - path + 1));
 }

@@ -1,8 +1,10 @@
 #ifndef PARVESTA_CQUORVANTA_H
 #define PARVESTA_CQUORVANTA_H
 
-#include "engine/CTRData.h"
-#include "link/CWQXUSTester.h"
+#include "CTRData.h"
+#include "CWQXUSTester.h"
+#include "CsvFile.h"
+#include "SettingsFile.h"
 
 #include <QObject>
 #include <QString>
@@ -32,7 +34,7 @@ public:
     bool StartTransfer();
     void StopTransfer();
 
-    // Settings.ini beside the executable.
+    // Settings.ini in the program's folder.
     QString SettingsFilePath() const;
     bool LoadSettings();
     bool ReadSettings(FILE* file);
@@ -83,14 +85,11 @@ public:
 
 private:
     bool IsVirtualLink(const CWQXUSTester& link) const;
+    SettingsFile::Values SettingsValues() const;
+    void ApplySettings(const SettingsFile::Values& values);
+    CsvFile::Format CsvFormat() const;
 
     bool replyRecognised = false;
 };
-
-// Folder part of an 8-bit path, up to and including its last '/' or '\'.
-QString DirectoryOf(const char* path);
-
-// stem + the smallest N >= 1 + extension that names no file in folder.
-QString UniqueFileName(QString folder, QString stem, QString extension);
 
 #endif

@@ -1,4 +1,4 @@
-#include "files/CSafeFile.h"
+#include "CSafeFile.h"
 
 #include <cerrno>
 #include <climits>

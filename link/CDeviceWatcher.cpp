@@ -1,4 +1,4 @@
-#include "link/CDeviceWatcher.h"
+#include "CDeviceWatcher.h"
 
 #include <QDir>
 #include <QFileInfo>

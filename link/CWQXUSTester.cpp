@@ -1,6 +1,7 @@
-#include "link/CWQXUSTester.h"
+#include "CWQXUSTester.h"
 
-#include "decode/ReplyFrame.h"
+#include "CommandFrame.h"
+#include "ReplyFrame.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,16 +9,12 @@
 
 namespace
 {
-constexpr char CommandPrefix[] = "WQX VX-T";
-constexpr char Identification[] = "ZELTRA OMNI";
-constexpr int IdentificationSize = 11;
 constexpr int StaleLimit = 256;  // stale bytes dropped when a port is opened
 constexpr int SettleMs = 50;     // the line settles after it is configured
 constexpr int AnswerWaitMs = 50; // the instrument answers within this
 constexpr int BlockSize = 256;   // unit of the progress count
 } // namespace
 
-static_assert(sizeof(CommandPrefix) - 1 + 3 == CWQXUSTester::CommandSize, "command frame");
 static_assert(ReplyFrame::HeaderSize == 11, "the link keeps an 11-byte reply header");
 
 CWQXUSTester::CWQXUSTester()
@@ -80,19 +77,14 @@ void CWQXUSTester::Close()
 
 bool CWQXUSTester::SendCommand(std::uint8_t code, std::uint8_t parameter, int extraLength)
 {
-    if (extraLength < 0 || extraLength > MaxExtraLength)
-        return false;
-    char frame[256] = {};
-    std::memcpy(frame, CommandPrefix, sizeof(CommandPrefix) - 1);
-    frame[8] = char(code);
-    frame[9] = char(parameter);
-    frame[10] = char(std::uint8_t(extraLength));
-    return PortWrite(port, frame, CommandSize + extraLength);
+    char frame[CommandFrame::MaxSize];
+    const int length = CommandFrame::Build(frame, code, parameter, extraLength);
+    return length > 0 && PortWrite(port, frame, length);
 }
 
 bool CWQXUSTester::Identify()
 {
-    if (!SendCommand(IdentifyCommand, 0, 0))
+    if (!SendCommand(CommandFrame::Identify, 0, 0))
         return false;
 
     int waiting = PortInputCount(port);
@@ -109,9 +101,9 @@ bool CWQXUSTester::Identify()
 
     char answer[ChunkSize];
     const int n = PortRead(port, answer, std::min(waiting, ChunkSize));
-    if (n < IdentificationSize)
+    if (n < CommandFrame::IdentificationSize)
         return false;
-    return std::memcmp(answer, Identification, IdentificationSize) == 0;
+    return std::memcmp(answer, CommandFrame::Identification, CommandFrame::IdentificationSize) == 0;
 }
 
 bool CWQXUSTester::Probe()
@@ -136,7 +128,7 @@ bool CWQXUSTester::StartReadOut()
     active = true;
     receivedBlocks = 0;
     totalBlocks = 0;
-    SendCommand(ReadOutCommand, 0, 0);
+    SendCommand(CommandFrame::ReadOut, 0, 0);
     return true;
 }
 

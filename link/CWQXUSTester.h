@@ -1,8 +1,8 @@
 #ifndef PARVESTA_CWQXUSTESTER_H
 #define PARVESTA_CWQXUSTESTER_H
 
-#include "link/KCyclicBuffer.h"
-#include "link/SerialPort.h"
+#include "KCyclicBuffer.h"
+#include "SerialPort.h"
 
 #include <cstdint>
 
@@ -16,10 +16,6 @@ class CWQXUSTester
     static constexpr int RingSize = 65000;
     static constexpr int LinearSize = 65588;
     static constexpr int ChunkSize = 2048; // most bytes taken from the port per poll
-    static constexpr int CommandSize = 11;
-    static constexpr int MaxExtraLength = 245; // a command is built in 256 bytes
-    static constexpr std::uint8_t IdentifyCommand = 1;
-    static constexpr std::uint8_t ReadOutCommand = 6;
 
     CWQXUSTester();
     virtual ~CWQXUSTester();

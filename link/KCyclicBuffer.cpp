@@ -1,4 +1,4 @@
-#include "link/KCyclicBuffer.h"
+#include "KCyclicBuffer.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 // The port layer on POSIX systems: termios, ioctl and flock.
-#include "link/SerialPort.h"
+#include "SerialPort.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,6 +1,7 @@
-#include "sim/InstrumentSimulator.h"
+#include "InstrumentSimulator.h"
 
-#include "sim/ReplyBuilder.h"
+#include "CommandFrame.h"
+#include "ReplyBuilder.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,9 +16,6 @@
 
 namespace
 {
-constexpr char CommandPrefix[] = "WQX VX-T";
-constexpr int PrefixSize = 8;
-constexpr int CommandHeaderSize = 11;
 constexpr int SendingPollMs = 1; // paced output goes out in small steps
 constexpr int IdlePollMs = 10;
 constexpr int HungUpPauseMs = 5; // no host on the line: the terminal reports that at once
@@ -30,9 +28,9 @@ QByteArray DefaultReply()
 }
 } // namespace
 
-const char* const InstrumentSimulator::Identification = "ZELTRA OMNI";
-
-InstrumentSimulator::InstrumentSimulator() : identification(Identification), reply(DefaultReply())
+InstrumentSimulator::InstrumentSimulator()
+    : identification(CommandFrame::Identification, CommandFrame::IdentificationSize),
+      reply(DefaultReply())
 {
 }
 
@@ -285,7 +283,8 @@ void InstrumentSimulator::TakeCommands()
 {
     for (;;)
     {
-        const int at = inbox.indexOf(QByteArray(CommandPrefix, PrefixSize));
+        using namespace CommandFrame;
+        const int at = inbox.indexOf(QByteArray(Prefix, PrefixSize));
         if (at < 0)
         {
             // Keep a tail that may be the start of the next command.
@@ -293,30 +292,30 @@ void InstrumentSimulator::TakeCommands()
             return;
         }
         inbox.remove(0, at);
-        if (inbox.size() < CommandHeaderSize)
+        if (inbox.size() < HeaderSize)
             return;
-        const int length = CommandHeaderSize + static_cast<unsigned char>(inbox[10]);
+        const int length = HeaderSize + static_cast<unsigned char>(inbox[LengthOffset]);
         if (inbox.size() < length)
             return;
         commands.append(inbox.left(length));
-        const char code = inbox[8];
+        const auto code = static_cast<std::uint8_t>(inbox[CodeOffset]);
         inbox.remove(0, length);
         Answer(code);
     }
 }
 
-void InstrumentSimulator::Answer(char code)
+void InstrumentSimulator::Answer(std::uint8_t code)
 {
     if (faults.silent)
         return;
-    if (code == 1)
+    if (code == CommandFrame::Identify)
     {
         // The identification arrives whole once its wire time has passed, so
         // a host that polls meanwhile sees none of it rather than a part.
         Enqueue(identification);
         wholeUntil = outbox.size();
     }
-    else if (code == 6)
+    else if (code == CommandFrame::ReadOut)
     {
         QByteArray answer = faults.garbageBefore;
         answer.append(faults.truncateAt >= 0 ? reply.left(faults.truncateAt) : reply);

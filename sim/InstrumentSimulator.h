@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <thread>
 
@@ -33,8 +34,6 @@ class InstrumentSimulator
         // read-out: the terminal closes and the COMn link disappears.
         int unplugAfter = -1;
     };
-
-    static const char* const Identification; // "ZELTRA OMNI"
 
     InstrumentSimulator();
     ~InstrumentSimulator(); // stops
@@ -81,7 +80,7 @@ class InstrumentSimulator
     void HostHungUp();
     void ReadHost();
     void TakeCommands();
-    void Answer(char code);
+    void Answer(std::uint8_t code);
     void Enqueue(const QByteArray& bytes);
     void Flush();
     void Unplug();

@@ -1,6 +1,6 @@
-#include "sim/PinnedPorts.h"
+#include "PinnedPorts.h"
 
-#include "link/SerialPort.h"
+#include "SerialPort.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #ifndef PARVESTA_PINNEDPORTS_H
 #define PARVESTA_PINNEDPORTS_H
 
-#include "sim/InstrumentSimulator.h"
+#include "InstrumentSimulator.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "sim/ReplyBuilder.h"
+#include "ReplyBuilder.h"
 
 #include <algorithm>
 
@@ -36,8 +36,8 @@ QByteArray Slot(Family family, const CMeasurement& record)
     if (family == Family::TR620)
     {
         const int reading = record.value & 0x7FFF;
-        const bool flagT = record.kind == 1;
-        const bool mode = record.kind == 0 || record.kind == 1;
+        const bool flagT = record.kind == Kind::VelocityModeTime;
+        const bool mode = record.kind == Kind::Velocity || record.kind == Kind::VelocityModeTime;
         slot[0] = char(record.group & 0xFF);
         slot[1] = char(record.cell & 0xFF);
         slot[2] = char(reading & 0xFF);
@@ -46,7 +46,7 @@ QByteArray Slot(Family family, const CMeasurement& record)
     }
     else
     {
-        const bool inches = record.unit == 3;
+        const bool inches = record.unit == Unit::Inches;
         const bool fine = record.divisor == (inches ? 1000 : 100);
         PutWord(slot, 0, record.group);
         PutWord(slot, 2, record.cell);
@@ -92,15 +92,16 @@ std::vector<CMeasurement> GeneratedSet(Family family, int count)
         if (family == Family::TR620)
         {
             r.value = 1 + (i * 97) % 32000;
-            r.kind = i % 3;
-            r.unit = r.kind == 0 ? 0 : 1;
-            r.divisor = r.kind == 0 ? 1 : 10;
+            r.kind = i % 3; // Velocity, VelocityModeTime, Time in turn
+            const bool velocity = r.kind == Kind::Velocity;
+            r.unit = velocity ? Unit::MetresPerSecond : Unit::Microseconds;
+            r.divisor = velocity ? 1 : 10;
         }
         else
         {
             r.value = 1 + (i * 97) % 65000;
-            r.kind = 3;
-            r.unit = i % 4 < 2 ? 2 : 3;
+            r.kind = Kind::Thickness;
+            r.unit = i % 4 < 2 ? Unit::Millimetres : Unit::Inches;
             static const int divisors[4] = {10, 100, 100, 1000};
             r.divisor = divisors[i % 4];
         }

@@ -1,8 +1,8 @@
 #ifndef PARVESTA_REPLYBUILDER_H
 #define PARVESTA_REPLYBUILDER_H
 
-#include "decode/ReplyFrame.h"
-#include "engine/CMeasurement.h"
+#include "ReplyFrame.h"
+#include "CMeasurement.h"
 
 #include <QByteArray>
 #include <vector>

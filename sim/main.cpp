@@ -1,7 +1,7 @@
 // parvesta-sim: an instrument on a pseudo-terminal, for trying the program
 // without one.
-#include "sim/InstrumentSimulator.h"
-#include "sim/ReplyBuilder.h"
+#include "InstrumentSimulator.h"
+#include "ReplyBuilder.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // Reply frames built byte by byte the way an instrument sends them, and the
 // records that come out of them.
-#include "engine/CTRData.h"
+#include "CTRData.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -1,5 +1,6 @@
 // The engine's files: Settings.ini beside the executable and the CSV export.
-#include "engine/CQuorvanta.h"
+#include "CQuorvanta.h"
+#include "FilePaths.h"
 #include "support/Records.h"
 
 #include <QCoreApplication>

@@ -2,9 +2,9 @@
 // against simulated instruments on pseudo-terminals, driven the way the main
 // window drives them: FindDevice, StartTransfer, Progress every 500 ms until
 // 100, StopTransfer, Finish.
-#include "engine/CQuorvanta.h"
-#include "sim/PinnedPorts.h"
-#include "sim/ReplyBuilder.h"
+#include "CQuorvanta.h"
+#include "PinnedPorts.h"
+#include "ReplyBuilder.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The device link over real pseudo-terminals, against the instrument
 // simulator: port layer, command frames, handshake and read-out progress.
-#include "link/CWQXUSTester.h"
-#include "link/SerialPort.h"
-#include "sim/InstrumentSimulator.h"
-#include "sim/ReplyBuilder.h"
+#include "CWQXUSTester.h"
+#include "SerialPort.h"
+#include "InstrumentSimulator.h"
+#include "ReplyBuilder.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
 // The program as a technician uses it: the main window against simulated
 // instruments on pseudo-terminals, with message boxes and the save dialog
 // answered the way a user would answer them.
-#include "app/MainWindow.h"
-#include "sim/PinnedPorts.h"
-#include "sim/ReplyBuilder.h"
+#include "MainWindow.h"
+#include "PinnedPorts.h"
+#include "ReplyBuilder.h"
 #include "support/Records.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 // Measurement records: the group container and the value text.
-#include "engine/CTRData.h"
+#include "CTRData.h"
 #include "support/Records.h"
 
 #include <QtTest>

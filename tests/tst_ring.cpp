@@ -1,5 +1,5 @@
 // The receive ring: capacity, wrap-around, short reads, emptying.
-#include "link/KCyclicBuffer.h"
+#include "KCyclicBuffer.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // The program with the Russian catalogue installed and without it; the
 // catalogue and the Russian help page keep what the program relies on.
-#include "app/MainWindow.h"
-#include "engine/CQuorvanta.h"
-#include "sim/PinnedPorts.h"
+#include "MainWindow.h"
+#include "CQuorvanta.h"
+#include "PinnedPorts.h"
 #include "support/Records.h"
 
 #include <QAbstractButton>

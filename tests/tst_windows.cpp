@@ -1,7 +1,7 @@
 // The windows as a user meets them: the pictures as stored, the background,
 // the button icons, the table, the view states and the Help window.
-#include "app/MainWindow.h"
-#include "sim/PinnedPorts.h"
+#include "MainWindow.h"
+#include "PinnedPorts.h"
 
 #include <QDir>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "resources/art/ArtFiles.h"
+#include "ArtFiles.h"
 
 #include <QtEndian>
 

@@ -1,4 +1,4 @@
-#include "resources/art/Artwork.h"
+#include "Artwork.h"
 
 #include <QFontMetricsF>
 #include <QLinearGradient>

@@ -1,7 +1,7 @@
 // Redraws every picture Parvesta carries. Run through scripts/draw-artwork,
 // which passes the source folder; the results are committed.
-#include "resources/art/ArtFiles.h"
-#include "resources/art/Artwork.h"
+#include "ArtFiles.h"
+#include "Artwork.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #ifndef PARVESTA_TEST_RECORDS_H
 #define PARVESTA_TEST_RECORDS_H
 
-#include "engine/CMeasurement.h"
+#include "CMeasurement.h"
 
 // A measurement record as the tests write them: the fields that matter first.
 inline CMeasurement Record(int group, int cell, int value = 1, int divisor = 0, int unit = 0,

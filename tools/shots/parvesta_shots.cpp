@@ -2,7 +2,7 @@
 // screen shows, one PNG per view, into the folder given. scripts/screenshots
 // runs it under a virtual X server. Like the program, it speaks the language
 // of the catalogues beside it.
-#include "app/MainWindow.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 #include <QDir>

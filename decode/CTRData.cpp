@@ -1,4 +1,4 @@
-#include "engine/CTRData.h"
+#include "CTRData.h"
 
 void CTRData::Clear()
 {

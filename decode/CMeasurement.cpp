@@ -1,4 +1,4 @@
-#include "engine/CMeasurement.h"
+#include "CMeasurement.h"
 
 QString FormatValue(CMeasurement record)
 {

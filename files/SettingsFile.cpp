@@ -1,16 +1,15 @@
-// Settings.ini: seven lines in a fixed order, each value taken by its line
-// number, not by the key written in front of it.
-#include "engine/CQuorvanta.h"
-#include "files/CSafeFile.h"
+#include "SettingsFile.h"
 
-#include <cctype>
+#include "CSafeFile.h"
+
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
+namespace SettingsFile
+{
 namespace
 {
-constexpr char Header[] = "Quorvanta Settings File";
 constexpr int LineLimit = 256; // at most 255 bytes per read, line end included
 
 // Reads one line, cut at its first CR or LF; false at the end of the file.
@@ -58,25 +57,10 @@ bool PortNumber(const char* value, int* number)
 }
 } // namespace
 
-QString CQuorvanta::SettingsFilePath() const
-{
-    return appDir + QStringLiteral("Settings.ini");
-}
-
-bool CQuorvanta::LoadSettings()
-{
-    FILE* file = std::fopen(SettingsFilePath().toUtf8().constData(), "r");
-    if (!file)
-        return false;
-    const bool ok = ReadSettings(file);
-    std::fclose(file);
-    return ok;
-}
-
-bool CQuorvanta::ReadSettings(FILE* file)
+bool Read(FILE* file, Values* values)
 {
     char line[LineLimit];
-    if (!file || !ReadLine(file, line) || std::strcmp(line, Header) != 0)
+    if (!file || !values || !ReadLine(file, line) || std::strcmp(line, Header) != 0)
         return false;
 
     for (int number = 2; number <= 7; ++number)
@@ -87,58 +71,67 @@ bool CQuorvanta::ReadSettings(FILE* file)
         {
         case 2:
             if (std::strcmp(value, "Eng") == 0)
-                language = 1;
+                values->language = 1;
             else if (std::strcmp(value, "Rus") == 0)
-                language = 0;
+                values->language = 0;
             break;
         case 3: // the version is the program's own, never the file's
             break;
         case 4:
             if (const int speed = LeadingInteger(value))
-                comSpeed = speed;
+                values->comSpeed = speed;
             break;
         case 5:
-            fixedPort = PortNumber(value, &comPort);
+            values->fixedPort = PortNumber(value, &values->comPort);
             break;
         case 6:
             if (*value)
-                dataPath = QString::fromLocal8Bit(value);
+                values->dataPath = QString::fromLocal8Bit(value);
             break;
         case 7:
-            virtualDevice = PortNumber(value, &virtualPort);
-            if (!virtualDevice)
-                virtualPort = 0;
+            values->virtualDevice = PortNumber(value, &values->virtualPort);
+            if (!values->virtualDevice)
+                values->virtualPort = 0;
             break;
         }
     }
     return true;
 }
 
-bool CQuorvanta::SaveSettings()
+bool Write(FILE* file, const Values& values)
 {
-    CSafeFile out(SettingsFilePath().toUtf8());
-    FILE* file = out.Open();
-    if (!file)
-        return false;
-    return WriteSettings(file) && out.Commit();
-}
-
-bool CQuorvanta::WriteSettings(FILE* file)
-{
-    const QByteArray languageText = language != 0 ? "Eng" : "Rus";
+    const QByteArray languageText = values.language != 0 ? "Eng" : "Rus";
     QByteArray portText = "Any";
-    if (fixedPort)
-        portText = "COM" + QByteArray::number(comPort);
+    if (values.fixedPort)
+        portText = "COM" + QByteArray::number(values.comPort);
 
-    std::fprintf(file, "Quorvanta Settings File\r\n");
+    std::fprintf(file, "%s\r\n", Header);
     std::fprintf(file, "Language:%s\r\n", languageText.constData());
-    std::fprintf(file, "Version:%s\r\n", version.toUtf8().constData());
-    std::fprintf(file, "COMSpeed:%i\r\n", comSpeed);
+    std::fprintf(file, "Version:%s\r\n", values.version.toUtf8().constData());
+    std::fprintf(file, "COMSpeed:%i\r\n", values.comSpeed);
     std::fprintf(file, "COMPort:%s\r\n", portText.constData());
-    std::fprintf(file, "DataPath:%s\r\n", dataPath.toLocal8Bit().constData());
-    if (virtualDevice)
-        std::fprintf(file, "VirtualDevice:COM%i\r\n", virtualPort);
+    std::fprintf(file, "DataPath:%s\r\n", values.dataPath.toLocal8Bit().constData());
+    if (values.virtualDevice)
+        std::fprintf(file, "VirtualDevice:COM%i\r\n", values.virtualPort);
     else
         std::fprintf(file, "VirtualDevice:No\r\n");
     return !std::ferror(file);
 }
+
+bool Load(const QByteArray& path, Values* values)
+{
+    FILE* file = std::fopen(path.constData(), "r");
+    if (!file)
+        return false;
+    const bool ok = Read(file, values);
+    std::fclose(file);
+    return ok;
+}
+
+bool Save(const QByteArray& path, const Values& values)
+{
+    CSafeFile out(path);
+    FILE* file = out.Open();
+    return file && Write(file, values) && out.Commit();
+}
+} // namespace SettingsFile

@@ -1,7 +1,7 @@
 // Which COM port the instrument is on, and the start and stop of a read-out.
-#include "engine/CQuorvanta.h"
-#include "link/SerialPort.h"
+#include "CQuorvanta.h"
 
+#include "SerialPort.h"
 
 namespace
 {

@@ -1,7 +1,7 @@
 #ifndef PARVESTA_CTRDATA_H
 #define PARVESTA_CTRDATA_H
 
-#include "engine/CMeasurement.h"
+#include "CMeasurement.h"
 
 #include <QString>
 #include <vector>

@@ -1,0 +1,45 @@
+#include "CsvFile.h"
+
+#include "CSafeFile.h"
+
+#include <iterator>
+
+namespace CsvFile
+{
+QString Format::UnitText(int unit) const
+{
+    return unit >= 0 && unit < int(std::size(units)) ? units[unit] : QString();
+}
+
+bool WriteRow(FILE* file, const CMeasurement& record, const Format& format)
+{
+    QString value = FormatValue(record);
+    value.replace(QLatin1Char('.'), format.decimalSeparator);
+    return std::fprintf(file, "%i;%i;%s;\"%s\"\r\n", record.group, record.cell,
+                        value.toLocal8Bit().constData(),
+                        format.UnitText(record.unit).toLocal8Bit().constData()) >= 0;
+}
+
+bool Write(const QByteArray& path, const CTRData& data, const Format& format)
+{
+    if (path.isEmpty())
+        return false;
+    CSafeFile out(path);
+    FILE* file = out.Open();
+    if (!file)
+        return false;
+
+    bool ok = std::fprintf(file, "%s\r\n", format.header.toLocal8Bit().constData()) >= 0;
+    for (int group = 1; ok && group <= data.groupCount; ++group)
+    {
+        for (int position = 1; ok && position <= data.RecordCount(group); ++position)
+        {
+            CMeasurement record;
+            if (data.GetRecord(group, position, &record))
+                ok = WriteRow(file, record, format);
+        }
+    }
+    // Only a file that reached the disk whole counts as saved.
+    return ok && out.Commit();
+}
+} // namespace CsvFile

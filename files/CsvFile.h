@@ -1,0 +1,32 @@
+#ifndef PARVESTA_CSVFILE_H
+#define PARVESTA_CSVFILE_H
+
+#include "CMeasurement.h"
+#include "CTRData.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdio>
+
+// The records as a semicolon-separated file in the local encoding: a header
+// line, then group;cell;value;"unit" per record, every line ending in CR LF.
+namespace CsvFile
+{
+// The texts a file is written with, already translated.
+struct Format
+{
+    QString header;
+    QString decimalSeparator = QStringLiteral(".");
+    QString units[4]; // by unit code
+
+    QString UnitText(int unit) const;
+};
+
+// One record's line; true when the stream took it.
+bool WriteRow(FILE* file, const CMeasurement& record, const Format& format);
+// Every record of data, group by group, to the file at path (an 8-bit name).
+// The file is replaced only once the whole text was written.
+bool Write(const QByteArray& path, const CTRData& data, const Format& format);
+} // namespace CsvFile
+
+#endif

@@ -1,0 +1,40 @@
+#ifndef PARVESTA_SETTINGSFILE_H
+#define PARVESTA_SETTINGSFILE_H
+
+#include <QByteArray>
+#include <QString>
+#include <cstdio>
+
+// Settings.ini: seven lines in a fixed order, each ending in CR LF, each
+// value taken by its line number, not by the key written in front of it.
+namespace SettingsFile
+{
+constexpr char Header[] = "Quorvanta Settings File";
+
+// What the file keeps; reading changes only what the file says.
+struct Values
+{
+    int language = 1; // 1 "Eng", 0 "Rus"
+    QString version;  // written only
+    int comSpeed = 38400;
+    bool fixedPort = false;
+    int comPort = 0;
+    QString dataPath;
+    bool virtualDevice = false;
+    int virtualPort = 0;
+};
+
+// Parses an open stream. False, with values untouched, when the first line
+// is not the header; lines that are missing or not understood keep the
+// value they had.
+bool Read(FILE* file, Values* values);
+// Writes the seven lines; false when the stream reported an error.
+bool Write(FILE* file, const Values& values);
+
+// The same on the file at path (an 8-bit name). Save replaces the file only
+// once the whole text was written.
+bool Load(const QByteArray& path, Values* values);
+bool Save(const QByteArray& path, const Values& values);
+} // namespace SettingsFile
+
+#endif
