@@ -1,7 +1,7 @@
 #include "MainWindow.h"
 
-#include "CQuorvanta.h"
 #include "CDeviceWatcher.h"
+#include "CQuorvanta.h"
 #include "SerialPort.h"
 
 #include <QAbstractButton>
@@ -19,13 +19,6 @@
 #include <QStringList>
 #include <QTimer>
 #include <QUrl>
-
-namespace
-{
-constexpr int PollIntervalMs = 500;
-constexpr int SuccessMessageMs = 2000;
-constexpr int DeviceSettleMs = 2500; // a device just plugged in needs time to be usable
-} // namespace
 
 MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
 {
@@ -90,7 +83,7 @@ void MainWindow::BeginTransfer()
     SetViewState(TransferRunning);
     engine->StartTransfer();
     if (timerId == 0)
-        timerId = startTimer(PollIntervalMs);
+        timerId = startTimer(pollIntervalMs);
 }
 
 void MainWindow::EndTransfer()
@@ -116,15 +109,14 @@ void MainWindow::timerEvent(QTimerEvent*)
     {
         // A reply that could not be understood is a failed transfer, not an
         // instrument without measurements.
-        const QString text = engine->ReplyRecognised()
-                                 ? tr("No measurements in connected device!")
-                                 : engine->msgFailed;
+        const QString text = engine->ReplyRecognised() ? tr("No measurements in connected device!")
+                                                       : engine->msgFailed;
         QMessageBox::warning(this, "", text, QMessageBox::Ok, QMessageBox::NoButton);
         SetViewState(NoResults);
     }
     else
     {
-        ShowMessage(engine->msgSuccess, SuccessMessageMs);
+        ShowMessage(engine->msgSuccess, successMessageMs);
         SetViewState(ResultsShown);
     }
     // A device change seen during the transfer is searched for now.
@@ -182,18 +174,17 @@ bool MainWindow::SaveData()
         engine->dataPath = folder.directory().absolutePath() + "/";
     }
     const QString name = engine->SuggestFileName();
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save measurements as"),
-                                                      engine->dataPath + name,
-                                                      tr("Measurements (*.csv)"));
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Save measurements as"), engine->dataPath + name, tr("Measurements (*.csv)"));
     if (path.isEmpty())
         return false;
     if (engine->WriteCsv(path.toLocal8Bit().constData()))
         return true;
     // The user must not believe the results are safe.
-    QMessageBox::warning(this, engine->msgUnsavedTitle,
-                         tr("The file %1 could not be written.")
-                             .arg(QDir::toNativeSeparators(path)),
-                         QMessageBox::Ok, QMessageBox::NoButton);
+    QMessageBox::warning(
+        this, engine->msgUnsavedTitle,
+        tr("The file %1 could not be written.").arg(QDir::toNativeSeparators(path)),
+        QMessageBox::Ok, QMessageBox::NoButton);
     return false;
 }
 
@@ -227,7 +218,7 @@ void MainWindow::DeviceChangeEvent()
         return;
     }
     searchPending = false;
-    PauseMs(DeviceSettleMs);
+    PauseMs(deviceSettleMs);
     // One search answers every change reported while the device settled.
     deviceWatcher->Discard();
     ui.trnsfrDataButton->setEnabled(engine->FindDevice());
@@ -319,7 +310,8 @@ void MainWindow::setButtonIcon(QAbstractButton* button, QString imagePath, QStri
 
 void MainWindow::CreateAboutWindow()
 {
-    aboutWindow = new QWidget(this, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
+    aboutWindow =
+        new QWidget(this, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
     aboutUi.setupUi(aboutWindow);
     connect(ui.aboutButton, &QToolButton::clicked, aboutWindow, &QWidget::show);
 }

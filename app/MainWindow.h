@@ -50,6 +50,11 @@ protected:
     };
     void SetViewState(int state);
 
+    // How the window paces itself; tests shorten them.
+    int pollIntervalMs = 500;    // the transfer's poll
+    int successMessageMs = 2000; // the success text stays up this long
+    int deviceSettleMs = 2500;   // a device just plugged in needs time to be usable
+
 private:
     void BeginTransfer();
     void EndTransfer();

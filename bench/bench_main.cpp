@@ -1,27 +1,27 @@
 // parvesta-bench: speed figures of the program's parts. Each section is one
 // function in the table below; `parvesta-bench` runs them all, `parvesta-bench
 // NAME...` the named ones, `parvesta-bench --list` names them.
-#include "MainWindow.h"
 #include "CQuorvanta.h"
 #include "CWQXUSTester.h"
-#include "SerialPort.h"
 #include "InstrumentSimulator.h"
+#include "MainWindow.h"
 #include "PinnedPorts.h"
 #include "ReplyBuilder.h"
+#include "SerialPort.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QTableWidget>
-#include <QTest>
-#include <QToolButton>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -412,8 +412,7 @@ const Section Sections[] = {
     {"search-none", "device search over 49 candidates that never answer, and over none",
      SearchNone},
     {"window-table", "the result table filled with 127 pages of 32 records", WindowTable},
-    {"window-start", "start-up without an instrument: window built, searched, shown",
-     WindowStart},
+    {"window-start", "start-up without an instrument: window built, searched, shown", WindowStart},
 };
 } // namespace
 
@@ -425,11 +424,11 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // The offscreen platform's remarks about window hints are not figures.
     static const QtMessageHandler standard = qInstallMessageHandler(nullptr);
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context,
-                              const QString& message) {
-        if (!message.contains(QLatin1String("propagateSizeHints")))
-            standard(type, context, message);
-    });
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+            if (!message.contains(QLatin1String("propagateSizeHints")))
+                standard(type, context, message);
+        });
     const QStringList wanted = app.arguments().mid(1);
     if (wanted.contains(QStringLiteral("--list")) || wanted.contains(QStringLiteral("--help")))
     {

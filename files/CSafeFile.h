@@ -8,6 +8,8 @@
 // goes to a temporary file beside the target, which replaces the target only
 // once every byte was written, flushed and closed. Devices and other
 // non-regular targets are written in place, with every error still checked.
+// Not QSaveFile: the writers speak FILE* streams, and Qt 6.4's QSaveFile
+// renames its temporary file over a device node (/dev/full, a printer).
 class CSafeFile
 {
 public:

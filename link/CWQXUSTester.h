@@ -12,7 +12,7 @@
 // the records inside it.
 class CWQXUSTester
 {
-  public:
+public:
     static constexpr int RingSize = 65000;
     static constexpr int LinearSize = 65588;
     static constexpr int ChunkSize = 2048; // most bytes taken from the port per poll
@@ -69,7 +69,7 @@ class CWQXUSTester
     PortHandle port;
     bool overlapped = false; // open in non-blocking mode
 
-  private:
+private:
     int Percent() const;
     void Take(const char* chunk, int n);
 

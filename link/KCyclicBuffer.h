@@ -8,7 +8,7 @@
 // Storage is reserved once by Init; Write and Read never allocate.
 class KCyclicBuffer
 {
-  public:
+public:
     // Control block at the start of the storage block.
     struct Header
     {

@@ -14,7 +14,6 @@ constexpr int InvalidPort = -1;
 struct PortHandle
 {
     int fd = InvalidPort;
-    bool settingsSaved = false;
     alignas(8) unsigned char savedSettings[128] = {};
 };
 
@@ -22,8 +21,8 @@ struct PortHandle
 // program alone; sets raw 8N1 at baudRate (a speed the line does not support
 // leaves its speed as it was), no flow control, RTS on. With nonBlocking the
 // descriptor never waits; otherwise a read returns what is waiting. False,
-// holding nothing, when the device is missing, is not a terminal, or another
-// program holds it.
+// holding nothing, when the device is missing, is not a terminal, another
+// program holds it, or the line does not take these settings.
 bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* handle);
 // Puts the line's settings back and releases it; nothing happens when closed.
 void ClosePort(PortHandle* handle);

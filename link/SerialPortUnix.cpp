@@ -51,15 +51,39 @@ void CloseDescriptor(int fd)
     }
 }
 
+// The settings this program asks of a line, bit by bit; the rest is the
+// driver's. Used to check that the line really took them.
+constexpr tcflag_t InputBits =
+    IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY;
+constexpr tcflag_t OutputBits = OPOST;
+constexpr tcflag_t LocalBits = ECHO | ECHONL | ICANON | ISIG | IEXTEN;
+constexpr tcflag_t ControlBits = CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD;
+
+// Sets the line and reads it back: a driver may accept a request and quietly
+// keep some of its own settings.
+bool Apply(int fd, const termios& wanted)
+{
+    termios got;
+    if (::tcsetattr(fd, TCSANOW, &wanted) != 0 || ::tcgetattr(fd, &got) != 0)
+        return false;
+    return (got.c_iflag & InputBits) == (wanted.c_iflag & InputBits) &&
+           (got.c_oflag & OutputBits) == (wanted.c_oflag & OutputBits) &&
+           (got.c_lflag & LocalBits) == (wanted.c_lflag & LocalBits) &&
+           (got.c_cflag & ControlBits) == (wanted.c_cflag & ControlBits) &&
+           got.c_cc[VMIN] == wanted.c_cc[VMIN] && got.c_cc[VTIME] == wanted.c_cc[VTIME] &&
+           ::cfgetispeed(&got) == ::cfgetispeed(&wanted) &&
+           ::cfgetospeed(&got) == ::cfgetospeed(&wanted);
+}
+
 // Raw 8N1 without flow control; reads return what is waiting, and wait at
-// most a tenth of a second when nothing is.
-void ConfigureLine(int fd, int baudRate, termios* original, bool* saved)
+// most a tenth of a second when nothing is. original gets the line's own
+// settings. False, with those put back, when the line does not take ours.
+bool ConfigureLine(int fd, int baudRate, termios* original)
 {
     termios line;
     if (::tcgetattr(fd, &line) != 0)
-        return; // the line is used as the driver left it
+        return false;
     *original = line;
-    *saved = true;
 
     ::cfmakeraw(&line);
     line.c_cflag |= CLOCAL | CREAD;
@@ -74,16 +98,23 @@ void ConfigureLine(int fd, int baudRate, termios* original, bool* saved)
         ::cfsetispeed(&line, speed);
         ::cfsetospeed(&line, speed);
     }
-    if (::tcsetattr(fd, TCSANOW, &line) != 0 && speed != B0)
+    bool taken = Apply(fd, line);
+    if (!taken && speed != B0)
     {
         // The driver refused the speed: keep the line's own and try again.
         ::cfsetispeed(&line, ::cfgetispeed(original));
         ::cfsetospeed(&line, ::cfgetospeed(original));
-        ::tcsetattr(fd, TCSANOW, &line);
+        taken = Apply(fd, line);
+    }
+    if (!taken)
+    {
+        ::tcsetattr(fd, TCSANOW, original);
+        return false;
     }
 
     int rts = TIOCM_RTS;
     ::ioctl(fd, TIOCMBIS, &rts); // not every line has modem controls
+    return true;
 }
 
 QString& PortsFolderOverride()
@@ -112,16 +143,19 @@ bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* hand
     }
 
     termios original;
-    bool saved = false;
-    ConfigureLine(fd, baudRate, &original, &saved);
+    if (!ConfigureLine(fd, baudRate, &original))
+    {
+        ::ioctl(fd, TIOCNXCL);
+        CloseDescriptor(fd);
+        return false;
+    }
 
     if (!nonBlocking)
     {
         const int flags = ::fcntl(fd, F_GETFL);
         if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1)
         {
-            if (saved)
-                ::tcsetattr(fd, TCSANOW, &original);
+            ::tcsetattr(fd, TCSANOW, &original);
             ::ioctl(fd, TIOCNXCL);
             CloseDescriptor(fd);
             return false;
@@ -129,9 +163,7 @@ bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* hand
     }
 
     handle->fd = fd;
-    handle->settingsSaved = saved;
-    if (saved)
-        std::memcpy(handle->savedSettings, &original, sizeof original);
+    std::memcpy(handle->savedSettings, &original, sizeof original);
     return true;
 }
 
@@ -139,16 +171,12 @@ void ClosePort(PortHandle* handle)
 {
     if (!handle || handle->fd == InvalidPort)
         return;
-    if (handle->settingsSaved)
-    {
-        termios original;
-        std::memcpy(&original, handle->savedSettings, sizeof original);
-        ::tcsetattr(handle->fd, TCSANOW, &original);
-    }
+    termios original;
+    std::memcpy(&original, handle->savedSettings, sizeof original);
+    ::tcsetattr(handle->fd, TCSANOW, &original);
     ::ioctl(handle->fd, TIOCNXCL);
     CloseDescriptor(handle->fd);
     handle->fd = InvalidPort;
-    handle->settingsSaved = false;
 }
 
 int PortInputCount(const PortHandle& handle)

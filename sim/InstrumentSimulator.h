@@ -22,7 +22,7 @@
 // All operations may be called from any thread.
 class InstrumentSimulator
 {
-  public:
+public:
     // What goes wrong with the instrument, chosen before the host asks.
     struct Faults
     {
@@ -73,7 +73,7 @@ class InstrumentSimulator
     bool WaitUntilIdle(int timeoutMs) const;
     bool Unplugged() const;
 
-  private:
+private:
     using Clock = std::chrono::steady_clock;
 
     void Run();

@@ -1,8 +1,8 @@
 #ifndef PARVESTA_REPLYBUILDER_H
 #define PARVESTA_REPLYBUILDER_H
 
-#include "ReplyFrame.h"
 #include "CMeasurement.h"
+#include "ReplyFrame.h"
 
 #include <QByteArray>
 #include <vector>

@@ -1,9 +1,9 @@
 // The device link over real pseudo-terminals, against the instrument
 // simulator: port layer, command frames, handshake and read-out progress.
 #include "CWQXUSTester.h"
-#include "SerialPort.h"
 #include "InstrumentSimulator.h"
 #include "ReplyBuilder.h"
+#include "SerialPort.h"
 
 #include <QtTest>
 
@@ -68,7 +68,7 @@ class TestLink : public QObject
         link->SetPort(Com);
     }
 
-  private slots:
+private slots:
     void init()
     {
         SetPortsFolder(folder.path());

@@ -18,7 +18,7 @@ class TestRing : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void writeReadClear_data()
     {
         QTest::addColumn<int>("size");

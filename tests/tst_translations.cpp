@@ -1,7 +1,7 @@
 // The program with the Russian catalogue installed and without it; the
 // catalogue and the Russian help page keep what the program relies on.
-#include "MainWindow.h"
 #include "CQuorvanta.h"
+#include "MainWindow.h"
 #include "PinnedPorts.h"
 #include "support/Records.h"
 
@@ -109,16 +109,16 @@ private slots:
         QFile::remove(QCoreApplication::applicationDirPath() + "/Settings.ini");
         {
             QCoreApplication::installTranslator(&russian);
-            CQuorvanta engine;
+            const auto engine = std::make_unique<CQuorvanta>();
             QCoreApplication::removeTranslator(&russian);
             // One folder name in every language: it is the folder users look for.
-            QCOMPARE(engine.dataPath, engine.appDir + "Data/");
-            engine.decimalSeparator = ",";
+            QCOMPARE(engine->dataPath, engine->appDir + "Data/");
+            engine->decimalSeparator = ",";
             for (const CMeasurement& r :
                  {Record(1, 1, 1234, 100, 2), Record(1, 2, 486, 1000, 3), Record(2, 1, 5920, 1, 0),
                   Record(2, 2, 337, 100, 1), Record(3, 1, 7, 0, 7)})
-                engine.data.Append(r);
-            QVERIFY(engine.WriteCsv(path.toLocal8Bit().constData()));
+                engine->data.Append(r);
+            QVERIFY(engine->WriteCsv(path.toLocal8Bit().constData()));
         }
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));

@@ -1,13 +1,11 @@
-// The windows as a user meets them: the pictures as stored, the background,
-// the button icons, the table, the view states and the Help window.
+// The windows as a user meets them: the background, the button icons, the
+// table, the view states and the Help window.
 #include "MainWindow.h"
 #include "PinnedPorts.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QProgressBar>
-#include <QResource>
-#include <QScrollBar>
 #include <QTableWidget>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -72,44 +70,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
 
-    // Windows bitmaps as other tools read them: 24 bits, rows bottom-up, no
-    // colour table, carried uncompressed.
-    void bitmapsAsStored_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<quint32>("bytes");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("background, two pad bytes after the rows")
-            << ":/Image/background.bmp" << 306776u << QSize(288, 355);
-        QTest::newRow("Russian background")
-            << ":/Image/background_ru.bmp" << 306776u << QSize(288, 355);
-        QTest::newRow("logo") << ":/Image/logo.bmp" << 19854u << QSize(200, 33);
-        for (const char* name : {"data_transf", "data_transf_mask", "data_transf_grey", "save_file",
-                                 "save_file_mask", "help", "help_mask", "about", "about_mask"})
-            QTest::newRow(name) << QString(":/Button/%1.bmp").arg(name) << 5430u << QSize(42, 42);
-    }
-    void bitmapsAsStored()
-    {
-        QFETCH(QString, path);
-        QFETCH(quint32, bytes);
-        QFETCH(QSize, size);
-        QCOMPARE(QResource(path).compressionAlgorithm(), QResource::NoCompression);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray b = file.readAll();
-        QCOMPARE(quint32(b.size()), bytes);
-        QByteArray header; // pixels right after the two headers; a positive height
-        QDataStream out(&header, QIODevice::WriteOnly);
-        out.setByteOrder(QDataStream::LittleEndian);
-        out << quint16(0x4d42) << bytes << quint32(0) << quint32(54) << quint32(40)
-            << qint32(size.width()) << qint32(size.height()) << quint16(1) << quint16(24)
-            << quint32(0);
-        QCOMPARE(b.left(34), header);
-        QCOMPARE(b.mid(46, 4), QByteArray(4, 0)); // no colour table
-    }
-
-    // Grey above and below the picture, the picture itself unscaled; the
-    // words drawn into either background stay left of a plain grey strip.
+    // Grey above and below the picture, the picture itself unscaled.
     void pictureStaysCentredAtItsOwnSize()
     {
         window->resize(288, 900);
@@ -121,9 +82,6 @@ private slots:
         QCOMPARE(shown.copy(0, top, 288, 355),
                  QImage(":/Image/background.bmp").convertToFormat(shown.format()));
         QCOMPARE(shown.pixel(144, 5), qRgb(161, 161, 161));
-        for (const char* path : {":/Image/background.bmp", ":/Image/background_ru.bmp"})
-            for (QRgb c : Pixels(QImage(path).copy(281, 0, 7, 355)))
-                QCOMPARE(c, qRgb(161, 161, 161));
     }
 
     // The mask's grey edges end fully opaque or fully transparent, so the
@@ -160,9 +118,8 @@ private slots:
             QVERIFY(!IsMagenta(c));
     }
 
-    // Four even columns over the whole width, no sideways scrolling even for
-    // a long result, and cells that cannot be edited.
-    void resultTable()
+    // Cells that cannot be edited.
+    void resultTableIsReadOnly()
     {
         window->SetViewState(ProbeWindow::ResultsShown);
         auto* table = Child<QTableWidget>("tableWidget");
@@ -171,14 +128,6 @@ private slots:
         for (int i = 0; i < 4 * 40; ++i)
             table->setItem(i / 4, i % 4, new QTableWidgetItem(texts[i % 4]));
         QCoreApplication::processEvents();
-        QVERIFY(!table->horizontalScrollBar()->isVisible() &&
-                table->verticalScrollBar()->isVisible());
-        const int width = table->viewport()->width();
-        QCOMPARE(table->columnWidth(0) + table->columnWidth(1) + table->columnWidth(2) +
-                     table->columnWidth(3),
-                 width);
-        for (int c = 0; c < 4; ++c)
-            QVERIFY(qAbs(table->columnWidth(c) - width / 4) <= 1);
         QTest::mouseDClick(table->viewport(), Qt::LeftButton, {},
                            table->visualItemRect(table->item(0, 2)).center());
         QTest::keyClick(table, Qt::Key_F2);

@@ -250,8 +250,7 @@ void Artwork::DrawGauge(QPainter& p, const QRectF& r, bool infrared)
         {
             QRectF key(pad.left() + col * kw + kw * 0.14, pad.top() + row * kh + kh * 0.16,
                        kw * 0.72, kh * 0.62);
-            p.setBrush(row == 2 && col == 1 ? QColor(0x4c, 0xc3, 0x6a)
-                                            : QColor(0xc2, 0xc8, 0xd0));
+            p.setBrush(row == 2 && col == 1 ? QColor(0x4c, 0xc3, 0x6a) : QColor(0xc2, 0xc8, 0xd0));
             p.drawRoundedRect(key, kw * 0.2, kw * 0.2);
         }
     p.restore();
@@ -299,8 +298,8 @@ void Artwork::DrawLaptop(QPainter& p, const QRectF& r)
 
     // Base.
     QPolygonF base;
-    base << QPointF(r.left() + w * 0.06, r.top() + h * 0.8) << QPointF(r.right() - w * 0.06,
-                                                                         r.top() + h * 0.8)
+    base << QPointF(r.left() + w * 0.06, r.top() + h * 0.8)
+         << QPointF(r.right() - w * 0.06, r.top() + h * 0.8)
          << QPointF(r.right(), r.top() + h * 0.94) << QPointF(r.left(), r.top() + h * 0.94);
     QLinearGradient metal(0, r.top() + h * 0.8, 0, r.top() + h * 0.94);
     metal.setColorAt(0, QColor(0xe3, 0xe7, 0xec));
@@ -513,8 +512,8 @@ QImage Artwork::Background(Language language)
         font = Font(14, true, true);
     const int left = buttonLeft(font);
     ShadowedText(p, QPointF(35, 348), press, font);
-    const QImage button = TransferButton().scaled(22, 22, Qt::KeepAspectRatio,
-                                                  Qt::SmoothTransformation);
+    const QImage button =
+        TransferButton().scaled(22, 22, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     p.drawImage(QPointF(left, 332), button);
     ShadowedText(p, QPointF(left + 26, 348), name, font);
     return image;
@@ -589,8 +588,8 @@ QImage Artwork::SaveButton()
 namespace
 {
 // A round button face: a lit disc with a white glyph in its middle.
-QImage RoundButton(QColor light, QColor dark, QColor rim, const QString& glyph,
-                   const QFont& font, QPointF glyphCentre)
+QImage RoundButton(QColor light, QColor dark, QColor rim, const QString& glyph, const QFont& font,
+                   QPointF glyphCentre)
 {
     QImage image = Transparent(42, 42);
     QPainter p(&image);
@@ -644,7 +643,8 @@ QImage Artwork::OnMagenta(const QImage& picture)
             const QRgb c = straight.pixel(x, y);
             // Edge pixels keep the picture's own colour, not a blend with the
             // background, so no pink fringe shows whichever way the mask falls.
-            out.setPixel(x, y, qAlpha(c) == 0 ? qRgb(255, 0, 255) : qRgb(qRed(c), qGreen(c), qBlue(c)));
+            out.setPixel(x, y,
+                         qAlpha(c) == 0 ? qRgb(255, 0, 255) : qRgb(qRed(c), qGreen(c), qBlue(c)));
         }
     return out;
 }

@@ -28,7 +28,7 @@ public:
     static QImage Greyed(const QImage& picture);
 
     // Opaque pictures.
-    static QImage Logo();                          // 200 x 33, on black
+    static QImage Logo(); // 200 x 33, on black
     // 288 x 355, on the window's grey.
     static QImage Background(Language language = Language::English);
     static QImage HelpPicture(bool infrared, int scale); // one connection, on white

@@ -41,17 +41,17 @@ int main(int argc, char** argv)
         return 2;
     }
     const QDir root(QString::fromLocal8Bit(argv[1]));
-    for (const char* sub : {"resources/Image", "resources/Button", "resources/icons", "Help/Images"})
+    for (const char* sub :
+         {"resources/Image", "resources/Button", "resources/icons", "Help/Images"})
         root.mkpath(sub);
     auto at = [&](const QString& rel) { return root.filePath(rel); };
 
     bool ok = true;
-    ok &= Write(at("resources/Image/Parvesta.ico"),
-                ArtFiles::Ico({{Artwork::AppIcon(16, true), 4},
-                               {Artwork::AppIcon(32), 8},
-                               {Artwork::AppIcon(16), 8},
-                               {Artwork::AppIcon(32), 24},
-                               {Artwork::AppIcon(48), 24}}));
+    ok &= Write(at("resources/Image/Parvesta.ico"), ArtFiles::Ico({{Artwork::AppIcon(16, true), 4},
+                                                                   {Artwork::AppIcon(32), 8},
+                                                                   {Artwork::AppIcon(16), 8},
+                                                                   {Artwork::AppIcon(32), 24},
+                                                                   {Artwork::AppIcon(48), 24}}));
     // The background's two pad bytes after the pixel rows are part of its format.
     ok &= Write(at("resources/Image/background.bmp"), ArtFiles::Bmp24(Artwork::Background(), 2));
     // The same picture with its words in Russian, named by the Russian catalogue.
