@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QImage>
@@ -43,6 +44,11 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     ui.tableWidget->hide();
     ui.tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     ui.tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    // A notice stands in the title for a while, then the title comes back.
+    noticeTimer.setSingleShot(true);
+    connect(&noticeTimer, &QTimer::timeout, this,
+            [this, title = windowTitle()] { setWindowTitle(title); });
 
     engine = new CQuorvanta;
     engine->FindDevice();
@@ -164,28 +170,47 @@ bool MainWindow::CheckUnsavedData()
 bool MainWindow::SaveData()
 {
     // The data folder beside the program does not exist before the first
-    // save; without it the dialog would open somewhere else.
-    if (QDir::isAbsolutePath(engine->dataPath))
+    // save; without it the dialog would open somewhere else. No other folder
+    // is made: a stale one on a drive taken away would appear empty under
+    // its mount point.
+    if (engine->dataPath == engine->DefaultDataPath())
         QDir().mkpath(engine->dataPath);
+    const QString folder = engine->SaveFolder();
+    if (QDir::cleanPath(folder) == QDir::cleanPath(engine->dataPath))
     {
         // The dialog's own idea of the folder: absolute, with one separator.
-        QFileDialog folder(nullptr, QString(), QString(), QString());
-        folder.setDirectory(engine->dataPath);
-        engine->dataPath = folder.directory().absolutePath() + "/";
+        QFileDialog normaliser(nullptr, QString(), QString(), QString());
+        normaliser.setDirectory(engine->dataPath);
+        engine->dataPath = normaliser.directory().absolutePath() + "/";
     }
     const QString name = engine->SuggestFileName();
     const QString path = QFileDialog::getSaveFileName(
-        this, tr("Save measurements as"), engine->dataPath + name, tr("Measurements (*.csv)"));
+        this, tr("Save measurements as"), engine->SaveFolder() + name, tr("Measurements (*.csv)"));
     if (path.isEmpty())
         return false;
-    if (engine->WriteCsv(path.toLocal8Bit().constData()))
-        return true;
-    // The user must not believe the results are safe.
-    QMessageBox::warning(
-        this, engine->msgUnsavedTitle,
-        tr("The file %1 could not be written.").arg(QDir::toNativeSeparators(path)),
-        QMessageBox::Ok, QMessageBox::NoButton);
-    return false;
+    if (!engine->WriteCsv(engine->EncodePath(path).constData()))
+    {
+        // The user must not believe the results are safe, and must learn what to do.
+        QMessageBox::warning(this, engine->msgUnsavedTitle,
+                             tr("The file %1 could not be saved: %2.")
+                                 .arg(QDir::toNativeSeparators(path), engine->SaveErrorText()),
+                             QMessageBox::Ok, QMessageBox::NoButton);
+        return false;
+    }
+    ShowNotice(tr("Saved to %1").arg(QDir::toNativeSeparators(path)));
+    if (!engine->DataPathKept())
+        QMessageBox::information(
+            this, QString(),
+            tr("The results were saved. The name of the folder %1 holds a line break, so the "
+               "next save starts in the folder used before.")
+                .arg(QDir::toNativeSeparators(QFileInfo(path).path())));
+    return true;
+}
+
+void MainWindow::ShowNotice(const QString& text)
+{
+    setWindowTitle(text);
+    noticeTimer.start(noticeMs);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 
 class CDeviceWatcher;
 class CQuorvanta;
@@ -54,11 +55,13 @@ protected:
     int pollIntervalMs = 500;    // the transfer's poll
     int successMessageMs = 2000; // the success text stays up this long
     int deviceSettleMs = 2500;   // a device just plugged in needs time to be usable
+    int noticeMs = 5000;         // how long a notice such as "Saved to" stays in the title
 
 private:
     void BeginTransfer();
     void EndTransfer();
     void ShowMessage(QString text, int milliseconds);
+    void ShowNotice(const QString& text);
     bool CheckUnsavedData();
     void FillTable();
     void AddGroupRows(int group);
@@ -78,6 +81,7 @@ private:
     int timerId = 0;
     CDeviceWatcher* deviceWatcher = nullptr;
     bool searchPending = false; // a device changed while a transfer ran
+    QTimer noticeTimer;
 };
 
 #endif

@@ -15,7 +15,7 @@ CQuorvanta::CQuorvanta() : QObject(nullptr)
     appDir = DirectoryOf(QCoreApplication::applicationFilePath().toUtf8().constData());
     QDir::setCurrent(appDir);
 
-    dataPath = appDir + tr("Data/");
+    dataPath = DefaultDataPath();
     LoadSettings();
 
     title = QStringLiteral("Parvesta ") + version;

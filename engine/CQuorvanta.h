@@ -45,6 +45,19 @@ public:
     QString SuggestFileName() const;
     bool WriteCsv(const char* fileName);
     bool WriteCsvRow(FILE* file, CMeasurement record);
+    // "Data/" in the program's folder: the only data folder the program
+    // makes itself.
+    QString DefaultDataPath() const;
+    // The folder a save starts in: dataPath, or its nearest existing parent
+    // when it is gone; ends in '/'.
+    QString SaveFolder() const;
+    // A path the save dialog gave, as the 8-bit name to write to.
+    QByteArray EncodePath(const QString& path) const;
+    // Why the last WriteCsv failed, in the user's words; empty after success.
+    QString SaveErrorText() const;
+    // False when dataPath cannot be written into Settings.ini (a line break
+    // in its name): the folder stored before is kept there instead.
+    bool DataPathKept() const;
 
     CTRData data;
     QString dataPath;
@@ -86,10 +99,14 @@ public:
 private:
     bool IsVirtualLink(const CWQXUSTester& link) const;
     SettingsFile::Values SettingsValues() const;
+    QByteArray DataPathBytes() const;
     void ApplySettings(const SettingsFile::Values& values);
     CsvFile::Format CsvFormat() const;
 
     bool replyRecognised = false;
+    QByteArray storedDataPath; // the data folder as Settings.ini spells it
+    FileError saveError = FileError::None;
+    int saveSystemError = 0;
 };
 
 #endif

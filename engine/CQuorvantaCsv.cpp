@@ -3,6 +3,13 @@
 
 #include "CsvFile.h"
 #include "FilePaths.h"
+#include "SettingsFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
 
 CsvFile::Format CQuorvanta::CsvFormat() const
 {
@@ -16,18 +23,76 @@ CsvFile::Format CQuorvanta::CsvFormat() const
     return format;
 }
 
+QString CQuorvanta::DefaultDataPath() const
+{
+    return appDir + tr("Data/");
+}
+
+QString CQuorvanta::SaveFolder() const
+{
+    // A folder on a drive that was taken away: its nearest parent that is
+    // still there, never a folder made anew under the mount point.
+    QString folder = QDir::cleanPath(dataPath);
+    while (!QFileInfo(folder).isDir() && folder != QDir::rootPath() && folder.contains('/'))
+        folder = QFileInfo(folder).path();
+    return QFileInfo(folder).isDir() ? QDir(folder).absolutePath() + '/' : QString();
+}
+
 QString CQuorvanta::SuggestFileName() const
 {
-    return UniqueFileName(dataPath, QStringLiteral("results"), QStringLiteral(".csv"));
+    return UniqueFileName(SaveFolder(), QStringLiteral("results"), QStringLiteral(".csv"));
+}
+
+QByteArray CQuorvanta::EncodePath(const QString& path) const
+{
+    // The dialog gives the data folder back in the form it got it; a name
+    // that is not UTF-8 goes to disk in its own bytes again.
+    const QString stored = QFile::decodeName(storedDataPath);
+    if (!storedDataPath.isEmpty() && QFile::encodeName(stored) != storedDataPath &&
+        path.startsWith(stored))
+        return storedDataPath + QFile::encodeName(path.mid(stored.size()));
+    return QFile::encodeName(path);
 }
 
 bool CQuorvanta::WriteCsv(const char* fileName)
 {
-    if (!fileName || !CsvFile::Write(fileName, data, CsvFormat()))
+    saveError = FileError::None;
+    saveSystemError = 0;
+    if (!fileName)
+        return false;
+    if (!CsvFile::Write(fileName, data, CsvFormat(), &saveError, &saveSystemError))
         return false;
     dataPath = DirectoryOf(fileName);
+    const QByteArray name(fileName);
+    const QByteArray folder = name.left(name.lastIndexOf('/') + 1);
+    if (SettingsFile::Storable(folder))
+        storedDataPath = folder;
     unsavedData = false;
     return true;
+}
+
+QString CQuorvanta::SaveErrorText() const
+{
+    switch (saveError)
+    {
+    case FileError::None:
+        break;
+    case FileError::NoPermission:
+        return tr("you may not write in this folder; choose another one");
+    case FileError::WriteProtected:
+        return tr("the file is write-protected; choose another name or remove the protection");
+    case FileError::DiskFull:
+        return tr("the disk is full; free some space or choose another disk");
+    case FileError::FolderMissing:
+        return tr("the folder does not exist (was a drive taken away?); choose another folder");
+    case FileError::ReadOnlyDisk:
+        return tr("the disk can only be read; choose another disk");
+    case FileError::NotAFile:
+        return tr("a folder or a device has this name; choose another name");
+    case FileError::Other:
+        return QString::fromLocal8Bit(std::strerror(saveSystemError));
+    }
+    return QString();
 }
 
 bool CQuorvanta::WriteCsvRow(FILE* file, CMeasurement record)

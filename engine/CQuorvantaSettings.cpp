@@ -3,6 +3,8 @@
 
 #include "SettingsFile.h"
 
+#include <QFile>
+
 QString CQuorvanta::SettingsFilePath() const
 {
     return appDir + QStringLiteral("Settings.ini");
@@ -16,7 +18,7 @@ SettingsFile::Values CQuorvanta::SettingsValues() const
     values.comSpeed = comSpeed;
     values.fixedPort = fixedPort;
     values.comPort = comPort;
-    values.dataPath = dataPath;
+    values.dataPath = DataPathBytes();
     values.virtualDevice = virtualDevice;
     values.virtualPort = virtualPort;
     return values;
@@ -28,7 +30,8 @@ void CQuorvanta::ApplySettings(const SettingsFile::Values& values)
     comSpeed = values.comSpeed;
     fixedPort = values.fixedPort;
     comPort = values.comPort;
-    dataPath = values.dataPath;
+    dataPath = QFile::decodeName(values.dataPath);
+    storedDataPath = values.dataPath;
     virtualDevice = values.virtualDevice;
     virtualPort = values.virtualPort;
 }
@@ -59,4 +62,19 @@ bool CQuorvanta::SaveSettings()
 bool CQuorvanta::WriteSettings(FILE* file)
 {
     return SettingsFile::Write(file, SettingsValues());
+}
+
+QByteArray CQuorvanta::DataPathBytes() const
+{
+    // A folder whose name is not UTF-8 has no exact text form: while the
+    // folder is the one that was read or saved to, its own bytes stand.
+    if (!storedDataPath.isEmpty() && QFile::decodeName(storedDataPath) == dataPath)
+        return storedDataPath;
+    const QByteArray bytes = QFile::encodeName(dataPath);
+    return SettingsFile::Storable(bytes) ? bytes : storedDataPath;
+}
+
+bool CQuorvanta::DataPathKept() const
+{
+    return QFile::decodeName(DataPathBytes()) == dataPath;
 }

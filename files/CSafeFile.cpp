@@ -7,6 +7,60 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace
+{
+FileError ErrorOf(int errorNumber)
+{
+    switch (errorNumber)
+    {
+    case EACCES:
+    case EPERM:
+        return FileError::NoPermission;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return FileError::DiskFull;
+    case ENOENT:
+    case ENOTDIR:
+        return FileError::FolderMissing;
+    case EROFS:
+        return FileError::ReadOnlyDisk;
+    case EISDIR:
+    case ENXIO: // a pipe with no reader
+        return FileError::NotAFile;
+    default:
+        return FileError::Other;
+    }
+}
+
+void CloseDescriptor(int fd)
+{
+    while (::close(fd) != 0 && errno == EINTR)
+    {
+    }
+}
+
+// Every byte of data at the start of fd; false with errno set.
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size)
+    {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+        {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    return true;
+}
+} // namespace
+
 CSafeFile::CSafeFile(const QByteArray& path) : target(path) {}
 
 CSafeFile::~CSafeFile()
@@ -14,11 +68,29 @@ CSafeFile::~CSafeFile()
     Discard();
 }
 
+bool CSafeFile::Fail(int errorNumber)
+{
+    return Fail(ErrorOf(errorNumber), errorNumber);
+}
+
+bool CSafeFile::Fail(FileError why, int errorNumber)
+{
+    error = why;
+    systemError = errorNumber;
+    Discard();
+    return false;
+}
+
 FILE* CSafeFile::Open()
 {
     Discard();
+    error = FileError::None;
+    systemError = 0;
     if (target.isEmpty())
+    {
+        Fail(FileError::FolderMissing, ENOENT);
         return nullptr;
+    }
 
     // Replace what a link points to, not the link itself.
     char resolved[PATH_MAX];
@@ -27,10 +99,39 @@ FILE* CSafeFile::Open()
 
     struct stat info;
     const bool exists = ::stat(target.constData(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode))
+    {
+        Fail(FileError::NotAFile, EISDIR);
+        return nullptr;
+    }
     if (exists && !S_ISREG(info.st_mode))
     {
-        file = std::fopen(target.constData(), "wb");
+        // A device keeps nothing to destroy. Never wait for a pipe's reader.
+        const int fd = ::open(target.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+            !(file = ::fdopen(fd, "wb")))
+        {
+            const int why = errno;
+            if (fd >= 0)
+                CloseDescriptor(fd);
+            Fail(why);
+            return nullptr;
+        }
+        way = Way::InPlace;
         return file;
+    }
+    // A file without any write permission was protected on purpose; root,
+    // whom permissions do not stop, respects that too.
+    if (exists && (info.st_mode & 0222) == 0)
+    {
+        Fail(FileError::WriteProtected, EACCES);
+        return nullptr;
+    }
+    if (exists && ::access(target.constData(), W_OK) != 0)
+    {
+        const int why = errno;
+        Fail(why == EACCES ? FileError::WriteProtected : ErrorOf(why), why);
+        return nullptr;
     }
 
     const int slash = target.lastIndexOf('/');
@@ -40,12 +141,21 @@ FILE* CSafeFile::Open()
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0)
     {
+        const int why = errno;
         // A folder we may not create files in, but whose file we may rewrite.
-        if (exists && (errno == EACCES || errno == EPERM || errno == EROFS))
-            file = std::fopen(target.constData(), "wb");
-        return file;
+        if (exists && (why == EACCES || why == EPERM))
+        {
+            file = ::open_memstream(&memory, &memorySize);
+            if (!file)
+                Fail(errno);
+            way = Way::InMemory;
+            return file;
+        }
+        Fail(why);
+        return nullptr;
     }
     temporary = pattern;
+    way = Way::Temporary;
 
     mode_t mode;
     if (exists)
@@ -61,8 +171,9 @@ FILE* CSafeFile::Open()
     file = ::fdopen(fd, "wb");
     if (!file)
     {
-        ::close(fd);
-        Discard();
+        const int why = errno;
+        CloseDescriptor(fd);
+        Fail(why);
     }
     return file;
 }
@@ -72,20 +183,57 @@ bool CSafeFile::Commit()
     if (!file)
         return false;
     bool ok = std::fflush(file) == 0 && !std::ferror(file);
-    if (ok && !temporary.isEmpty())
-        ok = ::fsync(::fileno(file)) == 0;
-    ok = (std::fclose(file) == 0) && ok;
+    int why = errno;
+    if (ok && way == Way::Temporary && ::fsync(::fileno(file)) != 0)
+    {
+        ok = false;
+        why = errno;
+    }
+    if (std::fclose(file) != 0 && ok)
+    {
+        ok = false;
+        why = errno;
+    }
     file = nullptr;
+    if (!ok)
+        return Fail(why ? why : EIO);
 
-    if (temporary.isEmpty())
-        return ok;
-    if (ok)
-        ok = ::rename(temporary.constData(), target.constData()) == 0;
-    if (ok)
+    switch (way)
+    {
+    case Way::InPlace:
+        return true;
+    case Way::InMemory:
+        return WriteOver();
+    case Way::Temporary:
+        if (::rename(temporary.constData(), target.constData()) != 0)
+            return Fail(errno);
         temporary.clear();
-    else
-        Discard();
-    return ok;
+        return true;
+    }
+    return false;
+}
+
+// The text from memory over the target: its room is taken first, so that a
+// full disk refuses before any old byte changes.
+bool CSafeFile::WriteOver()
+{
+    const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(errno);
+    int why = 0;
+    if (memorySize > 0)
+        why = ::posix_fallocate(fd, 0, off_t(memorySize));
+    if (why == 0 && !WriteAll(fd, memory, memorySize))
+        why = errno;
+    if (why == 0 && ::ftruncate(fd, off_t(memorySize)) != 0)
+        why = errno;
+    if (why == 0 && ::fsync(fd) != 0)
+        why = errno;
+    CloseDescriptor(fd);
+    if (why != 0)
+        return Fail(why);
+    Discard();
+    return true;
 }
 
 void CSafeFile::Discard()
@@ -95,6 +243,9 @@ void CSafeFile::Discard()
         std::fclose(file);
         file = nullptr;
     }
+    std::free(memory);
+    memory = nullptr;
+    memorySize = 0;
     if (!temporary.isEmpty())
     {
         ::unlink(temporary.constData());

@@ -4,10 +4,28 @@
 #include <QByteArray>
 #include <cstdio>
 
-// Writes a file so that a failure never destroys what was there: the text
-// goes to a temporary file beside the target, which replaces the target only
-// once every byte was written, flushed and closed. Devices and other
-// non-regular targets are written in place, with every error still checked.
+// Why a file could not be saved, in the terms a user can act on.
+enum class FileError
+{
+    None,
+    NoPermission,   // the folder or the file may not be written by this user
+    WriteProtected, // the user made the file read-only
+    DiskFull,       // no room, or the user's quota or file-size limit reached
+    FolderMissing,  // the folder is gone (a drive taken away, a folder renamed)
+    ReadOnlyDisk,   // the disk itself is mounted read-only
+    NotAFile,       // a folder, or a pipe nobody reads, stands in the file's place
+    Other,          // see the system's own text (SystemError)
+};
+
+// Writes a file so that a failure never changes what was there. The text goes
+// to a temporary file beside the target, which replaces the target only once
+// every byte was written, flushed and closed; the new file keeps the old
+// one's permissions, and a symbolic link is followed, not replaced. Where no
+// temporary file may be made (a folder the user may not write to, holding a
+// file the user may), the whole text is kept in memory and its room on the
+// disk is reserved before the first old byte is overwritten. A file the user
+// made read-only is not replaced. Devices are written in place, with every
+// error still checked.
 // Not QSaveFile: the writers speak FILE* streams, and Qt 6.4's QSaveFile
 // renames its temporary file over a device node (/dev/full, a printer).
 class CSafeFile
@@ -18,17 +36,40 @@ public:
     CSafeFile(const CSafeFile&) = delete;
     CSafeFile& operator=(const CSafeFile&) = delete;
 
-    // The stream to write to, or null when the file cannot be created.
+    // The stream to write to, or null when the file cannot be written (see
+    // Error).
     FILE* Open();
-    // True when everything written reached the target.
+    // True when everything written reached the target; otherwise the target
+    // is as it was (see Error).
     bool Commit();
+    // Gives the save up after a write the stream refused with errorNumber;
+    // the target stays as it was. Always false.
+    bool Abandon(int errorNumber) { return Fail(errorNumber); }
+
+    FileError Error() const { return error; }
+    int SystemError() const { return systemError; } // errno of the failure
 
 private:
+    enum class Way
+    {
+        Temporary, // a temporary file renamed over the target
+        InMemory,  // the text in memory, written over the target in place
+        InPlace,   // a device: written directly
+    };
+
+    bool Fail(int errorNumber);
+    bool Fail(FileError why, int errorNumber);
+    bool WriteOver();
     void Discard();
 
     QByteArray target;
-    QByteArray temporary; // empty when writing in place
+    QByteArray temporary;
+    Way way = Way::Temporary;
     FILE* file = nullptr;
+    char* memory = nullptr; // the text, with Way::InMemory
+    std::size_t memorySize = 0;
+    FileError error = FileError::None;
+    int systemError = 0;
 };
 
 #endif

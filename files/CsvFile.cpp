@@ -20,14 +20,19 @@ bool WriteRow(FILE* file, const CMeasurement& record, const Format& format)
                         format.UnitText(record.unit).toLocal8Bit().constData()) >= 0;
 }
 
-bool Write(const QByteArray& path, const CTRData& data, const Format& format)
+bool Write(const QByteArray& path, const CTRData& data, const Format& format, FileError* error,
+           int* systemError)
 {
-    if (path.isEmpty())
-        return false;
     CSafeFile out(path);
     FILE* file = out.Open();
     if (!file)
+    {
+        if (error)
+            *error = out.Error();
+        if (systemError)
+            *systemError = out.SystemError();
         return false;
+    }
 
     bool ok = std::fprintf(file, "%s\r\n", format.header.toLocal8Bit().constData()) >= 0;
     for (int group = 1; ok && group <= data.groupCount; ++group)
@@ -40,6 +45,11 @@ bool Write(const QByteArray& path, const CTRData& data, const Format& format)
         }
     }
     // Only a file that reached the disk whole counts as saved.
-    return ok && out.Commit();
+    ok = ok ? out.Commit() : out.Abandon(errno);
+    if (error)
+        *error = out.Error();
+    if (systemError)
+        *systemError = out.SystemError();
+    return ok;
 }
 } // namespace CsvFile

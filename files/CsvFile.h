@@ -2,6 +2,7 @@
 #define PARVESTA_CSVFILE_H
 
 #include "CMeasurement.h"
+#include "CSafeFile.h"
 #include "CTRData.h"
 
 #include <QByteArray>
@@ -25,8 +26,10 @@ struct Format
 // One record's line; true when the stream took it.
 bool WriteRow(FILE* file, const CMeasurement& record, const Format& format);
 // Every record of data, group by group, to the file at path (an 8-bit name).
-// The file is replaced only once the whole text was written.
-bool Write(const QByteArray& path, const CTRData& data, const Format& format);
+// The file is replaced only once the whole text was written; otherwise it is
+// as it was, and error says why.
+bool Write(const QByteArray& path, const CTRData& data, const Format& format,
+           FileError* error = nullptr, int* systemError = nullptr);
 } // namespace CsvFile
 
 #endif

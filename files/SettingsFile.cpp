@@ -5,22 +5,25 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace SettingsFile
 {
 namespace
 {
-constexpr int LineLimit = 256; // at most 255 bytes per read, line end included
-
-// Reads one line, cut at its first CR or LF; false at the end of the file.
-bool ReadLine(FILE* file, char (&line)[LineLimit])
+// Reads one whole line, cut at its first CR or LF; false at the end of the
+// file. A long folder name must not spill into the next setting.
+bool ReadLine(FILE* file, QByteArray* line)
 {
-    if (!std::fgets(line, LineLimit, file))
-    {
-        line[0] = '\0';
+    line->clear();
+    int c;
+    while ((c = std::fgetc(file)) != EOF && c != '\n')
+        line->append(char(c));
+    if (c == EOF && line->isEmpty())
         return false;
-    }
-    line[std::strcspn(line, "\r\n")] = '\0';
+    line->truncate(int(std::strcspn(line->constData(), "\r\n")));
     return true;
 }
 
@@ -57,16 +60,21 @@ bool PortNumber(const char* value, int* number)
 }
 } // namespace
 
+bool Storable(const QByteArray& text)
+{
+    return !text.contains('\r') && !text.contains('\n');
+}
+
 bool Read(FILE* file, Values* values)
 {
-    char line[LineLimit];
-    if (!file || !values || !ReadLine(file, line) || std::strcmp(line, Header) != 0)
+    QByteArray line;
+    if (!file || !values || !ReadLine(file, &line) || line != Header)
         return false;
 
     for (int number = 2; number <= 7; ++number)
     {
-        ReadLine(file, line);
-        const char* value = ValueOf(line);
+        ReadLine(file, &line);
+        const char* value = ValueOf(line.constData());
         switch (number)
         {
         case 2:
@@ -86,7 +94,7 @@ bool Read(FILE* file, Values* values)
             break;
         case 6:
             if (*value)
-                values->dataPath = QString::fromLocal8Bit(value);
+                values->dataPath = value;
             break;
         case 7:
             values->virtualDevice = PortNumber(value, &values->virtualPort);
@@ -110,7 +118,8 @@ bool Write(FILE* file, const Values& values)
     std::fprintf(file, "Version:%s\r\n", values.version.toUtf8().constData());
     std::fprintf(file, "COMSpeed:%i\r\n", values.comSpeed);
     std::fprintf(file, "COMPort:%s\r\n", portText.constData());
-    std::fprintf(file, "DataPath:%s\r\n", values.dataPath.toLocal8Bit().constData());
+    const QByteArray dataPath = Storable(values.dataPath) ? values.dataPath : QByteArray();
+    std::fprintf(file, "DataPath:%s\r\n", dataPath.constData());
     if (values.virtualDevice)
         std::fprintf(file, "VirtualDevice:COM%i\r\n", values.virtualPort);
     else
@@ -120,18 +129,41 @@ bool Write(FILE* file, const Values& values)
 
 bool Load(const QByteArray& path, Values* values)
 {
-    FILE* file = std::fopen(path.constData(), "r");
-    if (!file)
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
+    struct stat info;
+    FILE* file = nullptr;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !(file = ::fdopen(fd, "r")))
+    {
+        ::close(fd);
+        return false;
+    }
     const bool ok = Read(file, values);
     std::fclose(file);
     return ok;
 }
 
-bool Save(const QByteArray& path, const Values& values)
+bool Save(const QByteArray& path, const Values& values, FileError* error, int* systemError)
 {
+    struct stat info;
+    if (::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+    {
+        if (error)
+            *error = FileError::NotAFile;
+        if (systemError)
+            *systemError = 0;
+        return false;
+    }
     CSafeFile out(path);
     FILE* file = out.Open();
-    return file && Write(file, values) && out.Commit();
+    bool ok = file != nullptr;
+    if (ok)
+        ok = Write(file, values) ? out.Commit() : out.Abandon(errno);
+    if (error)
+        *error = out.Error();
+    if (systemError)
+        *systemError = out.SystemError();
+    return ok;
 }
 } // namespace SettingsFile

@@ -1,6 +1,8 @@
 #ifndef PARVESTA_SETTINGSFILE_H
 #define PARVESTA_SETTINGSFILE_H
 
+#include "CSafeFile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdio>
@@ -19,22 +21,30 @@ struct Values
     int comSpeed = 38400;
     bool fixedPort = false;
     int comPort = 0;
-    QString dataPath;
+    QByteArray dataPath; // the folder's name as the file system spells it
     bool virtualDevice = false;
     int virtualPort = 0;
 };
 
+// True when text can stand as a value: a line break would end its line and
+// start the next setting.
+bool Storable(const QByteArray& text);
+
 // Parses an open stream. False, with values untouched, when the first line
 // is not the header; lines that are missing or not understood keep the
-// value they had.
+// value they had. A line is read whole, however long.
 bool Read(FILE* file, Values* values);
-// Writes the seven lines; false when the stream reported an error.
+// Writes the seven lines; false when the stream reported an error. A data
+// folder that is not Storable is written empty (the default folder).
 bool Write(FILE* file, const Values& values);
 
-// The same on the file at path (an 8-bit name). Save replaces the file only
-// once the whole text was written.
+// The same on the file at path (an 8-bit name). Only a regular file is read
+// or replaced: a pipe, a device or a folder in its place is left alone, and
+// Load never waits for one. Save replaces the file only once the whole text
+// was written.
 bool Load(const QByteArray& path, Values* values);
-bool Save(const QByteArray& path, const Values& values);
+bool Save(const QByteArray& path, const Values& values, FileError* error = nullptr,
+          int* systemError = nullptr);
 } // namespace SettingsFile
 
 #endif

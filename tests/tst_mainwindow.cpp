@@ -47,8 +47,11 @@ public:
         pollIntervalMs = 20;
         successMessageMs = 20;
         deviceSettleMs = 20;
+        noticeMs = 300;
     }
     using MainWindow::DeviceChangeEvent;
+    using MainWindow::ResultsShown;
+    using MainWindow::SetViewState;
 };
 
 // What a modal box or save dialog showed.
@@ -318,7 +321,8 @@ private slots:
         Button(&window, "trnsfrDataButton")->click();
         QVERIFY(WaitForResults(&window));
 
-        // The data folder is made absolute and holds results1.csv afterwards.
+        // The data folder is made absolute and holds results1.csv afterwards;
+        // the title says where the file went, for a while.
         const QString folder = QDir(dataDir->path()).absolutePath();
         user.Then(User::SaveAs(folder + "/results1.csv"));
         Button(&window, "saveAsButton")->click();
@@ -327,8 +331,11 @@ private slots:
         QCOMPARE(user.seen.last().title, QStringLiteral("Save measurements as"));
         QCOMPARE(user.seen.last().filters, QStringList{"Measurements (*.csv)"});
         QVERIFY(QFile::exists(folder + "/results1.csv"));
+        QTRY_COMPARE(window.windowTitle(), "Saved to " + folder + "/results1.csv");
+        QTRY_COMPARE(window.windowTitle(), QStringLiteral("Parvesta"));
 
-        // A folder that does not exist: the user is told, nothing is claimed.
+        // A folder that does not exist: the user is told which file, why and
+        // what to do, and nothing is claimed.
         const QString missing = folder + "/gone/r.csv";
         user.Then(User::SaveAs(missing));
         user.Then(User::Press(QMessageBox::Ok));
@@ -336,8 +343,9 @@ private slots:
         QTRY_COMPARE(user.answers.size(), 0);
         QCOMPARE(user.seen.size(), 3);
         QCOMPARE(user.seen[1].proposed, folder + "/results2.csv");
-        QVERIFY2(user.seen[2].text.contains(QDir::toNativeSeparators(missing)),
-                 qPrintable(user.seen[2].text));
+        QCOMPARE(user.seen[2].text, "The file " + missing +
+                                        " could not be saved: the folder does not exist (was a "
+                                        "drive taken away?); choose another folder.");
         QVERIFY(!QFile::exists(missing));
         QTRY_VERIFY(!QApplication::activeModalWidget());
 
@@ -346,6 +354,22 @@ private slots:
         QTest::qWait(200);
         QVERIFY(!window.isVisible());
         QCOMPARE(user.seen.size(), 3);
+    }
+
+    void saveStartsBesideAFolderThatIsGone()
+    {
+        // The folder of the last save was on a drive that is not there now.
+        const QString gone = dataDir->path() + "/usb/Results/";
+        WriteSettings("No", gone);
+        TestWindow window;
+        window.show();
+        window.SetViewState(TestWindow::ResultsShown);
+        User user;
+        user.Then(User::SaveAs(QString()));
+        Button(&window, "saveAsButton")->click();
+        QTRY_COMPARE(user.answers.size(), 0);
+        QCOMPARE(user.seen[0].proposed, QDir(dataDir->path()).absolutePath() + "/results1.csv");
+        QVERIFY(!QFileInfo::exists(dataDir->path() + "/usb"));
     }
 
     void virtualDeviceAndTheDataFolderBesideTheProgram()

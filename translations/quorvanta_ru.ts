@@ -128,6 +128,30 @@ VX-77
         <source>Data transfer</source>
         <translation>Передача данных</translation>
     </message>
+    <message>
+        <source>you may not write in this folder; choose another one</source>
+        <translation>у вас нет права записи в эту папку; выберите другую</translation>
+    </message>
+    <message>
+        <source>the file is write-protected; choose another name or remove the protection</source>
+        <translation>файл защищён от записи; выберите другое имя или снимите защиту</translation>
+    </message>
+    <message>
+        <source>the disk is full; free some space or choose another disk</source>
+        <translation>диск заполнен; освободите место или выберите другой диск</translation>
+    </message>
+    <message>
+        <source>the folder does not exist (was a drive taken away?); choose another folder</source>
+        <translation>папка не существует (отключён диск?); выберите другую папку</translation>
+    </message>
+    <message>
+        <source>the disk can only be read; choose another disk</source>
+        <translation>диск доступен только для чтения; выберите другой диск</translation>
+    </message>
+    <message>
+        <source>a folder or a device has this name; choose another name</source>
+        <translation>это имя занято папкой или устройством; выберите другое имя</translation>
+    </message>
 </context>
 <context>
     <name>HelpWindowGUI</name>
@@ -151,10 +175,6 @@ VX-77
         <translation>Результаты измерений (*.csv)</translation>
     </message>
     <message>
-        <source>The file %1 could not be written.</source>
-        <translation>Не удалось записать файл %1.</translation>
-    </message>
-    <message>
         <source>index.html</source>
         <translation>index_ru.html</translation>
     </message>
@@ -165,6 +185,18 @@ VX-77
     <message>
         <source>:/Image/background.bmp</source>
         <translation>:/Image/background_ru.bmp</translation>
+    </message>
+    <message>
+        <source>The file %1 could not be saved: %2.</source>
+        <translation>Не удалось сохранить файл %1: %2.</translation>
+    </message>
+    <message>
+        <source>Saved to %1</source>
+        <translation>Сохранено в %1</translation>
+    </message>
+    <message>
+        <source>The results were saved. The name of the folder %1 holds a line break, so the next save starts in the folder used before.</source>
+        <translation>Результаты сохранены. Имя папки %1 содержит перевод строки, поэтому следующее сохранение начнётся в прежней папке.</translation>
     </message>
 </context>
 <context>
