@@ -2,6 +2,7 @@
 
 #include "CDeviceWatcher.h"
 #include "CQuorvanta.h"
+#include "Installation.h"
 #include "SerialPort.h"
 
 #include <QAbstractButton>
@@ -346,9 +347,10 @@ void MainWindow::CreateHelpWindow()
     helpWindow = new QWidget(this, Qt::Window);
     helpUi.setupUi(helpWindow);
 
-    // Pages come from the Help folder beside the program, their pictures
-    // from its Images folder; without the folder the window opens blank.
-    const QString helpFolder = QCoreApplication::applicationDirPath() + "/Help";
+    // Pages come from the Help folder beside the program (or in the share
+    // folder of an installation), their pictures from its Images folder;
+    // without the folder the window opens blank.
+    const QString helpFolder = Installation::ShareFolder() + "Help";
     helpUi.helpTBrowser->setSearchPaths(QStringList() << helpFolder << helpFolder + "//Images");
     // The start page is a translated text, so a catalogue can name its own.
     helpUi.helpTBrowser->setSource(QUrl(tr("index.html")));

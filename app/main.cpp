@@ -1,3 +1,4 @@
+#include "Installation.h"
 #include "MainWindow.h"
 
 #include <QApplication>
@@ -8,16 +9,11 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
 
-    const QString directory = QCoreApplication::applicationDirPath();
-    // Catalogues beside the program choose the language; without them the
-    // program speaks English. The program's own, installed last, is asked first.
-    const QString toolkitCatalogue = directory + QLatin1String("/qt_ru.qm");
-    const QString applicationCatalogue = directory + QLatin1String("/quorvanta.qm");
+    // The program's catalogue, installed last, is asked first.
     QTranslator toolkitTranslator;
-    (void)toolkitTranslator.load(toolkitCatalogue);
-    QCoreApplication::installTranslator(&toolkitTranslator);
     QTranslator applicationTranslator;
-    (void)applicationTranslator.load(applicationCatalogue);
+    Installation::LoadCatalogues(&toolkitTranslator, &applicationTranslator);
+    QCoreApplication::installTranslator(&toolkitTranslator);
     QCoreApplication::installTranslator(&applicationTranslator);
 
     MainWindow window;

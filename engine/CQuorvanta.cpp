@@ -1,7 +1,9 @@
 #include "CQuorvanta.h"
 
 #include "FilePaths.h"
+#include "Installation.h"
 #include "ReplyFrame.h"
+#include "SerialPort.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +16,9 @@ CQuorvanta::CQuorvanta() : QObject(nullptr)
 
     appDir = DirectoryOf(QCoreApplication::applicationFilePath().toUtf8().constData());
     QDir::setCurrent(appDir);
+    // An installed program keeps the user's port links with the settings.
+    if (!Installation::IsPortable())
+        SetPortsFolder(Installation::ConfigFolder() + QStringLiteral("ports"));
 
     dataPath = DefaultDataPath();
     LoadSettings();

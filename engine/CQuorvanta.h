@@ -34,7 +34,8 @@ public:
     bool StartTransfer();
     void StopTransfer();
 
-    // Settings.ini in the program's folder.
+    // Settings.ini: beside the program, or in the user's configuration
+    // folder when the program is installed.
     QString SettingsFilePath() const;
     bool LoadSettings();
     bool ReadSettings(FILE* file);
@@ -45,8 +46,8 @@ public:
     QString SuggestFileName() const;
     bool WriteCsv(const char* fileName);
     bool WriteCsvRow(FILE* file, CMeasurement record);
-    // "Data/" in the program's folder: the only data folder the program
-    // makes itself.
+    // "Data/" in the program's folder, or Parvesta/ in the documents folder
+    // when installed: the only data folder the program makes itself.
     QString DefaultDataPath() const;
     // The folder a save starts in: dataPath, or its nearest existing parent
     // when it is gone; ends in '/'.

@@ -3,6 +3,7 @@
 
 #include "CsvFile.h"
 #include "FilePaths.h"
+#include "Installation.h"
 #include "SettingsFile.h"
 
 #include <QDir>
@@ -25,7 +26,8 @@ CsvFile::Format CQuorvanta::CsvFormat() const
 
 QString CQuorvanta::DefaultDataPath() const
 {
-    return appDir + tr("Data/");
+    const QString installed = Installation::DataFolder();
+    return installed.isEmpty() ? appDir + tr("Data/") : installed;
 }
 
 QString CQuorvanta::SaveFolder() const

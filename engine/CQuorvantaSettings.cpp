@@ -1,13 +1,16 @@
 // Settings.ini in the program's folder: the engine's side of the file.
 #include "CQuorvanta.h"
 
+#include "Installation.h"
 #include "SettingsFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 QString CQuorvanta::SettingsFilePath() const
 {
-    return appDir + QStringLiteral("Settings.ini");
+    return Installation::ConfigFolder() + QStringLiteral("Settings.ini");
 }
 
 SettingsFile::Values CQuorvanta::SettingsValues() const
@@ -39,7 +42,12 @@ void CQuorvanta::ApplySettings(const SettingsFile::Values& values)
 bool CQuorvanta::LoadSettings()
 {
     SettingsFile::Values values = SettingsValues();
-    if (!SettingsFile::Load(SettingsFilePath().toUtf8(), &values))
+    QString path = SettingsFilePath();
+    // An installed program's own Settings.ini holds the defaults a system's
+    // administrator chose, for users who have none yet.
+    if (!QFileInfo::exists(path) && !Installation::IsPortable())
+        path = Installation::ProgramFolder() + QStringLiteral("Settings.ini");
+    if (!SettingsFile::Load(QFile::encodeName(path), &values))
         return false;
     ApplySettings(values);
     return true;
@@ -56,7 +64,8 @@ bool CQuorvanta::ReadSettings(FILE* file)
 
 bool CQuorvanta::SaveSettings()
 {
-    return SettingsFile::Save(SettingsFilePath().toUtf8(), SettingsValues());
+    QDir().mkpath(Installation::ConfigFolder()); // a new user's, on the first exit
+    return SettingsFile::Save(QFile::encodeName(SettingsFilePath()), SettingsValues());
 }
 
 bool CQuorvanta::WriteSettings(FILE* file)

@@ -2,6 +2,7 @@
 // screen shows, one PNG per view, into the folder given. scripts/screenshots
 // runs it under a virtual X server. Like the program, it speaks the language
 // of the catalogues beside it.
+#include "Installation.h"
 #include "MainWindow.h"
 
 #include <QApplication>
@@ -115,12 +116,10 @@ int main(int argc, char** argv)
     const QDir out(QString::fromLocal8Bit(argv[1]));
     bool ok = true;
 
-    const QString folder = QCoreApplication::applicationDirPath();
     QTranslator toolkit, program;
-    if (toolkit.load(folder + "/qt_ru.qm"))
-        QCoreApplication::installTranslator(&toolkit);
-    if (program.load(folder + "/quorvanta.qm"))
-        QCoreApplication::installTranslator(&program);
+    Installation::LoadCatalogues(&toolkit, &program);
+    QCoreApplication::installTranslator(&toolkit);
+    QCoreApplication::installTranslator(&program);
 
     ShotWindow window;
     window.move(40, 40);

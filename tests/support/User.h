@@ -1,0 +1,83 @@
+#ifndef PARVESTA_TEST_USER_H
+#define PARVESTA_TEST_USER_H
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <functional>
+
+// What a modal box or save dialog showed.
+struct Seen
+{
+    QString title;
+    QString text;        // a box's text
+    int buttons = 0;     // a box's buttons
+    QString proposed;    // the file a save dialog offered
+    QStringList filters; // a save dialog's filters
+};
+
+// Answers modal windows one after the other, from inside their own event
+// loops, as soon as each appears.
+class User : public QObject
+{
+public:
+    using Answer = std::function<void(QWidget*)>;
+
+    User()
+    {
+        connect(&timer, &QTimer::timeout, this, [this] { Look(); });
+        timer.start(20);
+    }
+
+    void Then(Answer answer) { answers << answer; }
+
+    static Answer Press(QMessageBox::StandardButton button)
+    {
+        return [button](QWidget* w) { static_cast<QMessageBox*>(w)->button(button)->click(); };
+    }
+    // The path typed into the name field, as a user does; empty cancels.
+    static Answer SaveAs(const QString& path)
+    {
+        return [path](QWidget* w) {
+            auto* dialog = static_cast<QDialog*>(w);
+            if (path.isEmpty())
+                return dialog->reject();
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(path);
+            dialog->accept();
+        };
+    }
+
+    QList<Seen> seen;
+    QList<Answer> answers;
+
+private:
+    void Look()
+    {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || answers.isEmpty() || w->property("answered").toBool() || !w->isVisible())
+            return;
+        w->setProperty("answered", true);
+        Seen s;
+        s.title = w->windowTitle();
+        if (auto* box = qobject_cast<QMessageBox*>(w))
+        {
+            s.text = box->text();
+            s.buttons = int(box->buttons().size());
+        }
+        else if (auto* dialog = qobject_cast<QFileDialog*>(w))
+        {
+            s.filters = dialog->nameFilters();
+            s.proposed = dialog->selectedFiles().value(0);
+        }
+        seen << s;
+        QTimer::singleShot(0, w, [answer = answers.takeFirst(), w] { answer(w); });
+    }
+
+    QTimer timer;
+};
+
+#endif
