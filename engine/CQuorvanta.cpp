@@ -92,9 +92,8 @@ bool CQuorvanta::Progress(int* percent)
         }
         int p = 0;
         const int n = link.ReadChunk(&p);
-        // A link's percentage means something only in a poll that brought
-        // bytes, or once its reply is complete: an instrument whose reply
-        // ends short of its last block finishes with a quiet poll.
+        // A link's percentage means something only when bytes came since the
+        // last poll, or once its reply is complete.
         if (n > 0 || (link.active && link.ReplyComplete()))
         {
             currentLink = &link;

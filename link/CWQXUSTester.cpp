@@ -50,6 +50,7 @@ void CWQXUSTester::Reset()
     replyHeadLength = 0;
     announcedLength = 0;
     replyComplete = false;
+    takenSincePoll = 0;
 }
 
 bool CWQXUSTester::Open(bool overlappedMode)
@@ -172,12 +173,15 @@ int CWQXUSTester::ReadWaiting()
     }
     if (total > 0)
         lastBytes.start();
+    takenSincePoll += total;
     return total;
 }
 
 int CWQXUSTester::ReadChunk(int* percent)
 {
-    const int n = ReadWaiting();
+    ReadWaiting();
+    const int n = takenSincePoll;
+    takenSincePoll = 0;
     if (percent)
         *percent = Percent();
     return n;

@@ -51,7 +51,8 @@ public:
     // as the ring has room. Returns the bytes moved.
     int ReadWaiting();
     // One poll of a read-out: ReadWaiting, then the progress (0 to 100) in
-    // percent. Returns the bytes read.
+    // percent. Returns the bytes taken since the last poll, by this one or by
+    // ReadWaiting in between.
     int ReadChunk(int* percent);
     // Ends a read-out and closes the port; the ring keeps the reply.
     void Disconnect();
@@ -88,6 +89,7 @@ private:
     int replyHeadLength = 0;
     long announcedLength = 0; // bytes of the whole frame; 0 when unknown
     bool replyComplete = false;
+    int takenSincePoll = 0;
     QElapsedTimer lastBytes; // restarted by the request and by every byte taken
 };
 
