@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+
 MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
 {
     ui.setupUi(this);
@@ -210,8 +212,7 @@ void MainWindow::ShowStall(bool stalled)
                      "its cable; press Transfer Data to cancel.")
                 : QString());
     progressUi.messageLabel->setVisible(stalled);
-    progressWindow->adjustSize();
-    CentreProgressWindow();
+    FitProgressWindow();
 }
 
 void MainWindow::ShowMessage(QString text, int milliseconds)
@@ -221,8 +222,7 @@ void MainWindow::ShowMessage(QString text, int milliseconds)
     progressUi.messageLabel->show();
     progressUi.progressBar->hide();
     progressWindow->setWindowModality(Qt::ApplicationModal);
-    progressWindow->adjustSize();
-    CentreProgressWindow();
+    FitProgressWindow();
     progressWindow->show();
     // Neither a new transfer nor a save may start before the results are shown.
     ui.trnsfrDataButton->setEnabled(false);
@@ -236,11 +236,21 @@ void MainWindow::EndMessage()
     progressUi.messageLabel->hide();
     progressUi.progressBar->show();
     progressWindow->setWindowModality(Qt::NonModal);
-    progressWindow->adjustSize();
-    CentreProgressWindow();
+    FitProgressWindow();
     SetViewState(ResultsShown);
     if (searchPending)
         QTimer::singleShot(0, this, &MainWindow::DeviceChangeEvent);
+}
+
+void MainWindow::FitProgressWindow()
+{
+    // The form's size, grown downwards as far as a text of several lines needs.
+    int height = progressFormSize.height();
+    QLayout* layout = progressWindow->layout();
+    if (!progressUi.messageLabel->isHidden() && layout->hasHeightForWidth())
+        height = std::max(height, layout->totalHeightForWidth(progressFormSize.width()));
+    progressWindow->resize(progressFormSize.width(), height);
+    CentreProgressWindow();
 }
 
 bool MainWindow::Busy() const
@@ -464,5 +474,6 @@ void MainWindow::CreateProgressWindow()
     progressUi.setupUi(progressWindow);
     progressUi.messageLabel->hide();
     progressUi.messageLabel->setWordWrap(true); // the stall text takes a few lines
+    progressFormSize = progressWindow->size();
     connect(this, &MainWindow::ProgressChanged, progressUi.progressBar, &QProgressBar::setValue);
 }

@@ -69,6 +69,7 @@ private:
     void ShowStall(bool stalled);
     void ShowMessage(QString text, int milliseconds);
     void EndMessage();
+    void FitProgressWindow();
     void CentreProgressWindow();
     bool Busy() const;
     bool CheckUnsavedData();
@@ -93,6 +94,7 @@ private:
     QSocketNotifier* portNotifier = nullptr; // wakes the window as the instrument's bytes come
     QTimer* messageTimer = nullptr;          // ends the success text
     QString formTitle;                       // the title while the results are whole
+    QSize progressFormSize;                  // the progress window as the form makes it
 };
 
 #endif
