@@ -408,14 +408,14 @@ void MainWindow::SetViewState(int state)
         progressWindow->show();
         break;
     case ResultsShown:
-        // Results kept from a transfer that did not complete say so.
+        // Results kept from a transfer that did not complete say so first,
+        // where a narrow title bar still shows it.
         setWindowTitle(engine->incomplete.pagesAnnounced == 0
                            ? formTitle
-                           : formTitle + " - " +
-                                 tr("incomplete: %n measurements from %1 of %2 pages", nullptr,
-                                    engine->incomplete.records)
+                           : tr("Incomplete: %1 of %2 pages")
                                      .arg(engine->incomplete.pagesReceived)
-                                     .arg(engine->incomplete.pagesAnnounced));
+                                     .arg(engine->incomplete.pagesAnnounced) +
+                                 " - " + formTitle);
         FillTable();
         ui.bckgroundLabel->hide();
         progressWindow->hide();

@@ -372,8 +372,7 @@ private slots:
         if (rows)
         {
             QCOMPARE(Table(&window)->rowCount(), rows);
-            QCOMPARE(window.windowTitle(),
-                     QStringLiteral("Parvesta - incomplete: 64 measurements from 2 of 4 pages"));
+            QCOMPARE(window.windowTitle(), QStringLiteral("Incomplete: 2 of 4 pages - Parvesta"));
         }
     }
 

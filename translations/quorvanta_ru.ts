@@ -210,13 +210,9 @@ VX-77
         <source>No data is arriving. Bring the instrument back to the receiver or check its cable; press Transfer Data to cancel.</source>
         <translation>Данные не поступают. Поднесите прибор обратно к приёмнику или проверьте кабель; чтобы отменить, нажмите «Передать данные».</translation>
     </message>
-    <message numerus="yes">
-        <source>incomplete: %n measurements from %1 of %2 pages</source>
-        <translation>
-            <numerusform>неполные данные: %n измерение (страниц: %1 из %2)</numerusform>
-            <numerusform>неполные данные: %n измерения (страниц: %1 из %2)</numerusform>
-            <numerusform>неполные данные: %n измерений (страниц: %1 из %2)</numerusform>
-        </translation>
+    <message>
+        <source>Incomplete: %1 of %2 pages</source>
+        <translation>Неполные данные: %1 из %2 стр.</translation>
     </message>
 </context>
 <context>

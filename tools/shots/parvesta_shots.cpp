@@ -19,6 +19,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTableWidget>
@@ -126,7 +127,9 @@ bool ShootBox(const QDir& out, const QString& name, QWidget* parent, const QStri
     return ok;
 }
 
-// The window and every window floating over it, as the screen shows them now.
+// The window and every window floating over it, as the screen shows them now,
+// under a strip with the main window's title: the virtual X server has no
+// window manager to draw one.
 bool GrabScene(const QDir& out, const QString& name, QWidget* window)
 {
     QCoreApplication::processEvents();
@@ -134,10 +137,22 @@ bool GrabScene(const QDir& out, const QString& name, QWidget* window)
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w != window && w->isVisible())
             area = area.united(Around(w));
-    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(),
-                                                                      area.width(), area.height());
+    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(
+        0, area.x(), area.y(), area.width(), area.height());
+    constexpr int TitleHeight = 24;
+    QPixmap shot(area.width(), area.height() + TitleHeight);
+    shot.fill(QColor(0x3b, 0x44, 0x52));
+    {
+        QPainter painter(&shot);
+        painter.setPen(Qt::white);
+        const QRect strip(6, 0, shot.width() - 12, TitleHeight);
+        painter.drawText(
+            strip, Qt::AlignVCenter | Qt::AlignLeft,
+            painter.fontMetrics().elidedText(window->windowTitle(), Qt::ElideRight, strip.width()));
+        painter.drawPixmap(0, TitleHeight, screen);
+    }
     const QString path = out.filePath(name + ".png");
-    if (shot.isNull() || !shot.save(path))
+    if (screen.isNull() || !shot.save(path))
     {
         QTextStream(stderr) << "cannot save " << path << "\n";
         return false;
