@@ -81,6 +81,7 @@ void MainWindow::TransferData()
 void MainWindow::BeginTransfer()
 {
     SetViewState(TransferRunning);
+    StopWatchingPort(); // the port it watched closes now
     if (!engine->StartTransfer())
     {
         // Nothing can arrive: say why now rather than show 0 % for ever.
@@ -100,16 +101,20 @@ void MainWindow::BeginTransfer()
         timerId = startTimer(pollIntervalMs);
 }
 
+void MainWindow::StopWatchingPort()
+{
+    if (!portNotifier)
+        return;
+    // It must let go of the descriptor before the port closes; it may be the
+    // very notifier whose signal is being delivered.
+    portNotifier->setEnabled(false);
+    portNotifier->deleteLater();
+    portNotifier = nullptr;
+}
+
 void MainWindow::EndTransfer()
 {
-    if (portNotifier)
-    {
-        // It must let go of the descriptor before the port closes; it may be
-        // the very notifier whose signal is being delivered.
-        portNotifier->setEnabled(false);
-        portNotifier->deleteLater();
-        portNotifier = nullptr;
-    }
+    StopWatchingPort();
     engine->StopTransfer();
     if (timerId != 0)
         killTimer(timerId);
@@ -133,6 +138,8 @@ void MainWindow::OfferPartialReply()
     if (part.records < 1)
         return;
     // Whole pages are whole records: nothing that arrived is dropped unasked.
+    // A device search meanwhile would empty the link that holds them.
+    offeringPages = true;
     const QMessageBox::StandardButton answer = QMessageBox::question(
         this, engine->textDataTransfer,
         tr("The transfer did not complete. Keep the %n measurements from %1 of %2 pages "
@@ -141,6 +148,7 @@ void MainWindow::OfferPartialReply()
             .arg(part.pagesReceived)
             .arg(part.pagesAnnounced),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    offeringPages = false;
     if (answer == QMessageBox::Yes && engine->KeepPartial())
         SetViewState(ResultsShown);
 }
@@ -255,7 +263,7 @@ void MainWindow::FitProgressWindow()
 
 bool MainWindow::Busy() const
 {
-    return timerId != 0 || messageTimer->isActive();
+    return timerId != 0 || messageTimer->isActive() || offeringPages;
 }
 
 bool MainWindow::CheckUnsavedData()
@@ -337,8 +345,8 @@ void MainWindow::CentreProgressWindow()
 
 void MainWindow::DeviceChangeEvent()
 {
-    // Searching now would take the running transfer's port away from it, or
-    // freeze the success text.
+    // Searching now would take the running transfer's port away from it,
+    // empty the link whose pages are offered, or freeze the success text.
     if (Busy())
     {
         searchPending = true;

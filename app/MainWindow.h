@@ -62,6 +62,7 @@ protected:
 private:
     void BeginTransfer();
     void EndTransfer();
+    void StopWatchingPort();
     void CancelTransfer();
     void PollTransfer();
     void PortReadable();
@@ -93,6 +94,7 @@ private:
     bool searchPending = false;              // a device changed while a transfer ran
     QSocketNotifier* portNotifier = nullptr; // wakes the window as the instrument's bytes come
     QTimer* messageTimer = nullptr;          // ends the success text
+    bool offeringPages = false;              // the keep question is open
     QString formTitle;                       // the title while the results are whole
     QSize progressFormSize;                  // the progress window as the form makes it
 };

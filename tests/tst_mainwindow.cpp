@@ -352,8 +352,11 @@ private slots:
         Button(&window, "trnsfrDataButton")->click();
         QTRY_VERIFY(Stalled(&window));
 
-        if (keep)
-            user.Then(User::Press(QMessageBox::StandardButton(keep)));
+        if (keep) // a device change while the question is open must not take the pages
+            user.Then([&window, keep](QWidget* box) {
+                window.DeviceChangeEvent();
+                User::Press(QMessageBox::StandardButton(keep))(box);
+            });
         if (closing)
             user.Then(User::Press(QMessageBox::Cancel)); // the unsaved-data question
         if (closing)
