@@ -163,6 +163,8 @@ void MainWindow::timerEvent(QTimerEvent*)
 
 void MainWindow::PortReadable()
 {
+    if (!portNotifier)
+        return; // the transfer ended while this wake-up waited
     if (engine->ReadWaiting() == 0)
     {
         // A port that hung up reports itself readable without end: look
