@@ -18,9 +18,12 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QSocketNotifier>
 #include <QStringList>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
 {
@@ -32,6 +35,10 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     if (!background.isNull())
         ui.bckgroundLabel->setPixmap(background);
     timerId = 0;
+    formTitle = windowTitle();
+    messageTimer = new QTimer(this);
+    messageTimer->setSingleShot(true);
+    connect(messageTimer, &QTimer::timeout, this, &MainWindow::EndMessage);
 
     setButtonIcon(ui.trnsfrDataButton, ":/Button/data_transf.bmp", ":/Button/data_transf_mask.bmp");
     setButtonIcon(ui.saveAsButton, ":/Button/save_file.bmp", ":/Button/save_file_mask.bmp");
@@ -48,8 +55,7 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
 
     // A notice stands in the title for a while, then the title comes back.
     noticeTimer.setSingleShot(true);
-    connect(&noticeTimer, &QTimer::timeout, this,
-            [this, title = windowTitle()] { setWindowTitle(title); });
+    connect(&noticeTimer, &QTimer::timeout, this, [this] { setWindowTitle(ResultsTitle()); });
 
     engine = new CQuorvanta;
     engine->FindDevice();
@@ -73,42 +79,123 @@ void MainWindow::TransferData()
         return;
     SetViewState(NoResults);
     if (timerId != 0)
-    {
-        // The same button cancels a running transfer.
-        EndTransfer();
-        if (searchPending)
-            QTimer::singleShot(0, this, &MainWindow::DeviceChangeEvent);
-    }
+        CancelTransfer(); // the same button cancels a running transfer
     else
-    {
         BeginTransfer();
-    }
 }
 
 void MainWindow::BeginTransfer()
 {
     SetViewState(TransferRunning);
-    engine->StartTransfer();
+    StopWatchingPort(); // the port it watched closes now
+    if (!engine->StartTransfer())
+    {
+        // Nothing can arrive: say why now rather than show 0 % for ever.
+        SetViewState(NoResults);
+        QMessageBox::warning(this, engine->textDataTransfer,
+                             tr("The transfer could not start.") + "\n\n" + engine->StartFailure(),
+                             QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+    const int port = engine->TransferDescriptor();
+    if (port >= 0)
+    {
+        portNotifier = new QSocketNotifier(qintptr(port), QSocketNotifier::Read, this);
+        connect(portNotifier, &QSocketNotifier::activated, this, &MainWindow::PortReadable);
+    }
     if (timerId == 0)
         timerId = startTimer(pollIntervalMs);
 }
 
+void MainWindow::StopWatchingPort()
+{
+    if (!portNotifier)
+        return;
+    // It must let go of the descriptor before the port closes; it may be the
+    // very notifier whose signal is being delivered.
+    portNotifier->setEnabled(false);
+    portNotifier->deleteLater();
+    portNotifier = nullptr;
+}
+
 void MainWindow::EndTransfer()
 {
+    StopWatchingPort();
     engine->StopTransfer();
     if (timerId != 0)
         killTimer(timerId);
     timerId = 0;
+    ShowStall(false);
     SetViewState(NoResults);
 }
 
+void MainWindow::CancelTransfer()
+{
+    engine->ReadWaiting(); // what already came counts
+    EndTransfer();
+    OfferPartialReply();
+    if (searchPending)
+        QTimer::singleShot(0, this, &MainWindow::DeviceChangeEvent);
+}
+
+void MainWindow::OfferPartialReply()
+{
+    const CQuorvanta::PartialReply part = engine->PartialSummary();
+    if (part.records < 1)
+        return;
+    // Whole pages are whole records: nothing that arrived is dropped unasked.
+    // A device search meanwhile would empty the link that holds them.
+    offeringPages = true;
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        this, engine->textDataTransfer,
+        tr("The transfer did not complete. Keep the %n measurements from %1 of %2 pages "
+           "received?",
+           nullptr, part.records)
+            .arg(part.pagesReceived)
+            .arg(part.pagesAnnounced),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    offeringPages = false;
+    if (answer == QMessageBox::Yes && engine->KeepPartial())
+        SetViewState(ResultsShown);
+}
+
 void MainWindow::timerEvent(QTimerEvent*)
+{
+    // The heartbeat: a port that hung up was left alone for a while; look again.
+    if (portNotifier)
+        portNotifier->setEnabled(true);
+    PollTransfer();
+}
+
+void MainWindow::PortReadable()
+{
+    if (!portNotifier)
+        return; // the transfer ended while this wake-up waited
+    if (engine->ReadWaiting() == 0)
+    {
+        // A port that hung up reports itself readable without end: look
+        // again a little later rather than spin.
+        portNotifier->setEnabled(false);
+        QTimer::singleShot(pollIntervalMs / 10, this, [this] {
+            if (portNotifier)
+                portNotifier->setEnabled(true);
+        });
+        return;
+    }
+    if (engine->TransferComplete())
+        PollTransfer(); // the last byte is in: no need to wait for the heartbeat
+}
+
+void MainWindow::PollTransfer()
 {
     int percent = 0;
     engine->Progress(&percent);
     emit ProgressChanged(percent);
     if (percent != 100)
+    {
+        ShowStall(engine->Stalled());
         return;
+    }
 
     EndTransfer();
     engine->Finish();
@@ -123,12 +210,25 @@ void MainWindow::timerEvent(QTimerEvent*)
     }
     else
     {
+        // The results follow when the text has been read.
         ShowMessage(engine->msgSuccess, successMessageMs);
-        SetViewState(ResultsShown);
+        return;
     }
     // A device change seen during the transfer is searched for now.
     if (searchPending)
         QTimer::singleShot(0, this, &MainWindow::DeviceChangeEvent);
+}
+
+void MainWindow::ShowStall(bool stalled)
+{
+    if (stalled == !progressUi.messageLabel->isHidden())
+        return;
+    progressUi.messageLabel->setText(
+        stalled ? tr("No data is arriving. Bring the instrument back to the receiver or check "
+                     "its cable; press Transfer Data to cancel.")
+                : QString());
+    progressUi.messageLabel->setVisible(stalled);
+    FitProgressWindow();
 }
 
 void MainWindow::ShowMessage(QString text, int milliseconds)
@@ -138,14 +238,52 @@ void MainWindow::ShowMessage(QString text, int milliseconds)
     progressUi.messageLabel->show();
     progressUi.progressBar->hide();
     progressWindow->setWindowModality(Qt::ApplicationModal);
+    FitProgressWindow();
     progressWindow->show();
-    progressWindow->repaint();
-    PauseMs(milliseconds);
+    // Neither a new transfer nor a save may start before the results are shown.
+    ui.trnsfrDataButton->setEnabled(false);
+    ui.saveAsButton->setEnabled(false);
+    messageTimer->start(milliseconds);
+}
+
+void MainWindow::EndMessage()
+{
     progressWindow->hide();
     progressUi.messageLabel->hide();
     progressUi.progressBar->show();
     progressWindow->setWindowModality(Qt::NonModal);
-    progressWindow->update();
+    FitProgressWindow();
+    SetViewState(ResultsShown);
+    if (searchPending)
+        QTimer::singleShot(0, this, &MainWindow::DeviceChangeEvent);
+}
+
+void MainWindow::FitProgressWindow()
+{
+    // The form's size, grown downwards as far as a text of several lines needs.
+    int height = progressFormSize.height();
+    QLayout* layout = progressWindow->layout();
+    if (!progressUi.messageLabel->isHidden() && layout->hasHeightForWidth())
+        height = std::max(height, layout->totalHeightForWidth(progressFormSize.width()));
+    progressWindow->resize(progressFormSize.width(), height);
+    CentreProgressWindow();
+}
+
+QString MainWindow::ResultsTitle() const
+{
+    // Results kept from a transfer that did not complete say so first, where
+    // a narrow title bar still shows it.
+    if (engine->incomplete.pagesAnnounced == 0)
+        return formTitle;
+    return tr("Incomplete: %1 of %2 pages")
+               .arg(engine->incomplete.pagesReceived)
+               .arg(engine->incomplete.pagesAnnounced) +
+           " - " + formTitle;
+}
+
+bool MainWindow::Busy() const
+{
+    return timerId != 0 || messageTimer->isActive() || offeringPages;
 }
 
 bool MainWindow::CheckUnsavedData()
@@ -216,6 +354,10 @@ void MainWindow::ShowNotice(const QString& text)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // Closing ends a running transfer as cancelling does: what whole pages
+    // brought is offered first, then guarded like any results.
+    if (timerId != 0)
+        CancelTransfer();
     if (!CheckUnsavedData())
         event->ignore();
 }
@@ -229,6 +371,11 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 
 void MainWindow::moveEvent(QMoveEvent*)
 {
+    CentreProgressWindow();
+}
+
+void MainWindow::CentreProgressWindow()
+{
     const QRect main = frameGeometry();
     const QRect progress = progressWindow->frameGeometry();
     progressWindow->move(x() + (main.width() - progress.width()) / 2,
@@ -237,8 +384,9 @@ void MainWindow::moveEvent(QMoveEvent*)
 
 void MainWindow::DeviceChangeEvent()
 {
-    // Searching now would take the running transfer's port away from it.
-    if (timerId != 0)
+    // Searching now would take the running transfer's port away from it,
+    // empty the link whose pages are offered, or freeze the success text.
+    if (Busy())
     {
         searchPending = true;
         return;
@@ -295,6 +443,7 @@ void MainWindow::SetViewState(int state)
     switch (state)
     {
     case NoResults:
+        setWindowTitle(formTitle);
         ui.tableWidget->hide();
         ui.saveAsButton->setEnabled(false);
         progressWindow->hide();
@@ -306,6 +455,7 @@ void MainWindow::SetViewState(int state)
         progressWindow->show();
         break;
     case ResultsShown:
+        setWindowTitle(ResultsTitle());
         FillTable();
         ui.bckgroundLabel->hide();
         progressWindow->hide();
@@ -364,5 +514,7 @@ void MainWindow::CreateProgressWindow()
                                            Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint);
     progressUi.setupUi(progressWindow);
     progressUi.messageLabel->hide();
+    progressUi.messageLabel->setWordWrap(true); // the stall text takes a few lines
+    progressFormSize = progressWindow->size();
     connect(this, &MainWindow::ProgressChanged, progressUi.progressBar, &QProgressBar::setValue);
 }

@@ -13,6 +13,8 @@
 class CDeviceWatcher;
 class CQuorvanta;
 class QAbstractButton;
+class QSocketNotifier;
+class QTimer;
 
 // The one application window: the button row, the result table or the
 // background picture, and the About, Help and progress windows it owns.
@@ -51,17 +53,30 @@ protected:
     };
     void SetViewState(int state);
 
-    // How the window paces itself; tests shorten them.
-    int pollIntervalMs = 500;    // the transfer's poll
+    // How the window paces itself; tests shorten them (and the engine's stallMs).
+    int pollIntervalMs = 500;    // the transfer's heartbeat: the bar, and stalls
     int successMessageMs = 2000; // the success text stays up this long
     int deviceSettleMs = 2500;   // a device just plugged in needs time to be usable
     int noticeMs = 5000;         // how long a notice such as "Saved to" stays in the title
 
+    CQuorvanta* Engine() const { return engine; }
+
 private:
     void BeginTransfer();
     void EndTransfer();
+    void StopWatchingPort();
+    void CancelTransfer();
+    void PollTransfer();
+    void PortReadable();
+    void OfferPartialReply();
+    void ShowStall(bool stalled);
     void ShowMessage(QString text, int milliseconds);
     void ShowNotice(const QString& text);
+    void EndMessage();
+    void FitProgressWindow();
+    void CentreProgressWindow();
+    bool Busy() const;
+    QString ResultsTitle() const;
     bool CheckUnsavedData();
     void FillTable();
     void AddGroupRows(int group);
@@ -80,7 +95,12 @@ private:
     CQuorvanta* engine = nullptr;
     int timerId = 0;
     CDeviceWatcher* deviceWatcher = nullptr;
-    bool searchPending = false; // a device changed while a transfer ran
+    bool searchPending = false;              // a device changed while a transfer ran
+    QSocketNotifier* portNotifier = nullptr; // wakes the window as the instrument's bytes come
+    QTimer* messageTimer = nullptr;          // ends the success text
+    bool offeringPages = false;              // the keep question is open
+    QString formTitle;                       // the title while the results are whole
+    QSize progressFormSize;                  // the progress window as the form makes it
     QTimer noticeTimer;
 };
 

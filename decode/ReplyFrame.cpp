@@ -31,14 +31,27 @@ int PageSize(Family family)
     return 0;
 }
 
+int AnnouncedPages(const char* reply, unsigned length)
+{
+    if (length < unsigned(HeaderSize) || FamilyOf(reply, length) == Family::Unknown)
+        return 0;
+    return static_cast<unsigned char>(reply[PageCountOffset]);
+}
+
 long AnnouncedLength(const char* reply, unsigned length)
 {
-    if (length < unsigned(HeaderSize))
-        return 0;
     const Family family = FamilyOf(reply, length);
-    if (family == Family::Unknown)
+    if (length < unsigned(HeaderSize) || family == Family::Unknown)
         return 0;
-    const unsigned pages = static_cast<unsigned char>(reply[PageCountOffset]);
-    return HeaderSize + long(PageSize(family)) * long(pages);
+    return HeaderSize + long(PageSize(family)) * AnnouncedPages(reply, length);
+}
+
+int WholePages(const char* reply, unsigned length)
+{
+    const int pages = AnnouncedPages(reply, length);
+    if (pages == 0)
+        return 0;
+    const long arrived = (long(length) - HeaderSize) / PageSize(FamilyOf(reply, length));
+    return int(arrived < pages ? arrived : pages);
 }
 } // namespace ReplyFrame

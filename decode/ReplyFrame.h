@@ -38,10 +38,16 @@ inline long SlotOffset(Family family, int page, int slot)
     return HeaderSize + long(PageSize(family)) * page + long(SlotSize) * slot;
 }
 
-// Length of the whole reply that a header announces, taking its page count
-// unsigned as the instrument sends it; 0 while the header is incomplete or
-// names no known family.
+// Pages a header announces, its page count taken unsigned as the instrument
+// sends it; 0 while the header is incomplete or names no known family.
+int AnnouncedPages(const char* reply, unsigned length);
+
+// Length of the whole reply that a header announces; 0 while the header is
+// incomplete or names no known family.
 long AnnouncedLength(const char* reply, unsigned length);
+
+// Announced pages that arrived whole within the first length bytes.
+int WholePages(const char* reply, unsigned length);
 } // namespace ReplyFrame
 
 #endif

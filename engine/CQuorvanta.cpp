@@ -8,7 +8,27 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
+#include <algorithm>
 #include <cstring>
+#include <vector>
+
+namespace
+{
+// Turns the pages of a reply that arrived whole into records in data.
+CQuorvanta::PartialReply DecodeWholePages(const char* reply, unsigned length, CTRData* data)
+{
+    CQuorvanta::PartialReply part;
+    part.pagesAnnounced = ReplyFrame::AnnouncedPages(reply, length);
+    part.pagesReceived = ReplyFrame::WholePages(reply, length);
+    if (part.pagesReceived == 0)
+        return part;
+    const int pageSize = ReplyFrame::PageSize(ReplyFrame::FamilyOf(reply, length));
+    data->Decode(reply, unsigned(ReplyFrame::HeaderSize + pageSize * part.pagesReceived));
+    for (int group = 1; group <= data->groupCount; ++group)
+        part.records += data->RecordCount(group);
+    return part;
+}
+} // namespace
 
 CQuorvanta::CQuorvanta() : QObject(nullptr)
 {
@@ -77,9 +97,8 @@ bool CQuorvanta::Progress(int* percent)
         }
         int p = 0;
         const int n = link.ReadChunk(&p);
-        // A link's percentage means something only in a poll that brought
-        // bytes, or once its reply is complete: an instrument whose reply
-        // ends short of its last block finishes with a quiet poll.
+        // A link's percentage means something only when bytes came since the
+        // last poll, or once its reply is complete.
         if (n > 0 || (link.active && link.ReplyComplete()))
         {
             currentLink = &link;
@@ -90,14 +109,75 @@ bool CQuorvanta::Progress(int* percent)
             }
         }
     }
+    // A poll that brings nothing leaves the bar where it was.
+    transferPercent = std::max(transferPercent, best);
     if (percent)
-        *percent = best;
+        *percent = transferPercent;
     return reported;
+}
+
+int CQuorvanta::ReadWaiting()
+{
+    int total = 0;
+    for (int i = 0; i < linkCount; ++i)
+    {
+        const int n = links[i].ReadWaiting();
+        if (n > 0)
+            currentLink = &links[i];
+        total += n;
+    }
+    return total;
+}
+
+int CQuorvanta::TransferDescriptor() const
+{
+    return currentLink && currentLink->active ? currentLink->port.fd : -1;
+}
+
+bool CQuorvanta::TransferComplete() const
+{
+    return currentLink && currentLink->active && currentLink->ReplyComplete();
+}
+
+bool CQuorvanta::Stalled() const
+{
+    return currentLink && currentLink->active && !currentLink->ReplyComplete() &&
+           currentLink->QuietMs() >= stallMs;
+}
+
+CQuorvanta::PartialReply CQuorvanta::PartialSummary() const
+{
+    if (!currentLink || virtualDevice)
+        return PartialReply();
+    const KCyclicBuffer& ring = currentLink->ring;
+    std::vector<char> reply(std::size_t(ring.Count()));
+    ring.Peek(reply.data(), int(reply.size()));
+    CTRData pages;
+    return DecodeWholePages(reply.data(), unsigned(reply.size()), &pages);
+}
+
+bool CQuorvanta::KeepPartial()
+{
+    data.Clear();
+    incomplete = PartialReply();
+    replyRecognised = false;
+    unsavedData = false;
+    if (!currentLink || virtualDevice)
+        return false;
+    CWQXUSTester& link = *currentLink;
+    link.linearLength = link.ring.Read(link.linear, link.ring.Count());
+    const PartialReply part = DecodeWholePages(link.linear, unsigned(link.linearLength), &data);
+    replyRecognised = part.pagesAnnounced > 0;
+    if (part.records > 0)
+        incomplete = part;
+    unsavedData = part.records > 0;
+    return unsavedData;
 }
 
 bool CQuorvanta::Finish()
 {
     data.Clear();
+    incomplete = PartialReply();
     replyRecognised = virtualDevice;
     if (virtualDevice)
     {

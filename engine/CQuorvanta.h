@@ -19,13 +19,43 @@ class CQuorvanta : public QObject
 public:
     static constexpr int MaxLinks = 50;
 
+    // The whole pages of a reply that did not complete, and what they hold.
+    struct PartialReply
+    {
+        int records = 0;        // measurements decodable from the whole pages
+        int pagesReceived = 0;  // pages that arrived whole
+        int pagesAnnounced = 0; // pages the reply's header announced
+    };
+
     CQuorvanta();
     ~CQuorvanta() override;
 
-    // Polls every link once; *percent gets the transfer percentage.
+    // Polls every link once; *percent gets the transfer's percentage, which
+    // never goes down from one call to the next during a transfer.
     bool Progress(int* percent);
     // Turns what the current link received into records in data.
     bool Finish();
+
+    // Moves every byte waiting on a running read-out into its link, at once;
+    // for a caller woken by the port. Returns the bytes moved.
+    int ReadWaiting();
+    // The descriptor of the running read-out's port, to wait on; -1 when none runs.
+    int TransferDescriptor() const;
+    // True once the running read-out's reply is complete.
+    bool TransferComplete() const;
+    // True while a read-out runs, is not complete, and no byte came for
+    // stallMs: the instrument stopped sending, or never began.
+    bool Stalled() const;
+    // The whole pages the current link's reply brought so far, running or
+    // stopped, without taking them.
+    PartialReply PartialSummary() const;
+    // Like Finish, but turns only the reply's whole pages into records and
+    // remembers in incomplete what they were. True when they held records.
+    bool KeepPartial();
+    // Why the last StartTransfer could not open the instrument's port, in words.
+    QString StartFailure() const;
+    // A reason a port could not be opened, about the port named.
+    QString PortErrorText(PortError error, const QString& port) const;
 
     // Device search and read-out control.
     bool FindDevice();
@@ -90,6 +120,9 @@ public:
     bool deviceFound = false;
     CWQXUSTester links[MaxLinks];
     int linkCount = 0;
+    int stallMs = 5000; // quiet this long, a read-out counts as stalled
+    // Set by KeepPartial: data holds only these pages. All zero otherwise.
+    PartialReply incomplete;
 
     // The unit text of a unit code; empty for codes without one.
     QString UnitText(int unit) const;
@@ -108,6 +141,7 @@ private:
     QByteArray storedDataPath; // the data folder as Settings.ini spells it
     FileError saveError = FileError::None;
     int saveSystemError = 0;
+    int transferPercent = 0; // the highest percentage of this transfer
 };
 
 #endif

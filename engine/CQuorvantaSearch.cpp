@@ -70,11 +70,51 @@ bool CQuorvanta::StartTransfer()
     if (currentLink)
         currentLink->Disconnect();
     unsavedData = false;
-    return currentLink && currentLink->StartReadOut();
+    transferPercent = 0;
+    // The virtual device answers without a port.
+    return currentLink && (currentLink->StartReadOut() || virtualDevice);
 }
 
 void CQuorvanta::StopTransfer()
 {
     if (currentLink)
         currentLink->Disconnect();
+}
+
+QString CQuorvanta::StartFailure() const
+{
+    if (!currentLink)
+        return tr("No instrument was found.");
+    QString port = QStringLiteral("COM%1").arg(currentLink->portNumber);
+    if (currentLink->portName[0])
+        port += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(currentLink->portName));
+    return PortErrorText(currentLink->portError, port);
+}
+
+QString CQuorvanta::PortErrorText(PortError error, const QString& port) const
+{
+    switch (error)
+    {
+    case PortError::None:
+        break;
+    case PortError::Missing:
+        return tr("The instrument's port %1 is not there any more. Connect the instrument "
+                  "again; Parvesta looks for it by itself.")
+            .arg(port);
+    case PortError::Busy:
+        return tr("Another program is using the port %1. Close that program (or the other "
+                  "Parvesta window) and try again.")
+            .arg(port);
+    case PortError::NoPermission:
+        return tr("You may not open the port %1. Ask for access to serial ports (the dialout "
+                  "group) and log in again.")
+            .arg(port);
+    case PortError::NotSerial:
+        return tr("%1 is not a serial port.").arg(port);
+    case PortError::LineRefused:
+        return tr("The port %1 does not take the line settings the instrument needs.").arg(port);
+    case PortError::Failed:
+        return tr("The port %1 could not be opened.").arg(port);
+    }
+    return QString();
 }

@@ -9,8 +9,7 @@
 
 namespace
 {
-constexpr int StaleLimit = 256;  // stale bytes dropped when a port is opened
-constexpr int SettleMs = 50;     // the line settles after it is configured
+constexpr int SettleMs = 50;     // the line settles; a sender still going shows within this
 constexpr int AnswerWaitMs = 50; // the instrument answers within this
 constexpr int BlockSize = 256;   // unit of the progress count
 } // namespace
@@ -51,22 +50,41 @@ void CWQXUSTester::Reset()
     replyHeadLength = 0;
     announcedLength = 0;
     replyComplete = false;
+    takenSincePoll = 0;
 }
 
 bool CWQXUSTester::Open(bool overlappedMode)
 {
     Close();
-    if (!OpenPort(portName, overlappedMode, baudRate, &port))
+    if (!OpenPort(portName, overlappedMode, baudRate, &port, &portError))
         return false;
     overlapped = overlappedMode;
-    PauseMs(SettleMs);
-
-    // Whatever the instrument sent before we asked is not an answer.
-    char scratch[StaleLimit];
-    const int stale = std::min(PortInputCount(port), StaleLimit);
-    if (stale > 0)
-        PortRead(port, scratch, stale);
     return true;
+}
+
+void CWQXUSTester::Drain()
+{
+    // Whatever the instrument sent before we asked is not an answer; and an
+    // instrument still sending (the tail of an earlier reply, a repeated
+    // identification) must fall quiet first, or its bytes would be taken for
+    // the start of the answer.
+    PortFlushInput(port);
+    QElapsedTimer clock;
+    clock.start();
+    char scratch[ChunkSize];
+    for (;;)
+    {
+        PauseMs(SettleMs);
+        int waiting = PortInputCount(port);
+        if (waiting == 0 || clock.elapsed() >= drainLimitMs)
+            return;
+        while (waiting > 0)
+        {
+            if (PortRead(port, scratch, std::min(waiting, ChunkSize)) <= 0)
+                return;
+            waiting = PortInputCount(port);
+        }
+    }
 }
 
 void CWQXUSTester::Close()
@@ -84,6 +102,7 @@ bool CWQXUSTester::SendCommand(std::uint8_t code, std::uint8_t parameter, int ex
 
 bool CWQXUSTester::Identify()
 {
+    Drain();
     if (!SendCommand(CommandFrame::Identify, 0, 0))
         return false;
 
@@ -125,35 +144,52 @@ bool CWQXUSTester::StartReadOut()
         active = false;
         return false;
     }
+    Drain();
     active = true;
     receivedBlocks = 0;
     totalBlocks = 0;
     SendCommand(CommandFrame::ReadOut, 0, 0);
+    lastBytes.start();
     return true;
+}
+
+int CWQXUSTester::ReadWaiting()
+{
+    if (!active || !IsOpen())
+        return 0;
+    int total = 0;
+    char chunk[ChunkSize];
+    for (;;)
+    {
+        // Bytes the ring cannot hold stay with the system; a full ring ends the reply.
+        const int wanted = std::min({PortInputCount(port), ring.Free(), ChunkSize});
+        if (wanted <= 0)
+            break;
+        const int n = PortRead(port, chunk, wanted);
+        if (n <= 0)
+            break;
+        Take(chunk, n);
+        total += n;
+    }
+    if (total > 0)
+        lastBytes.start();
+    takenSincePoll += total;
+    return total;
 }
 
 int CWQXUSTester::ReadChunk(int* percent)
 {
-    int n = 0;
-    const bool polling = active && IsOpen();
-    if (polling)
-    {
-        char chunk[ChunkSize];
-        const int waiting = std::min(PortInputCount(port), ChunkSize);
-        if (waiting > 0)
-            n = std::max(PortRead(port, chunk, waiting), 0);
-        if (n > 0)
-            Take(chunk, n);
-    }
-    // An instrument may send less than its header promises; once every
-    // announced block is in, a quiet poll means nothing more is coming.
-    if (polling && n == 0 && replyHeadLength == ReplyFrame::HeaderSize &&
-        receivedBlocks >= totalBlocks)
-        replyComplete = true;
-
+    ReadWaiting();
+    const int n = takenSincePoll;
+    takenSincePoll = 0;
     if (percent)
         *percent = Percent();
     return n;
+}
+
+qint64 CWQXUSTester::QuietMs() const
+{
+    return active && lastBytes.isValid() ? lastBytes.elapsed() : 0;
 }
 
 void CWQXUSTester::Disconnect()
@@ -178,7 +214,7 @@ void CWQXUSTester::Take(const char* chunk, int n)
         }
     }
 
-    ring.Write(chunk, n); // what does not fit in a full ring is dropped
+    ring.Write(chunk, n);
     const int held = ring.Count();
     receivedBlocks = held / BlockSize;
     if (announcedLength > 0 && held >= announcedLength)

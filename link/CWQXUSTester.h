@@ -4,18 +4,20 @@
 #include "KCyclicBuffer.h"
 #include "SerialPort.h"
 
+#include <QElapsedTimer>
+
 #include <cstdint>
 
 // The link to an instrument on one COM port: identifies it by a handshake,
-// asks it for all its stored results and collects the reply, a chunk per
-// poll, into the ring. Knows the command frames and the reply's header, not
-// the records inside it.
+// asks it for all its stored results and collects the reply into the ring as
+// it arrives. Knows the command frames and the reply's header, not the
+// records inside it.
 class CWQXUSTester
 {
 public:
     static constexpr int RingSize = 65000;
     static constexpr int LinearSize = 65588;
-    static constexpr int ChunkSize = 2048; // most bytes taken from the port per poll
+    static constexpr int ChunkSize = 2048; // bytes taken from the port per read call
 
     CWQXUSTester();
     virtual ~CWQXUSTester();
@@ -28,8 +30,8 @@ public:
     // Forgets the last reply: counters, ring and linear area.
     void Reset();
 
-    // Opens portName, in non-blocking ("overlapped") or blocking mode, and
-    // drops up to 256 stale bytes. An open port is closed first.
+    // Opens portName, in non-blocking ("overlapped") or blocking mode; an
+    // open port is closed first. On failure portError says why.
     bool Open(bool overlapped);
     void Close();
     bool IsOpen() const { return port.fd != InvalidPort; }
@@ -38,24 +40,31 @@ public:
     // bytes. False when the frame could not be written or extraLength is
     // outside 0 to 245.
     bool SendCommand(std::uint8_t code, std::uint8_t parameter, int extraLength);
-    // Asks an open port's instrument who it is; true when it answers
-    // "ZELTRA OMNI" within two polls 50 ms apart.
+    // Asks an open port's instrument who it is, on a drained line; true when
+    // it answers "ZELTRA OMNI" within two polls 50 ms apart.
     bool Identify();
     // Opens in overlapped mode, identifies, closes.
     bool Probe();
-    // Opens in blocking mode and asks for all stored results.
+    // Opens in blocking mode, drains the line and asks for all stored results.
     bool StartReadOut();
-    // One poll of a read-out: moves up to 2048 waiting bytes into the ring and
-    // stores the progress (0 to 100) in percent. Returns the bytes read.
+    // Moves every byte waiting on a running read-out into the ring, as far
+    // as the ring has room. Returns the bytes moved.
+    int ReadWaiting();
+    // One poll of a read-out: ReadWaiting, then the progress (0 to 100) in
+    // percent. Returns the bytes taken since the last poll, by this one or by
+    // ReadWaiting in between.
     int ReadChunk(int* percent);
     // Ends a read-out and closes the port; the ring keeps the reply.
     void Disconnect();
 
     // True once the reply of this read-out is complete: the whole frame its
-    // header announces arrived, or the ring is full, or every announced
-    // block arrived and a later poll brought nothing more. ReadChunk then
-    // stores 100, also in a poll that read nothing.
+    // header announces arrived (a header announcing no pages is a whole
+    // frame), or the ring is full. ReadChunk then stores 100, also in a
+    // poll that read nothing; before, it stores at most 99.
     bool ReplyComplete() const { return replyComplete; }
+    // Milliseconds since the running read-out last took bytes from the port,
+    // or since its request when none came yet; 0 when none runs.
+    qint64 QuietMs() const;
 
     bool active = false;
     int receivedBlocks = 0; // whole 256-byte blocks in the ring
@@ -67,16 +76,21 @@ public:
     KCyclicBuffer ring;
     char linear[LinearSize];
     PortHandle port;
-    bool overlapped = false; // open in non-blocking mode
+    bool overlapped = false;               // open in non-blocking mode
+    PortError portError = PortError::None; // why the last Open failed
+    int drainLimitMs = 2000;               // the longest a babbling line is drained
 
 private:
     int Percent() const;
     void Take(const char* chunk, int n);
+    void Drain();
 
     char replyHead[11] = {}; // the reply's header, as it arrived
     int replyHeadLength = 0;
     long announcedLength = 0; // bytes of the whole frame; 0 when unknown
     bool replyComplete = false;
+    int takenSincePoll = 0;
+    QElapsedTimer lastBytes; // restarted by the request and by every byte taken
 };
 
 #endif

@@ -33,6 +33,11 @@ int KCyclicBuffer::Count() const
     return header->size - int(header->readPos - header->writePos);
 }
 
+int KCyclicBuffer::Free() const
+{
+    return header ? header->size - 1 - Count() : 0;
+}
+
 int KCyclicBuffer::Write(const char* src, int len)
 {
     if (!header || len <= 0)
@@ -53,7 +58,7 @@ int KCyclicBuffer::Write(const char* src, int len)
     return n;
 }
 
-int KCyclicBuffer::Read(char* dst, int len)
+int KCyclicBuffer::Peek(char* dst, int len) const
 {
     if (!header || len <= 0)
         return 0;
@@ -62,14 +67,18 @@ int KCyclicBuffer::Read(char* dst, int len)
         return 0;
     const int first = std::min(int(end - header->readPos), n);
     std::memcpy(dst, header->readPos, std::size_t(first));
-    header->readPos += first;
-    if (header->readPos == end)
-        header->readPos = header->base;
     if (n > first)
-    {
-        std::memcpy(dst + first, header->readPos, std::size_t(n - first));
-        header->readPos += n - first;
-    }
+        std::memcpy(dst + first, header->base, std::size_t(n - first));
+    return n;
+}
+
+int KCyclicBuffer::Read(char* dst, int len)
+{
+    const int n = Peek(dst, len);
+    if (n == 0)
+        return 0;
+    const int toEnd = int(end - header->readPos);
+    header->readPos = n < toEnd ? header->readPos + n : header->base + (n - toEnd);
     return n;
 }
 

@@ -26,11 +26,15 @@ public:
     // Reserves a data area of size bytes (at least 1) and empties the buffer.
     void Init(int size);
     int Count() const;
+    // Bytes that still fit.
+    int Free() const;
     // Stores what fits of len bytes and returns how many were stored; a full
     // buffer refuses the rest and keeps what it holds.
     int Write(const char* src, int len);
     // Moves up to len bytes, oldest first, into dst; returns how many.
     int Read(char* dst, int len);
+    // Copies up to len bytes, oldest first, into dst and keeps them; returns how many.
+    int Peek(char* dst, int len) const;
     void Clear();
 
     Header* header = nullptr;

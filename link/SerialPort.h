@@ -17,17 +17,33 @@ struct PortHandle
     alignas(8) unsigned char savedSettings[128] = {};
 };
 
+// Why a port could not be opened.
+enum class PortError
+{
+    None,
+    Missing,      // nothing at that path, or the device went away
+    Busy,         // another program holds the port
+    NoPermission, // this user may not open it
+    NotSerial,    // the path names something other than a serial line
+    LineRefused,  // the line does not take raw 8N1 without flow control
+    Failed        // the system refused for another reason
+};
+
 // Opens the device at path for reading and writing and takes it for this
 // program alone; sets raw 8N1 at baudRate (a speed the line does not support
 // leaves its speed as it was), no flow control, RTS on. With nonBlocking the
 // descriptor never waits; otherwise a read returns what is waiting. False,
 // holding nothing, when the device is missing, is not a terminal, another
-// program holds it, or the line does not take these settings.
-bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* handle);
+// program holds it, or the line does not take these settings; error (when
+// given) then says which, and None after a successful open.
+bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* handle,
+              PortError* error = nullptr);
 // Puts the line's settings back and releases it; nothing happens when closed.
 void ClosePort(PortHandle* handle);
 // Bytes waiting in the system's input queue; 0 when it cannot tell.
 int PortInputCount(const PortHandle& handle);
+// Throws away everything the system holds of the line's input.
+void PortFlushInput(const PortHandle& handle);
 // One read of at most len bytes; the count read, or -1 when the read failed.
 int PortRead(const PortHandle& handle, char* dst, int len);
 // Writes len bytes; true when all of them were handed to the system.
@@ -36,8 +52,11 @@ bool PortWrite(const PortHandle& handle, const char* src, int len);
 // Blocks the calling thread for ms milliseconds, without processing events.
 bool PauseMs(int ms);
 
-// True when COM port number can be opened now: a plain exclusive open,
-// closed again at once. A port another program holds counts as absent.
+// Whether COM port number can be opened now, and if not why: a plain
+// exclusive open, closed again at once; the line is not reconfigured.
+PortError CheckPort(int number);
+// True when CheckPort finds nothing in the way. A port another program
+// holds counts as absent.
 bool PortExists(int number);
 
 // Where COM numbers may be pinned to devices: COMn in this folder, usually a

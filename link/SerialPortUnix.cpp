@@ -117,6 +117,50 @@ bool ConfigureLine(int fd, int baudRate, termios* original)
     return true;
 }
 
+// What a failed open(2) of a device path means for the user.
+PortError OpenError(int error)
+{
+    switch (error)
+    {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+    case ENOTDIR:
+    case ELOOP:
+    case EIO:
+        return PortError::Missing;
+    case EACCES:
+    case EPERM:
+        return PortError::NoPermission;
+    case EBUSY: // TIOCEXCL taken by another program
+        return PortError::Busy;
+    default:
+        return PortError::Failed;
+    }
+}
+
+// Opens path and takes it exclusively; the descriptor, or -1 with *error set.
+int OpenExclusive(const char* path, PortError* error)
+{
+    // Opened non-blocking so that a line without carrier cannot hold up the open.
+    const int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+    {
+        *error = OpenError(errno);
+        return -1;
+    }
+    // Only a terminal is a serial line; anything else must not receive commands.
+    // The lock keeps out every other program that locks.
+    if (!::isatty(fd))
+        *error = PortError::NotSerial;
+    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        *error = errno == EWOULDBLOCK ? PortError::Busy : PortError::Failed;
+    else
+        return fd;
+    CloseDescriptor(fd);
+    return -1;
+}
+
 QString& PortsFolderOverride()
 {
     static QString folder;
@@ -124,20 +168,23 @@ QString& PortsFolderOverride()
 }
 } // namespace
 
-bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* handle)
+bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* handle,
+              PortError* error)
 {
+    PortError ignored = PortError::None;
+    PortError& why = error ? *error : ignored;
+    why = PortError::Missing;
     if (!handle || !path || !*path)
         return false;
     ClosePort(handle);
 
-    // Opened non-blocking so that a line without carrier cannot hold up the open.
-    const int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenExclusive(path, &why);
     if (fd < 0)
         return false;
-    // Only a terminal is a serial line; anything else must not receive commands.
-    // The lock keeps out every other program that locks, TIOCEXCL the rest.
-    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0)
+    // TIOCEXCL keeps out the programs that do not lock.
+    if (::ioctl(fd, TIOCEXCL) != 0)
     {
+        why = PortError::Failed;
         CloseDescriptor(fd);
         return false;
     }
@@ -145,6 +192,7 @@ bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* hand
     termios original;
     if (!ConfigureLine(fd, baudRate, &original))
     {
+        why = PortError::LineRefused;
         ::ioctl(fd, TIOCNXCL);
         CloseDescriptor(fd);
         return false;
@@ -155,6 +203,7 @@ bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* hand
         const int flags = ::fcntl(fd, F_GETFL);
         if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1)
         {
+            why = PortError::Failed;
             ::tcsetattr(fd, TCSANOW, &original);
             ::ioctl(fd, TIOCNXCL);
             CloseDescriptor(fd);
@@ -164,6 +213,7 @@ bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* hand
 
     handle->fd = fd;
     std::memcpy(handle->savedSettings, &original, sizeof original);
+    why = PortError::None;
     return true;
 }
 
@@ -187,6 +237,12 @@ int PortInputCount(const PortHandle& handle)
     if (::ioctl(handle.fd, FIONREAD, &waiting) != 0 || waiting < 0)
         return 0;
     return waiting;
+}
+
+void PortFlushInput(const PortHandle& handle)
+{
+    if (handle.fd != InvalidPort)
+        ::tcflush(handle.fd, TCIFLUSH);
 }
 
 int PortRead(const PortHandle& handle, char* dst, int len)
@@ -236,18 +292,21 @@ bool PauseMs(int ms)
     return true;
 }
 
-bool PortExists(int number)
+PortError CheckPort(int number)
 {
     const QByteArray path = ComDevicePath(number).toLocal8Bit();
     if (path.isEmpty())
-        return false;
-    // Only the exclusive open itself is tried: the line is not reconfigured.
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool free = ::isatty(fd) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    CloseDescriptor(fd);
-    return free;
+        return PortError::Missing;
+    PortError error = PortError::None;
+    const int fd = OpenExclusive(path.constData(), &error);
+    if (fd >= 0)
+        CloseDescriptor(fd);
+    return error;
+}
+
+bool PortExists(int number)
+{
+    return CheckPort(number) == PortError::None;
 }
 
 void SetPortsFolder(const QString& folder)

@@ -84,6 +84,7 @@ bool InstrumentSimulator::Start(const QString& portsFolder, int comNumber)
         outPos = 0;
         sent = 0;
         unplugCountdown = -1;
+        pauseCountdown = -1;
         hostPresent = true;
         unplugged = false;
     }
@@ -244,11 +245,16 @@ void InstrumentSimulator::Run()
 
 void InstrumentSimulator::HostHungUp()
 {
-    // The host closed the port: an answer in progress goes nowhere.
-    outbox.clear();
-    outPos = 0;
-    wholeUntil = 0;
-    unplugCountdown = -1;
+    // The host closed the port: an answer in progress goes nowhere, or on
+    // into the void.
+    if (!faults.keepsSending)
+    {
+        outbox.clear();
+        outPos = 0;
+        wholeUntil = 0;
+        unplugCountdown = -1;
+        pauseCountdown = -1;
+    }
     // A real port loses what arrives while no program has it open, but the
     // terminal would keep it for the next one: throw away what was not read.
     const int terminal = ::open(QFile::encodeName(terminalPath).constData(),
@@ -322,6 +328,7 @@ void InstrumentSimulator::Answer(std::uint8_t code)
         if (faults.truncateAt < 0 && faults.extraBytes > 0)
             answer.append(QByteArray(faults.extraBytes, char(0x5A)));
         Enqueue(answer);
+        pauseCountdown = faults.pauseMs > 0 ? faults.pauseAt : -1;
         unplugCountdown = faults.unplugAfter;
         if (unplugCountdown == 0)
             Unplug();
@@ -345,8 +352,17 @@ void InstrumentSimulator::Enqueue(const QByteArray& bytes)
 
 void InstrumentSimulator::Flush()
 {
-    if (master < 0 || outPos >= outbox.size())
+    if (master < 0 || outPos >= outbox.size() || Clock::now() < pauseUntil)
         return;
+    if (pauseCountdown == 0)
+    {
+        // The pause begins; afterwards the pace starts afresh.
+        pauseCountdown = -1;
+        pauseUntil = Clock::now() + std::chrono::milliseconds(faults.pauseMs);
+        paceStart = pauseUntil;
+        pacedBytes = 0;
+        return;
+    }
     qint64 allowed =
         std::min<qint64>(outbox.size() - outPos, std::max(MaxStep, wholeUntil - outPos));
     if (lineSpeed > 0)
@@ -356,13 +372,20 @@ void InstrumentSimulator::Flush()
     }
     if (unplugCountdown >= 0)
         allowed = std::min(allowed, unplugCountdown);
+    if (pauseCountdown >= 0)
+        allowed = std::min(allowed, pauseCountdown);
     if (allowed <= 0 || allowed < wholeUntil - outPos)
         return;
 
-    const ssize_t n = ::write(master, outbox.constData() + outPos, std::size_t(allowed));
+    // Without a host on the line what the instrument sends is lost.
+    const ssize_t n = hostPresent
+                          ? ::write(master, outbox.constData() + outPos, std::size_t(allowed))
+                          : ssize_t(allowed);
     if (n > 0)
     {
         outPos += int(n);
+        if (pauseCountdown >= 0)
+            pauseCountdown -= n;
         pacedBytes += n;
         sent += n;
         if (unplugCountdown >= 0)
@@ -401,6 +424,7 @@ void InstrumentSimulator::Unplug()
     outPos = 0;
     wholeUntil = 0;
     unplugCountdown = -1;
+    pauseCountdown = -1;
     unplugged = true;
 }
 

@@ -33,6 +33,13 @@ public:
         // The cable is pulled once this many bytes went out in answer to a
         // read-out: the terminal closes and the COMn link disappears.
         int unplugAfter = -1;
+        // The instrument stops for pauseMs before this byte of its answer
+        // to a read-out, then goes on.
+        int pauseAt = -1;
+        int pauseMs = 0;
+        // The instrument does not notice the host closing the port: it goes
+        // on with its answer, and what it sends meanwhile is lost.
+        bool keepsSending = false;
     };
 
     InstrumentSimulator();
@@ -112,6 +119,8 @@ private:
     qint64 pacedBytes = 0;
     qint64 sent = 0;
     qint64 unplugCountdown = -1;
+    qint64 pauseCountdown = -1;
+    Clock::time_point pauseUntil;
     bool hostPresent = true;
     bool unplugged = false;
 };

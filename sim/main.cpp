@@ -66,6 +66,9 @@ int main(int argc, char* argv[])
         {"extra", "Send this many further bytes after the reply.", "n", "0"},
         {"garbage", "Send this many garbage bytes ahead of the reply.", "n", "0"},
         {"unplug", "Pull the plug after this many bytes of a read-out answer.", "n"},
+        {"pause-at", "Stop before this byte of a read-out answer (with --pause-ms).", "n"},
+        {"pause-ms", "How long to stop there, in milliseconds (default 0).", "ms", "0"},
+        {"keeps-sending", "Go on with an answer when the host closes the port."},
     });
     parser.process(app);
 
@@ -83,6 +86,10 @@ int main(int argc, char* argv[])
         faults.truncateAt = Number(parser, "truncate", &ok);
     if (parser.isSet("unplug"))
         faults.unplugAfter = Number(parser, "unplug", &ok);
+    if (parser.isSet("pause-at"))
+        faults.pauseAt = Number(parser, "pause-at", &ok);
+    faults.pauseMs = Number(parser, "pause-ms", &ok);
+    faults.keepsSending = parser.isSet("keeps-sending");
 
     const QString familyName = parser.value("family").toLower();
     if (familyName != "vx" && familyName != "tr620")

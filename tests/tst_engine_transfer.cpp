@@ -13,18 +13,25 @@
 
 using ReplyFrame::Family;
 Q_DECLARE_METATYPE(ReplyFrame::Family)
+Q_DECLARE_METATYPE(InstrumentSimulator::Faults)
 
 namespace
 {
-// Polls as the main window's timer does, only faster; false when 100 never came.
-bool RunTransfer(CQuorvanta& engine, int maxPolls = 400)
+// Polls as the main window's timer does, only faster; false when 100 never
+// came. *steady is false when the percentage went back or the transfer
+// counted as stalled on the way.
+bool RunTransfer(CQuorvanta& engine, int maxPolls = 400, bool* steady = nullptr)
 {
     engine.StartTransfer();
+    int last = 0;
     for (int poll = 1; poll <= maxPolls; ++poll)
     {
         QThread::msleep(50);
         int percent = 0;
         engine.Progress(&percent);
+        if (steady && (percent < last || engine.Stalled()))
+            *steady = false;
+        last = percent;
         if (percent == 100)
         {
             engine.StopTransfer();
@@ -82,69 +89,141 @@ private slots:
     {
         QTest::addColumn<Family>("family");
         QTest::addColumn<int>("count");
-        QTest::addColumn<int>("cut"); // bytes missing at the end of the reply
-        QTest::newRow("VX-nn") << Family::VXnn << 70 << 0;
-        QTest::newRow("TR-620") << Family::TR620 << 90 << 0;
-        // The last slot never comes: the transfer still ends, with the rest.
-        QTest::newRow("VX-nn short of its last slot") << Family::VXnn << 96 << 5;
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<int>("pauseBefore"); // the instrument stops this many bytes before its end
+        QTest::newRow("VX-nn") << Family::VXnn << 70 << 38400 << 0;
+        QTest::newRow("TR-620") << Family::TR620 << 90 << 38400 << 0;
+        // A pause for several polls in its last page is waited for.
+        QTest::newRow("VX-nn pausing before its last slot") << Family::VXnn << 96 << 38400 << 5;
+        // A byte every 5 ms, for twice the stall threshold, is no stall.
+        QTest::newRow("TR-620 trickling at 200 bytes/s") << Family::TR620 << 20 << 2000 << 0;
     }
     void wholeTransfer()
     {
         QFETCH(Family, family);
         QFETCH(int, count);
-        QFETCH(int, cut);
+        QFETCH(int, speed);
+        QFETCH(int, pauseBefore);
         PinnedPorts ports;
         InstrumentSimulator* sim = ports.Attach(3, 38400);
         QVERIFY(sim);
-        std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(family, count);
+        const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(family, count);
         const QByteArray frame = ReplyBuilder::Frame(family, records);
         InstrumentSimulator::Faults faults;
-        faults.truncateAt = cut ? frame.size() - cut : -1;
+        faults.pauseAt = frame.size() - pauseBefore;
+        faults.pauseMs = pauseBefore ? 400 : 0;
         sim->SetFaults(faults);
         sim->SetReply(frame);
 
         const auto engine = std::make_unique<CQuorvanta>();
+        engine->stallMs = 600;
         QVERIFY(engine->FindDevice());
-        QVERIFY(RunTransfer(*engine));
-        if (cut)
-            records.pop_back();
+        sim->SetLineSpeed(speed); // the identification came at the usual pace
+        bool steady = true;
+        QVERIFY(RunTransfer(*engine, 400, &steady));
+        QVERIFY(steady);
         QCOMPARE(Keys(engine->data), Keys(records));
         QVERIFY(engine->unsavedData);
         QVERIFY(!engine->currentLink->IsOpen());
     }
 
-    void garbageBeforeTheReply_data()
+    void stalledReplies_data()
     {
-        QTest::addColumn<QByteArray>("garbage");
-        QTest::addColumn<bool>("ends"); // reaches 100 % at all
-        // Its 11th byte reads as "no blocks follow": the transfer ends at once.
-        QTest::newRow("ends, as a reply of nothing") << QByteArray("\r\nERR 17\r\n\0", 11) << true;
-        QTest::newRow("never ends") << QByteArray("NOISE ON THE LINE ") << false;
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<InstrumentSimulator::Faults>("faults");
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<int>("kept"); // records of the whole pages
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<int>("announced");
+        const QByteArray fourPages = ReplyBuilder::Frame(
+            Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 128)); // 1035 bytes
+        InstrumentSimulator::Faults cut;
+        cut.truncateAt = 11 + 2 * 256 + 100;
+        QTest::newRow("cut short in its third page") << fourPages << cut << 0 << 64 << 2 << 4;
+        InstrumentSimulator::Faults pulled;
+        pulled.unplugAfter = 11 + 3 * 256 + 240;
+        // Slow enough for the host to read along before the line goes.
+        QTest::newRow("plug pulled in its last page")
+            << fourPages << pulled << 38400 << 96 << 3 << 4;
+        InstrumentSimulator::Faults noise;
+        noise.garbageBefore = "NOISE ON THE LINE ";
+        QTest::newRow("garbage ahead of a whole reply") << fourPages << noise << 0 << 0 << 0 << 0;
+        QTest::newRow("garbage only")
+            << QByteArray(700, char(0xEE)) << InstrumentSimulator::Faults() << 0 << 0 << 0 << 0;
+        QTest::newRow("no answer to the read-out")
+            << QByteArray() << InstrumentSimulator::Faults() << 0 << 0 << 0 << 0;
     }
-    void garbageBeforeTheReply()
+    void stalledReplies()
     {
-        // Whatever comes first, the reply behind it is never taken for records
-        // that decode by chance, and earlier records are not given up early.
-        QFETCH(QByteArray, garbage);
-        QFETCH(bool, ends);
+        QFETCH(QByteArray, reply);
+        QFETCH(InstrumentSimulator::Faults, faults);
+        QFETCH(int, speed);
+        QFETCH(int, kept);
+        QFETCH(int, pages);
+        QFETCH(int, announced);
+        PinnedPorts ports;
+        InstrumentSimulator* sim = ports.Attach(3, speed, faults);
+        QVERIFY(sim);
+        sim->SetReply(reply);
+        const auto engine = std::make_unique<CQuorvanta>();
+        engine->stallMs = 200;
+        QVERIFY(engine->FindDevice());
+        QVERIFY(engine->StartTransfer());
+
+        int percent = 0;
+        for (QDeadlineTimer end(3000); !engine->Stalled() && !end.hasExpired(); QThread::msleep(20))
+            engine->Progress(&percent);
+        QVERIFY(engine->Stalled());
+        QVERIFY(percent < 100);
+        const CQuorvanta::PartialReply part = engine->PartialSummary();
+        QCOMPARE(part.records, kept);
+        QCOMPARE(part.pagesReceived, pages);
+        QCOMPARE(part.pagesAnnounced, announced);
+
+        // Kept: the whole pages' records and nothing else.
+        engine->StopTransfer();
+        QCOMPARE(engine->KeepPartial(), kept > 0);
+        const std::vector<CMeasurement> all = ReplyBuilder::GeneratedSet(Family::VXnn, 128);
+        QCOMPARE(Keys(engine->data), Keys({all.begin(), all.begin() + kept}));
+        QCOMPARE(engine->unsavedData, kept > 0);
+    }
+
+    void tailOfAnEarlierReplyIsDrained()
+    {
+        // The instrument sends on after its frame and does not notice the port
+        // closing: the next read-out must wait for it to fall quiet.
         PinnedPorts ports;
         InstrumentSimulator::Faults faults;
-        faults.garbageBefore = garbage;
+        faults.extraBytes = 6000; // about half a second at 115200 bit/s
+        faults.keepsSending = true;
+        InstrumentSimulator* sim = ports.Attach(3, 115200, faults);
+        QVERIFY(sim);
+        const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(Family::VXnn, 40);
+        sim->SetReply(ReplyBuilder::Frame(Family::VXnn, records));
+        const auto engine = std::make_unique<CQuorvanta>();
+        engine->comSpeed = 115200;
+        QVERIFY(engine->FindDevice());
+        for (int transfer = 1; transfer <= 2; ++transfer)
+        {
+            QVERIFY2(RunTransfer(*engine, 60), qPrintable(QString::number(transfer)));
+            QCOMPARE(Keys(engine->data), Keys(records));
+        }
+    }
+
+    void garbageThatAnnouncesNothing()
+    {
+        // Its 11th byte reads as "no blocks follow": the transfer ends at
+        // once, and the reply behind it is never taken for records.
+        PinnedPorts ports;
+        InstrumentSimulator::Faults faults;
+        faults.garbageBefore = QByteArray("\r\nERR 17\r\n\0", 11);
         QVERIFY(ports.Attach(3, 0, faults));
         const auto engine = std::make_unique<CQuorvanta>();
-        engine->data.MakeVirtualData();
         QVERIFY(engine->FindDevice());
-        QCOMPARE(RunTransfer(*engine, 20), ends);
-        if (ends)
-        {
-            QVERIFY(!engine->ReplyRecognised());
-            QCOMPARE(engine->data.groupCount, 0);
-            QVERIFY(!engine->unsavedData);
-        }
-        else
-        {
-            QCOMPARE(engine->data.family, QStringLiteral("VirtualDevice"));
-        }
+        QVERIFY(RunTransfer(*engine, 20));
+        QVERIFY(!engine->ReplyRecognised());
+        QCOMPARE(engine->data.groupCount, 0);
+        QVERIFY(!engine->unsavedData);
     }
 
     void firstAnsweringPortWins()
@@ -272,9 +351,10 @@ private slots:
         QCOMPARE(percent, 40);                            // the highest
         QCOMPARE(engine->currentLink, &engine->links[1]); // the last that read
 
-        // A poll that brings nothing reports nothing, late in a transfer too.
+        // A poll that brings nothing reports nothing new, and the percentage
+        // stays where it was.
         QVERIFY(!engine->Progress(&percent));
-        QCOMPARE(percent, 0);
+        QCOMPARE(percent, 40);
     }
 
     void restartEmptiesTheRing()

@@ -1,6 +1,7 @@
 // The program as a technician uses it: the main window against simulated
 // instruments on pseudo-terminals, with message boxes and the save dialog
 // answered the way a user would answer them.
+#include "CQuorvanta.h"
 #include "MainWindow.h"
 #include "PinnedPorts.h"
 #include "ReplyBuilder.h"
@@ -10,9 +11,17 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <functional>
+#include <sys/file.h>
+#include <unistd.h>
 
 using ReplyFrame::Family;
 
@@ -43,10 +52,12 @@ public:
         successMessageMs = 20;
         deviceSettleMs = 20;
         noticeMs = 300;
+        Engine()->stallMs = 150;
     }
     using MainWindow::DeviceChangeEvent;
     using MainWindow::ResultsShown;
     using MainWindow::SetViewState;
+    using MainWindow::successMessageMs;
 };
 
 QToolButton* Button(QWidget* window, const char* name)
@@ -62,6 +73,22 @@ QTableWidget* Table(QWidget* window)
 QWidget* Progress(QWidget* window)
 {
     return window->findChild<QWidget*>("ProgressWindowGUI");
+}
+
+QLabel* Message(QWidget* window)
+{
+    return Progress(window)->findChild<QLabel*>("messageLabel");
+}
+
+QProgressBar* Bar(QWidget* window)
+{
+    return Progress(window)->findChild<QProgressBar*>("progressBar");
+}
+
+bool Stalled(QWidget* window)
+{
+    return Message(window)->isVisible() && Message(window)->text().startsWith("No data") &&
+           Bar(window)->isVisible();
 }
 
 QStringList Row(QTableWidget* table, int row)
@@ -118,10 +145,19 @@ private slots:
                            Record(3, 7, 1234, 100, 2, 3), Record(1, 1, 500, 100, 3, 3)}));
 
         TestWindow window;
+        window.successMessageMs = 200;
         window.show();
         User user;
         Button(&window, "trnsfrDataButton")->click();
         QVERIFY(Progress(&window)->isVisible());
+        // The success text is up, the bar hidden, the window alive, and
+        // nothing can be started until the results are shown.
+        QTRY_VERIFY(Message(&window)->isVisible());
+        QCOMPARE(Message(&window)->text(), QStringLiteral("Data transfer completed successfully."));
+        QVERIFY(!Bar(&window)->isVisible());
+        QVERIFY(!Button(&window, "trnsfrDataButton")->isEnabled());
+        QVERIFY(!Button(&window, "saveAsButton")->isEnabled());
+        QVERIFY(!Table(&window)->isVisible());
         QVERIFY(WaitForResults(&window));
         QVERIFY(!Progress(&window)->isVisible());
         QVERIFY(Button(&window, "saveAsButton")->isEnabled());
@@ -169,9 +205,9 @@ private slots:
         QTest::newRow("valid reply, empty slots")
             << ReplyBuilder::Header(Family::VXnn, 1) + QByteArray(256, '\0')
             << "No measurements in connected device!";
-        QTest::newRow("not a reply")
-            << QByteArray("WQXOFF\x01\x02\x03\x04\x01") + QByteArray(256, 'x')
-            << "Data transfer failed! Please try again.";
+        // Its page count of 0 ends it at once; nothing in it can be read.
+        QTest::newRow("not a reply") << QByteArray("WQXOFF\x01\x02\x03\x04\x00", 11)
+                                     << "Data transfer failed! Please try again.";
     }
     void repliesWithoutRecords()
     {
@@ -191,6 +227,112 @@ private slots:
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QVERIFY(!Table(&window)->isVisible());
         QVERIFY(!Button(&window, "saveAsButton")->isEnabled());
+    }
+
+    void stallIsShownUntilBytesComeAgain()
+    {
+        // The instrument stops for a while after two of its four pages.
+        InstrumentSimulator::Faults faults;
+        faults.pauseAt = 11 + 2 * 256;
+        faults.pauseMs = 500;
+        InstrumentSimulator* sim = ports->Attach(2, 0, faults);
+        QVERIFY(sim);
+        sim->SetReply(
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 128)));
+        TestWindow window;
+        window.show();
+        QSignalSpy bar(&window, &MainWindow::ProgressChanged);
+        Button(&window, "trnsfrDataButton")->click();
+        QTRY_VERIFY(Stalled(&window));
+        QCOMPARE(Bar(&window)->value(), 50); // what came before the pause still counts
+        QVERIFY(WaitForResults(&window));
+        QCOMPARE(Table(&window)->rowCount(), 128);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Parvesta"));
+        for (int i = 1; i < bar.size(); ++i)
+            QVERIFY(bar[i][0].toInt() >= bar[i - 1][0].toInt());
+        QCOMPARE(bar.last()[0].toInt(), 100);
+    }
+
+    void endingAStalledTransfer_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("closing"); // ended by closing the window, not by the button
+        QTest::addColumn<int>("keep");     // the answer to the keep question; 0 when not asked
+        QTest::addColumn<int>("rows");
+        const QByteArray fourPages = ReplyBuilder::Frame(
+            Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 128)); // 1035 bytes
+        const QByteArray cut = fourPages.left(11 + 2 * 256 + 100);
+        QTest::newRow("cut short: kept") << cut << false << int(QMessageBox::Yes) << 64;
+        QTest::newRow("cut short: given up") << cut << false << int(QMessageBox::No) << 0;
+        QTest::newRow("cut short, window closed: kept, then the close cancelled")
+            << cut << true << int(QMessageBox::Yes) << 64;
+        QTest::newRow("garbage only: nothing to keep") << QByteArray(700, 'g') << false << 0 << 0;
+    }
+    void endingAStalledTransfer()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, closing);
+        QFETCH(int, keep);
+        QFETCH(int, rows);
+        InstrumentSimulator* sim = ports->Attach(2);
+        QVERIFY(sim);
+        sim->SetReply(reply);
+        TestWindow window;
+        window.show();
+        User user;
+        Button(&window, "trnsfrDataButton")->click();
+        QTRY_VERIFY(Stalled(&window));
+
+        if (keep) // a device change while the question is open must not take the pages
+            user.Then([&window, keep](QWidget* box) {
+                window.DeviceChangeEvent();
+                User::Press(QMessageBox::StandardButton(keep))(box);
+            });
+        if (closing)
+            user.Then(User::Press(QMessageBox::Cancel)); // the unsaved-data question
+        if (closing)
+            window.close();
+        else
+            Button(&window, "trnsfrDataButton")->click();
+        QTRY_VERIFY(user.answers.isEmpty() && !QApplication::activeModalWidget());
+        QCOMPARE(user.seen.size(), int(keep != 0) + int(closing));
+        if (keep)
+            QCOMPARE(user.seen[0].text, QStringLiteral("The transfer did not complete. Keep the 64 "
+                                                       "measurements from 2 of 4 pages received?"));
+        QVERIFY(!Progress(&window)->isVisible());
+        QVERIFY(window.isVisible());
+        QCOMPARE(Table(&window)->isVisible(), rows > 0);
+        QCOMPARE(Button(&window, "saveAsButton")->isEnabled(), rows > 0);
+        if (rows)
+        {
+            QCOMPARE(Table(&window)->rowCount(), rows);
+            QCOMPARE(window.windowTitle(), QStringLiteral("Incomplete: 2 of 4 pages - Parvesta"));
+        }
+    }
+
+    void transferThatCannotStart()
+    {
+        InstrumentSimulator* sim = ports->Attach(2);
+        QVERIFY(sim);
+        TestWindow window;
+        window.show();
+        // Another program takes the port after the search found the instrument.
+        const int holder = ::open(QFile::encodeName(sim->TerminalPath()).constData(),
+                                  O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        User user;
+        user.Then(User::Press(QMessageBox::Ok));
+        Button(&window, "trnsfrDataButton")->click();
+        QTRY_COMPARE(user.seen.size(), 1);
+        ::close(holder);
+        QVERIFY2(user.seen[0].text.startsWith("The transfer could not start.") &&
+                     user.seen[0].text.contains("Another program is using the port COM2"),
+                 qPrintable(user.seen[0].text));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QVERIFY(!Progress(&window)->isVisible());
+        // Nothing is left running: the next press starts a transfer that works.
+        Button(&window, "trnsfrDataButton")->click();
+        QVERIFY(WaitForResults(&window));
     }
 
     void unsavedDataQuestion_data()

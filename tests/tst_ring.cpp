@@ -1,4 +1,4 @@
-// The receive ring: capacity, wrap-around, short reads, emptying.
+// The receive ring: capacity, wrap-around, short reads, looking without taking, emptying.
 #include "KCyclicBuffer.h"
 
 #include <QtTest>
@@ -54,9 +54,14 @@ private slots:
         QCOMPARE(ring.Write(bytes.constData(), -1), 0);
         if (stored == qMax(size, 1) - 1) // full: nothing held is overwritten
             QCOMPARE(ring.Write("x", 1), 0);
+        QCOMPARE(ring.Free(), qMax(size, 1) - 1 - stored);
         const int read = qBound(0, asked, stored);
+        QByteArray looked(qMax(asked, 0), '\0');
+        QCOMPARE(ring.Peek(looked.data(), asked), read); // a look takes nothing
+        QCOMPARE(ring.Count(), stored);
         QCOMPARE(ring.Read(out.data(), asked), read);
         QCOMPARE(out.left(read), bytes.left(read));
+        QCOMPARE(looked.left(read), out.left(read));
         QCOMPARE(ring.Count(), stored - read);
         // The rest comes out next, and the emptied ring takes as much again.
         QCOMPARE(ring.Read(out.data(), offered), stored - read);

@@ -135,12 +135,17 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QXmlStreamReader xml(&file);
         QString source;
+        bool numerus = false; // a count in the text: one translation per plural form
         int messages = 0;
         while (!xml.atEnd())
         {
-            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"source")
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == u"message")
+                numerus = xml.attributes().value("numerus") == u"yes";
+            if (xml.name() == u"source")
                 source = xml.readElementText();
-            if (xml.name() != u"translation")
+            if (xml.name() != (numerus ? u"numerusform" : u"translation"))
                 continue;
             const QString t = xml.readElementText();
             ++messages;

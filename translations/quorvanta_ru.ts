@@ -152,6 +152,34 @@ VX-77
         <source>a folder or a device has this name; choose another name</source>
         <translation>это имя занято папкой или устройством; выберите другое имя</translation>
     </message>
+    <message>
+        <source>No instrument was found.</source>
+        <translation>Прибор не найден.</translation>
+    </message>
+    <message>
+        <source>The instrument&apos;s port %1 is not there any more. Connect the instrument again; Parvesta looks for it by itself.</source>
+        <translation>Порта прибора %1 больше нет. Подключите прибор снова; Parvesta найдёт его сама.</translation>
+    </message>
+    <message>
+        <source>Another program is using the port %1. Close that program (or the other Parvesta window) and try again.</source>
+        <translation>Порт %1 занят другой программой. Закройте её (или другое окно Parvesta) и попробуйте снова.</translation>
+    </message>
+    <message>
+        <source>You may not open the port %1. Ask for access to serial ports (the dialout group) and log in again.</source>
+        <translation>Нет прав на открытие порта %1. Попросите доступ к последовательным портам (группа dialout) и войдите в систему заново.</translation>
+    </message>
+    <message>
+        <source>%1 is not a serial port.</source>
+        <translation>%1 не является последовательным портом.</translation>
+    </message>
+    <message>
+        <source>The port %1 does not take the line settings the instrument needs.</source>
+        <translation>Порт %1 не принимает параметры линии, нужные прибору.</translation>
+    </message>
+    <message>
+        <source>The port %1 could not be opened.</source>
+        <translation>Не удалось открыть порт %1.</translation>
+    </message>
 </context>
 <context>
     <name>HelpWindowGUI</name>
@@ -197,6 +225,26 @@ VX-77
     <message>
         <source>The results were saved. The name of the folder %1 holds a line break, so the next save starts in the folder used before.</source>
         <translation>Результаты сохранены. Имя папки %1 содержит перевод строки, поэтому следующее сохранение начнётся в прежней папке.</translation>
+    </message>
+    <message>
+        <source>The transfer could not start.</source>
+        <translation>Передачу не удалось начать.</translation>
+    </message>
+    <message numerus="yes">
+        <source>The transfer did not complete. Keep the %n measurements from %1 of %2 pages received?</source>
+        <translation>
+            <numerusform>Передача не завершена. Оставить %n измерение из полученных страниц (%1 из %2)?</numerusform>
+            <numerusform>Передача не завершена. Оставить %n измерения из полученных страниц (%1 из %2)?</numerusform>
+            <numerusform>Передача не завершена. Оставить %n измерений из полученных страниц (%1 из %2)?</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>No data is arriving. Bring the instrument back to the receiver or check its cable; press Transfer Data to cancel.</source>
+        <translation>Данные не поступают. Поднесите прибор обратно к приёмнику или проверьте кабель; чтобы отменить, нажмите «Передать данные».</translation>
+    </message>
+    <message>
+        <source>Incomplete: %1 of %2 pages</source>
+        <translation>Неполные данные: %1 из %2 стр.</translation>
     </message>
 </context>
 <context>

@@ -1,15 +1,26 @@
 // Puts each of Parvesta's windows into a typical state and saves what the
-// screen shows, one PNG per view, into the folder given. scripts/screenshots
-// runs it under a virtual X server. Like the program, it speaks the language
-// of the catalogues beside it.
+// screen shows, one PNG per view, into the folder given. With "transfers" it
+// runs whole transfers instead, against simulated instruments on
+// pseudo-terminals, pressing the buttons as a user would and taking pictures
+// over time; with "press-after MS" it uses whatever instrument the ports
+// folder beside it leads to and presses Transfer Data after MS milliseconds.
+// scripts/screenshots runs it under a virtual X server. Like the program, it
+// speaks the language of the catalogues beside it.
+#include "CQuorvanta.h"
 #include "Installation.h"
 #include "MainWindow.h"
+#include "PinnedPorts.h"
+#include "ReplyBuilder.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTableWidget>
@@ -19,12 +30,25 @@
 #include <QToolButton>
 #include <QTranslator>
 
+#include <fcntl.h>
+#include <functional>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace
 {
 class ShotWindow : public MainWindow
 {
 public:
+    ShotWindow() { deviceSettleMs = 0; }
     void Show(int state) { SetViewState(state); }
+    // Back to the picture, the results given up without a question.
+    void Forget()
+    {
+        Engine()->unsavedData = false;
+        SetViewState(NoResults);
+    }
+    using MainWindow::DeviceChangeEvent;
     static constexpr int Empty = NoResults;
     static constexpr int Receiving = TransferRunning;
     static constexpr int Results = ResultsShown;
@@ -103,23 +127,199 @@ bool ShootBox(const QDir& out, const QString& name, QWidget* parent, const QStri
     box.hide();
     return ok;
 }
+
+// The window and every window floating over it, as the screen shows them now,
+// under a strip with the main window's title: the virtual X server has no
+// window manager to draw one.
+bool GrabScene(const QDir& out, const QString& name, QWidget* window)
+{
+    QCoreApplication::processEvents();
+    QRect area = Around(window);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != window && w->isVisible())
+            area = area.united(Around(w));
+    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(
+        0, area.x(), area.y(), area.width(), area.height());
+    constexpr int TitleHeight = 24;
+    QPixmap shot(area.width(), area.height() + TitleHeight);
+    shot.fill(QColor(0x3b, 0x44, 0x52));
+    {
+        QPainter painter(&shot);
+        painter.setPen(Qt::white);
+        const QRect strip(6, 0, shot.width() - 12, TitleHeight);
+        painter.drawText(
+            strip, Qt::AlignVCenter | Qt::AlignLeft,
+            painter.fontMetrics().elidedText(window->windowTitle(), Qt::ElideRight, strip.width()));
+        painter.drawPixmap(0, TitleHeight, screen);
+    }
+    const QString path = out.filePath(name + ".png");
+    if (screen.isNull() || !shot.save(path))
+    {
+        QTextStream(stderr) << "cannot save " << path << "\n";
+        return false;
+    }
+    QTextStream(stdout) << path << "\n";
+    return true;
+}
+
+// A picture every intervalMs for spanMs, named after the time since the start.
+bool ShootSeries(const QDir& out, const QString& name, QWidget* window, int spanMs, int intervalMs)
+{
+    bool ok = true;
+    QElapsedTimer clock;
+    clock.start();
+    for (int at = 0; at <= spanMs; at += intervalMs)
+    {
+        Settle(int(qMax<qint64>(0, at - clock.elapsed())));
+        ok &=
+            GrabScene(out, QStringLiteral("%1-%2ms").arg(name).arg(at, 5, 10, QChar('0')), window);
+    }
+    return ok;
+}
+
+// When the next modal box appears: its picture, then the given button.
+void ShootBoxWhenShown(const QDir& out, const QString& name, QWidget* window,
+                       QMessageBox::StandardButton answer, bool* ok)
+{
+    auto* look = new QTimer;
+    QObject::connect(look, &QTimer::timeout, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        look->stop();
+        look->deleteLater();
+        Settle(300);
+        *ok &= GrabScene(out, name, window);
+        box->button(answer)->click();
+    });
+    look->start(50);
+}
+
+// Whole transfers against simulated instruments, as a user meets them.
+bool ShootTransfers(const QDir& out)
+{
+    bool ok = true;
+    PinnedPorts ports;
+    ShotWindow window;
+    window.move(40, 40);
+    window.show();
+    auto* transfer = window.findChild<QToolButton*>("trnsfrDataButton");
+    using ReplyFrame::Family;
+    const QByteArray fourPages =
+        ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 128));
+    const QByteArray eightPages =
+        ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 256));
+
+    // An instrument on COM2 with this reply and these faults, found.
+    const auto attach = [&](const QByteArray& reply, InstrumentSimulator::Faults faults) {
+        ports.sims.clear();
+        InstrumentSimulator* sim = ports.Attach(2, 38400, faults);
+        if (sim)
+            sim->SetReply(reply);
+        window.DeviceChangeEvent();
+        ok &= sim && transfer->isEnabled();
+        return sim;
+    };
+    const auto reset = [&] {
+        window.Forget();
+        Settle(200);
+    };
+
+    // A reply of four pages: the bar, then the success text for two seconds
+    // while the window stays alive, then the table.
+    attach(fourPages, {});
+    transfer->click();
+    ok &= ShootSeries(out, "success", &window, 3000, 250);
+    reset();
+
+    // The instrument stops for seven seconds after three of eight pages: the
+    // stall text comes after five, and goes when the bytes come again.
+    InstrumentSimulator::Faults pause;
+    pause.pauseAt = 11 + 3 * 256;
+    pause.pauseMs = 7000;
+    attach(eightPages, pause);
+    transfer->click();
+    ok &= ShootSeries(out, "stall-recovered", &window, 10000, 1000);
+    reset();
+
+    // The reply stops part way through its third page: the stall text, the
+    // question when the user cancels, and the kept records.
+    InstrumentSimulator::Faults cut;
+    cut.truncateAt = 11 + 2 * 256 + 100;
+    attach(fourPages, cut);
+    transfer->click();
+    ok &= ShootSeries(out, "stall-cut", &window, 6000, 1000);
+    ShootBoxWhenShown(out, "keep-question", &window, QMessageBox::Yes, &ok);
+    transfer->click();
+    Settle();
+    ok &= GrabScene(out, "incomplete-table", &window);
+    window.findChild<QTableWidget*>("tableWidget")->scrollToBottom();
+    ok &= Shoot(out, "incomplete-table-end", Around(&window));
+    reset();
+
+    // Garbage alone: the stall text, and a cancel that asks nothing.
+    attach(QByteArray(700, char(0xEE)), {});
+    transfer->click();
+    Settle(5600);
+    ok &= GrabScene(out, "garbage-stall", &window);
+    transfer->click();
+    Settle();
+    ok &= GrabScene(out, "garbage-cancelled", &window);
+
+    // Another program holds the port when Transfer Data is pressed.
+    InstrumentSimulator* sim = attach(fourPages, {});
+    const int holder = sim ? ::open(QFile::encodeName(sim->TerminalPath()).constData(),
+                                    O_RDWR | O_NOCTTY | O_NONBLOCK)
+                           : -1;
+    ok &= holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0;
+    ShootBoxWhenShown(out, "start-failed-busy", &window, QMessageBox::Ok, &ok);
+    transfer->click();
+    Settle();
+    ok &= GrabScene(out, "start-failed-busy-after", &window);
+    if (holder >= 0)
+        ::close(holder);
+    return ok;
+}
+
+// The program as it is, on the ports beside it: Transfer Data pressed after
+// waitMs, then a picture every 250 ms for three seconds, boxes answered OK.
+bool ShootPressAfter(const QDir& out, int waitMs)
+{
+    ShotWindow window;
+    window.move(40, 40);
+    window.show();
+    bool ok = true;
+    Settle(waitMs);
+    ok &= GrabScene(out, "before-press", &window);
+    ShootBoxWhenShown(out, "box", &window, QMessageBox::Ok, &ok);
+    window.findChild<QToolButton*>("trnsfrDataButton")->click();
+    ok &= ShootSeries(out, "after-press", &window, 3000, 250);
+    return ok;
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (argc != 2)
+    const QStringList args = app.arguments().mid(1);
+    const bool transfers = args.size() == 2 && args[1] == "transfers";
+    const bool pressAfter = args.size() == 3 && args[1] == "press-after";
+    if (args.size() != 1 && !transfers && !pressAfter)
     {
-        QTextStream(stderr) << "usage: parvesta_shots OUTPUT_FOLDER\n";
+        QTextStream(stderr) << "usage: parvesta_shots OUTPUT_FOLDER [transfers | press-after MS]\n";
         return 2;
     }
-    const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QDir out(args[0]);
     bool ok = true;
 
     QTranslator toolkit, program;
     Installation::LoadCatalogues(&toolkit, &program);
     QCoreApplication::installTranslator(&toolkit);
     QCoreApplication::installTranslator(&program);
+    if (transfers)
+        return ShootTransfers(out) ? 0 : 1;
+    if (pressAfter)
+        return ShootPressAfter(out, args[2].toInt()) ? 0 : 1;
 
     ShotWindow window;
     window.move(40, 40);
