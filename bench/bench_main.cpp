@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QSocketNotifier>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -359,6 +360,14 @@ struct PaintWatch : QObject
     bool seen = false;
 };
 
+// True once the window's search is over: its status line no longer says it
+// searches (a window without one searched before it was shown).
+bool SearchOver(const QWidget& window)
+{
+    const auto* status = window.findChild<QLabel*>("statusLabel");
+    return !status || !status->text().startsWith(QLatin1String("Searching"));
+}
+
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
 {
     QElapsedTimer clock;
@@ -384,6 +393,8 @@ bool WindowTable()
     BenchWindow window;
     window.show();
     auto* table = window.findChild<QTableWidget*>("tableWidget");
+    if (!WaitUntil([&] { return SearchOver(window); }, 10000))
+        return false;
     QElapsedTimer pressed;
     pressed.start();
     window.findChild<QToolButton*>("trnsfrDataButton")->click();
@@ -425,35 +436,6 @@ bool WindowTable()
     return table->rowCount() == int(records.size());
 }
 
-// Start-up without an instrument on a machine with a few serial ports that
-// exist but do not answer: the window built (which searches) and shown.
-bool WindowStart()
-{
-    KeptSettings settings;
-    bool ok = true;
-    for (int portsPresent : {0, 4, 40})
-    {
-        PinnedPorts ports;
-        InstrumentSimulator::Faults quiet;
-        quiet.silent = true;
-        for (int n = 1; n <= portsPresent; ++n)
-            ok = ports.Attach(n, 38400, quiet) && ok;
-        QElapsedTimer clock;
-        clock.start();
-        {
-            BenchWindow window;
-            window.show();
-            ok = QTest::qWaitForWindowExposed(&window) && ok;
-            const double ms = clock.nsecsElapsed() / 1e6;
-            const bool enabled = window.findChild<QToolButton*>("trnsfrDataButton")->isEnabled();
-            std::printf("  %d silent ports  window built, searched and shown in %6.1f ms%s\n",
-                        portsPresent, ms, enabled ? "  (FOUND AN INSTRUMENT)" : "");
-            ok = !enabled && ok;
-        }
-    }
-    return ok;
-}
-
 // How late the event loop runs a timer that asks to run every few
 // milliseconds: the longest time the window could not react.
 struct StallWatch
@@ -480,6 +462,44 @@ struct StallWatch
     double last = 0;
     double longest = 0;
 };
+
+// Start-up without an instrument on a machine with a few serial ports that
+// exist but do not answer: the window built (which searches) and shown.
+bool WindowStart()
+{
+    KeptSettings settings;
+    bool ok = true;
+    for (int portsPresent : {0, 4, 40})
+    {
+        PinnedPorts ports;
+        InstrumentSimulator::Faults quiet;
+        quiet.silent = true;
+        for (int n = 1; n <= portsPresent; ++n)
+            ok = ports.Attach(n, 38400, quiet) && ok;
+        QElapsedTimer clock;
+        clock.start();
+        {
+            BenchWindow window;
+            window.show();
+            ok = QTest::qWaitForWindowExposed(&window) && ok;
+            const double shownMs = clock.nsecsElapsed() / 1e6;
+            StallWatch stalls;
+            stalls.Start();
+            while (!SearchOver(window) && clock.elapsed() < 20000)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            const double searchedMs = clock.nsecsElapsed() / 1e6;
+            QCoreApplication::processEvents();
+            const bool enabled = window.findChild<QToolButton*>("trnsfrDataButton")->isEnabled();
+            std::printf(
+                "  %2d silent ports  window shown after %6.1f ms, search over after %6.1f ms,"
+                " longest stall meanwhile %5.1f ms%s\n",
+                portsPresent, shownMs, searchedMs, stalls.longest,
+                enabled ? "  (FOUND AN INSTRUMENT)" : "");
+            ok = !enabled && ok;
+        }
+    }
+    return ok;
+}
 
 // A serial device plugged in, pulled out, or a port link that comes and goes
 // every half second, while the window runs with four silent ports beside
@@ -529,7 +549,7 @@ bool WindowPlug()
         // F1 at these moments after the change; the answer is late by as
         // long as the loop could not run.
         for (int at : {100, 400, 1000, 2000, 2750, 3000})
-            QTimer::singleShot(at, [&, at] {
+            QTimer::singleShot(at, Qt::PreciseTimer, [&, at] {
                 help->hide();
                 QTest::keyClick(&window, Qt::Key_F1);
                 if (help->isVisible())
@@ -588,7 +608,9 @@ const Section Sections[] = {
     {"search-none", "device search over 49 candidates that never answer, and over none",
      SearchNone},
     {"window-table", "the result table filled with 127 pages of 32 records", WindowTable},
-    {"window-start", "start-up without an instrument: window built, searched, shown", WindowStart},
+    {"window-start",
+     "start-up without an instrument beside 0, 4 and 40 silent ports: window shown, search over",
+     WindowStart},
     {"window-plug",
      "a serial device plugged in and out, and a port link flapping: event-loop stalls, F1",
      WindowPlug},
