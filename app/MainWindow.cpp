@@ -22,11 +22,30 @@
 #include <QStatusBar>
 #include <QStringList>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
 #include <algorithm>
+
+namespace
+{
+// The height of a table row with one line of text, as the toolkit would
+// measure it from its contents: the item's own, with the grid line, and no
+// less than the header allows.
+int OneLineRowHeight(const QTableWidget* table)
+{
+    QStyleOptionViewItem line;
+    line.initFrom(table);
+    line.features = QStyleOptionViewItem::HasDisplay;
+    line.text = QStringLiteral("0");
+    const int item =
+        table->style()->sizeFromContents(QStyle::CT_ItemViewItem, &line, QSize(), table).height();
+    const int grid = table->showGrid() ? 1 : 0;
+    return std::max(item + grid, table->verticalHeader()->minimumSectionSize());
+}
+} // namespace
 
 MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
 {
@@ -55,7 +74,11 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
 
     ui.tableWidget->hide();
     ui.tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    ui.tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Every row holds one line of text, so every row is as tall as one line
+    // needs: measuring thousands of rows one by one would take longer than
+    // filling them.
+    ui.tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui.tableWidget->verticalHeader()->setDefaultSectionSize(OneLineRowHeight(ui.tableWidget));
 
     engine = new CQuorvanta;
 

@@ -140,6 +140,24 @@ private slots:
         QCOMPARE(table->item(0, 2)->text(), texts[2]);
     }
 
+    // Rows hold one line each, so they are as tall as the toolkit would make
+    // them from their contents, without measuring every one of them.
+    void rowsAreAsTallAsTheirText()
+    {
+        window->Engine()->data.MakeVirtualData();
+        window->SetViewState(ProbeWindow::ResultsShown);
+        auto* table = Child<QTableWidget>("tableWidget");
+        QCoreApplication::processEvents();
+        QCOMPARE(table->rowCount(), 335);
+        QList<int> heights;
+        for (int row = 0; row < table->rowCount(); ++row)
+            heights << table->rowHeight(row);
+        table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        QCoreApplication::processEvents();
+        for (int row = 0; row < table->rowCount(); ++row)
+            QCOMPARE(heights[row], table->rowHeight(row));
+    }
+
     // The status line is added below: the picture and the table keep the
     // room the form gives them.
     void statusLineKeepsThePicturesRoom()
