@@ -367,7 +367,7 @@ bool MainWindow::SaveData()
     const QString file = QDir::toNativeSeparators(path);
     ShowStatus(tr("Saved to %1")
                    .arg(statusLabel->fontMetrics().elidedText(file, Qt::ElideMiddle,
-                                                              statusLabel->width())),
+                                                              statusLabel->contentsRect().width())),
                tr("Saved to %1").arg(file));
     if (!engine->DataPathKept())
         QMessageBox::information(
@@ -635,6 +635,7 @@ void MainWindow::CreateStatusLine()
     // keeps the window from jumping as the text changes.
     statusLabel->setWordWrap(true);
     statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    statusLabel->setContentsMargins(4, 0, 0, 0);
     statusLabel->setFixedHeight(2 * statusLabel->fontMetrics().lineSpacing() + 2);
     line->addWidget(statusLabel, 1);
     searchButton = new QToolButton(line);
