@@ -190,7 +190,7 @@ VX-77
     </message>
     <message>
         <source>no permission for %1; add the user to the dialout group</source>
-        <translation>нет доступа к %1; добавьте пользователя в группу dialout</translation>
+        <translation>нет прав на %1; добавьте себя в группу dialout</translation>
     </message>
     <message>
         <source>%1 is not a serial device</source>
