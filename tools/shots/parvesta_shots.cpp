@@ -340,6 +340,7 @@ bool ShootStatus(const QDir& out)
     ok &= GrabScene(out, "status-ports-tried", &window);
     // What lies behind it: every port the search looked at.
     QToolTip::showText(status->mapToGlobal(QPoint(10, 5)), status->toolTip(), status);
+    Settle(300);
     ok &= GrabScene(out, "status-ports-tried-details", &window);
     QToolTip::hideText();
     Settle();
