@@ -19,21 +19,6 @@ using ReplyFrame::Family;
 Q_DECLARE_METATYPE(ReplyFrame::Family)
 Q_DECLARE_METATYPE(InstrumentSimulator::Faults)
 
-namespace QTest
-{
-// Readable names of search outcomes in a failed comparison.
-template <> char* toString(const CQuorvanta::PortOutcome::Result& result)
-{
-    static const char* const names[] = {"Answered",    "Virtual",   "Silent",
-                                        "OtherAnswer", "NotOpened", "NotAsked"};
-    return qstrdup(names[result]);
-}
-template <> char* toString(const PortError& error)
-{
-    return qstrdup(QByteArray::number(int(error)).constData());
-}
-} // namespace QTest
-
 namespace
 {
 // Polls as the main window's timer does, only faster; false when 100 never
