@@ -19,11 +19,33 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QSocketNotifier>
+#include <QStatusBar>
 #include <QStringList>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 #include <algorithm>
+
+namespace
+{
+// The height of a table row with one line of text, as the toolkit would
+// measure it from its contents: the item's own, with the grid line, and no
+// less than the header allows.
+int OneLineRowHeight(const QTableWidget* table)
+{
+    QStyleOptionViewItem line;
+    line.initFrom(table);
+    line.features = QStyleOptionViewItem::HasDisplay;
+    line.text = QStringLiteral("0");
+    const int item =
+        table->style()->sizeFromContents(QStyle::CT_ItemViewItem, &line, QSize(), table).height();
+    const int grid = table->showGrid() ? 1 : 0;
+    return std::max(item + grid, table->verticalHeader()->minimumSectionSize());
+}
+} // namespace
 
 MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
 {
@@ -48,21 +70,29 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     CreateAboutWindow();
     CreateHelpWindow();
     CreateProgressWindow();
+    CreateStatusLine();
 
     ui.tableWidget->hide();
     ui.tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    ui.tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-
-    // A notice stands in the title for a while, then the title comes back.
-    noticeTimer.setSingleShot(true);
-    connect(&noticeTimer, &QTimer::timeout, this, [this] { setWindowTitle(ResultsTitle()); });
+    // Every row holds one line of text, so every row is as tall as one line
+    // needs: measuring thousands of rows one by one would take longer than
+    // filling them.
+    ui.tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui.tableWidget->verticalHeader()->setDefaultSectionSize(OneLineRowHeight(ui.tableWidget));
 
     engine = new CQuorvanta;
-    engine->FindDevice();
 
+    // A device change waits until the devices have settled; every further
+    // change makes it wait again, so one search answers a burst of them.
+    settleTimer.setSingleShot(true);
+    connect(&settleTimer, &QTimer::timeout, this, &MainWindow::RequestSearch);
+    searchTimer.setSingleShot(true);
+    connect(&searchTimer, &QTimer::timeout, this, [this] { StepSearch(engine->ContinueSearch()); });
     deviceWatcher = new CDeviceWatcher(PortsFolder(), this);
     connect(deviceWatcher, &CDeviceWatcher::DeviceChanged, this, &MainWindow::DeviceChangeEvent);
 
+    // The window is shown while the ports are asked; the status line says so.
+    StartSearch();
     SetViewState(NoResults);
 }
 
@@ -134,8 +164,7 @@ void MainWindow::CancelTransfer()
     engine->ReadWaiting(); // what already came counts
     EndTransfer();
     OfferPartialReply();
-    if (searchPending)
-        QTimer::singleShot(0, this, &MainWindow::DeviceChangeEvent);
+    ResumeSearch();
 }
 
 void MainWindow::OfferPartialReply()
@@ -214,9 +243,8 @@ void MainWindow::PollTransfer()
         ShowMessage(engine->msgSuccess, successMessageMs);
         return;
     }
-    // A device change seen during the transfer is searched for now.
-    if (searchPending)
-        QTimer::singleShot(0, this, &MainWindow::DeviceChangeEvent);
+    // A search asked for during the transfer runs now.
+    ResumeSearch();
 }
 
 void MainWindow::ShowStall(bool stalled)
@@ -254,8 +282,7 @@ void MainWindow::EndMessage()
     progressWindow->setWindowModality(Qt::NonModal);
     FitProgressWindow();
     SetViewState(ResultsShown);
-    if (searchPending)
-        QTimer::singleShot(0, this, &MainWindow::DeviceChangeEvent);
+    ResumeSearch();
 }
 
 void MainWindow::FitProgressWindow()
@@ -336,7 +363,12 @@ bool MainWindow::SaveData()
                              QMessageBox::Ok, QMessageBox::NoButton);
         return false;
     }
-    ShowNotice(tr("Saved to %1").arg(QDir::toNativeSeparators(path)));
+    // The path may be longer than the status line: its middle gives way.
+    const QString file = QDir::toNativeSeparators(path);
+    ShowStatus(tr("Saved to %1")
+                   .arg(statusLabel->fontMetrics().elidedText(file, Qt::ElideMiddle,
+                                                              statusLabel->contentsRect().width())),
+               tr("Saved to %1").arg(file));
     if (!engine->DataPathKept())
         QMessageBox::information(
             this, QString(),
@@ -344,12 +376,6 @@ bool MainWindow::SaveData()
                "next save starts in the folder used before.")
                 .arg(QDir::toNativeSeparators(QFileInfo(path).path())));
     return true;
-}
-
-void MainWindow::ShowNotice(const QString& text)
-{
-    setWindowTitle(text);
-    noticeTimer.start(noticeMs);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -362,10 +388,21 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
 }
 
+bool MainWindow::event(QEvent* event)
+{
+    // The status line always says what the program knows; a button's tip
+    // under the mouse must not take its place.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
+}
+
 void MainWindow::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F1 && !event->isAutoRepeat())
         helpWindow->show();
+    if (event->key() == Qt::Key_F5 && !event->isAutoRepeat())
+        SearchAgain();
     QMainWindow::keyPressEvent(event);
 }
 
@@ -384,18 +421,95 @@ void MainWindow::CentreProgressWindow()
 
 void MainWindow::DeviceChangeEvent()
 {
+    settleTimer.start(deviceSettleMs);
+}
+
+void MainWindow::SearchAgain()
+{
+    // A search under way already answers the request.
+    if (!engine->Searching())
+        RequestSearch();
+}
+
+void MainWindow::RequestSearch()
+{
     // Searching now would take the running transfer's port away from it,
-    // empty the link whose pages are offered, or freeze the success text.
+    // empty the link whose pages are offered, or end the success text early.
     if (Busy())
     {
         searchPending = true;
         return;
     }
+    StartSearch();
+}
+
+void MainWindow::ResumeSearch()
+{
+    // A device still settling brings its own search.
+    if (searchPending && !settleTimer.isActive())
+        QTimer::singleShot(0, this, &MainWindow::RequestSearch);
+}
+
+void MainWindow::StartSearch()
+{
     searchPending = false;
-    PauseMs(deviceSettleMs);
-    // One search answers every change reported while the device settled.
+    // One search answers every change reported so far.
     deviceWatcher->Discard();
-    ui.trnsfrDataButton->setEnabled(engine->FindDevice());
+    searchButton->setEnabled(false);
+    const int waitMs = engine->BeginSearch();
+    ui.trnsfrDataButton->setEnabled(engine->deviceFound);
+    ShowStatus(SearchStatus());
+    StepSearch(waitMs);
+}
+
+void MainWindow::StepSearch(int waitMs)
+{
+    if (waitMs >= 0)
+    {
+        searchTimer.start(waitMs);
+        return;
+    }
+    searchButton->setEnabled(true);
+    ui.trnsfrDataButton->setEnabled(engine->deviceFound);
+    ShowStatus(SearchStatus(), engine->SearchDetails());
+}
+
+QString MainWindow::SearchStatus() const
+{
+    return engine->Searching() ? tr("Searching for the instrument…") : engine->SearchSummary();
+}
+
+QString MainWindow::ResultsStatus() const
+{
+    int records = 0;
+    int groups = 0;
+    for (int group = 1; group <= engine->data.groupCount; ++group)
+    {
+        const int n = engine->data.RecordCount(group);
+        records += n;
+        groups += n > 0 ? 1 : 0;
+    }
+    QString text;
+    if (records == 1)
+        text = tr("1 measurement in 1 group");
+    else if (groups == 1)
+        text = tr("%n measurements in 1 group", nullptr, records);
+    else
+        text = tr("%n measurements in %1 groups", nullptr, records).arg(groups);
+    // Results kept from a transfer that did not complete say so.
+    if (engine->incomplete.pagesAnnounced > 0)
+        text = tr("Incomplete: %1 of %2 pages")
+                   .arg(engine->incomplete.pagesReceived)
+                   .arg(engine->incomplete.pagesAnnounced) +
+               QStringLiteral(" \u2014 ") + text;
+    return text;
+}
+
+void MainWindow::ShowStatus(const QString& text, const QString& details)
+{
+    statusLabel->setText(text);
+    // The whole text when a part had to give way, or what lies behind it.
+    statusLabel->setToolTip(details);
 }
 
 void MainWindow::FillTable()
@@ -444,6 +558,7 @@ void MainWindow::SetViewState(int state)
     {
     case NoResults:
         setWindowTitle(formTitle);
+        ShowStatus(SearchStatus(), engine->Searching() ? QString() : engine->SearchDetails());
         ui.tableWidget->hide();
         ui.saveAsButton->setEnabled(false);
         progressWindow->hide();
@@ -457,6 +572,7 @@ void MainWindow::SetViewState(int state)
     case ResultsShown:
         setWindowTitle(ResultsTitle());
         FillTable();
+        ShowStatus(ResultsStatus());
         ui.bckgroundLabel->hide();
         progressWindow->hide();
         ui.tableWidget->show();
@@ -506,6 +622,33 @@ void MainWindow::CreateHelpWindow()
     helpUi.helpTBrowser->setSource(QUrl(tr("index.html")));
     helpWindow->setWindowTitle(tr("Parvesta help"));
     connect(ui.helpButton, &QToolButton::clicked, helpWindow, &QWidget::show);
+}
+
+void MainWindow::CreateStatusLine()
+{
+    QStatusBar* line = statusBar();
+    line->setObjectName(QStringLiteral("statusBar"));
+    line->setSizeGripEnabled(false); // the window's width is fixed
+    statusLabel = new QLabel(line);
+    statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    // Two lines: room for a reason and what to do about it. A fixed height
+    // keeps the window from jumping as the text changes.
+    statusLabel->setWordWrap(true);
+    statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    statusLabel->setContentsMargins(4, 0, 0, 0);
+    statusLabel->setFixedHeight(2 * statusLabel->fontMetrics().lineSpacing() + 2);
+    line->addWidget(statusLabel, 1);
+    searchButton = new QToolButton(line);
+    searchButton->setObjectName(QStringLiteral("searchButton"));
+    searchButton->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    searchButton->setText(tr("Search again"));
+    searchButton->setToolTip(tr("Search for the instrument again (F5)"));
+    searchButton->setAutoRaise(true);
+    line->addPermanentWidget(searchButton);
+    connect(searchButton, &QToolButton::clicked, this, &MainWindow::SearchAgain);
+    // The window grows by the status line: the picture and the table keep
+    // the room the form gives them.
+    resize(width(), height() + line->sizeHint().height());
 }
 
 void MainWindow::CreateProgressWindow()

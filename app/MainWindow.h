@@ -13,8 +13,10 @@
 class CDeviceWatcher;
 class CQuorvanta;
 class QAbstractButton;
+class QLabel;
 class QSocketNotifier;
 class QTimer;
+class QToolButton;
 
 // The one application window: the button row, the result table or the
 // background picture, and the About, Help and progress windows it owns.
@@ -35,12 +37,16 @@ private slots:
     bool SaveData();
 
 protected:
+    bool event(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    // A serial device appeared or went away: look for the instrument again.
+    // A serial device appeared or went away: look for the instrument again
+    // once it has settled.
     void DeviceChangeEvent();
+    // F5 and the status line's button: look for the instrument now.
+    void SearchAgain();
 
     // What the central area shows: the picture while there is nothing to
     // show, the picture and the progress window while an instrument sends,
@@ -56,8 +62,8 @@ protected:
     // How the window paces itself; tests shorten them (and the engine's stallMs).
     int pollIntervalMs = 500;    // the transfer's heartbeat: the bar, and stalls
     int successMessageMs = 2000; // the success text stays up this long
-    int deviceSettleMs = 2500;   // a device just plugged in needs time to be usable
-    int noticeMs = 5000;         // how long a notice such as "Saved to" stays in the title
+    int deviceSettleMs = 2500;   // a device just plugged in needs time to be usable; each
+                                 // further change starts the wait again
 
     CQuorvanta* Engine() const { return engine; }
 
@@ -71,8 +77,15 @@ private:
     void OfferPartialReply();
     void ShowStall(bool stalled);
     void ShowMessage(QString text, int milliseconds);
-    void ShowNotice(const QString& text);
     void EndMessage();
+    void CreateStatusLine();
+    void ShowStatus(const QString& text, const QString& details = QString());
+    QString SearchStatus() const;
+    QString ResultsStatus() const;
+    void RequestSearch();
+    void StartSearch();
+    void StepSearch(int waitMs);
+    void ResumeSearch();
     void FitProgressWindow();
     void CentreProgressWindow();
     bool Busy() const;
@@ -95,13 +108,16 @@ private:
     CQuorvanta* engine = nullptr;
     int timerId = 0;
     CDeviceWatcher* deviceWatcher = nullptr;
-    bool searchPending = false;              // a device changed while a transfer ran
+    bool searchPending = false;              // a search was asked for while the window was busy
     QSocketNotifier* portNotifier = nullptr; // wakes the window as the instrument's bytes come
     QTimer* messageTimer = nullptr;          // ends the success text
     bool offeringPages = false;              // the keep question is open
     QString formTitle;                       // the title while the results are whole
     QSize progressFormSize;                  // the progress window as the form makes it
-    QTimer noticeTimer;
+    QLabel* statusLabel = nullptr;           // the status line: what the program knows now
+    QToolButton* searchButton = nullptr;     // searches again, as F5 does
+    QTimer settleTimer;                      // a device change waits for the device to settle
+    QTimer searchTimer;                      // the next step of a search under way
 };
 
 #endif

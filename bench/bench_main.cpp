@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QSocketNotifier>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -341,10 +342,31 @@ bool SearchNone()
 class BenchWindow : public MainWindow
 {
 public:
+    using MainWindow::NoResults;
     using MainWindow::ResultsShown;
     using MainWindow::SetViewState;
     using MainWindow::successMessageMs;
 };
+
+// Notes that the widget it watches has been painted.
+struct PaintWatch : QObject
+{
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            seen = true;
+        return QObject::eventFilter(watched, event);
+    }
+    bool seen = false;
+};
+
+// True once the window's search is over: its status line no longer says it
+// searches (a window without one searched before it was shown).
+bool SearchOver(const QWidget& window)
+{
+    const auto* status = window.findChild<QLabel*>("statusLabel");
+    return !status || !status->text().startsWith(QLatin1String("Searching"));
+}
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
 {
@@ -371,6 +393,8 @@ bool WindowTable()
     BenchWindow window;
     window.show();
     auto* table = window.findChild<QTableWidget*>("tableWidget");
+    if (!WaitUntil([&] { return SearchOver(window); }, 10000))
+        return false;
     QElapsedTimer pressed;
     pressed.start();
     window.findChild<QToolButton*>("trnsfrDataButton")->click();
@@ -384,27 +408,60 @@ bool WindowTable()
     std::printf("  unpaced reply in the table %lld ms after Transfer Data was pressed, "
                 "%d ms of them the success text\n",
                 static_cast<long long>(pressed.elapsed()), window.successMessageMs);
-    // The fill itself, and the fill with the layout that follows it: the
-    // rows follow their contents' height, which the toolkit measures row by row.
+    // The fill itself, and the fill with the layout and the first paint of
+    // the table that follow it.
+    PaintWatch painted;
+    table->viewport()->installEventFilter(&painted);
     std::vector<double> fills;
     std::vector<double> shown;
     for (int i = 0; i < 10; ++i)
     {
+        window.SetViewState(BenchWindow::NoResults);
+        QCoreApplication::processEvents();
+        painted.seen = false;
         QElapsedTimer clock;
         clock.start();
         window.SetViewState(BenchWindow::ResultsShown);
         fills.push_back(clock.nsecsElapsed() / 1e6);
-        QCoreApplication::processEvents();
+        while (!painted.seen && clock.elapsed() < 5000)
+            QCoreApplication::processEvents();
         shown.push_back(clock.nsecsElapsed() / 1e6);
     }
     std::sort(fills.begin(), fills.end());
     std::sort(shown.begin(), shown.end());
-    std::printf("  %d rows  fill: median %5.1f ms (worst %5.1f)  fill, layout and paint: median "
-                "%6.1f ms (worst %6.1f)\n",
+    std::printf("  %d rows  fill: median %5.1f ms (worst %5.1f)  fill, layout and first paint: "
+                "median %6.1f ms (worst %6.1f)\n",
                 table->rowCount(), fills[fills.size() / 2], fills.back(), shown[shown.size() / 2],
                 shown.back());
     return table->rowCount() == int(records.size());
 }
+
+// How late the event loop runs a timer that asks to run every few
+// milliseconds: the longest time the window could not react.
+struct StallWatch
+{
+    StallWatch()
+    {
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            const double now = clock.nsecsElapsed() / 1e6;
+            longest = std::max(longest, now - last - IntervalMs);
+            last = now;
+        });
+    }
+    void Start()
+    {
+        longest = 0;
+        clock.start();
+        last = 0;
+        timer.start(IntervalMs);
+    }
+    static constexpr int IntervalMs = 5;
+    QTimer timer;
+    QElapsedTimer clock;
+    double last = 0;
+    double longest = 0;
+};
 
 // Start-up without an instrument on a machine with a few serial ports that
 // exist but do not answer: the window built (which searches) and shown.
@@ -412,7 +469,7 @@ bool WindowStart()
 {
     KeptSettings settings;
     bool ok = true;
-    for (int portsPresent : {0, 4})
+    for (int portsPresent : {0, 4, 40})
     {
         PinnedPorts ports;
         InstrumentSimulator::Faults quiet;
@@ -425,13 +482,120 @@ bool WindowStart()
             BenchWindow window;
             window.show();
             ok = QTest::qWaitForWindowExposed(&window) && ok;
-            const double ms = clock.nsecsElapsed() / 1e6;
+            const double shownMs = clock.nsecsElapsed() / 1e6;
+            StallWatch stalls;
+            stalls.Start();
+            while (!SearchOver(window) && clock.elapsed() < 20000)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            const double searchedMs = clock.nsecsElapsed() / 1e6;
+            QCoreApplication::processEvents();
             const bool enabled = window.findChild<QToolButton*>("trnsfrDataButton")->isEnabled();
-            std::printf("  %d silent ports  window built, searched and shown in %6.1f ms%s\n",
-                        portsPresent, ms, enabled ? "  (FOUND AN INSTRUMENT)" : "");
+            std::printf(
+                "  %2d silent ports  window shown after %6.1f ms, search over after %6.1f ms,"
+                " longest stall meanwhile %5.1f ms%s\n",
+                portsPresent, shownMs, searchedMs, stalls.longest,
+                enabled ? "  (FOUND AN INSTRUMENT)" : "");
             ok = !enabled && ok;
         }
     }
+    return ok;
+}
+
+// A serial device plugged in, pulled out, or a port link that comes and goes
+// every half second, while the window runs with four silent ports beside
+// it: the longest the event loop stalled, how late F1 was answered when
+// pressed at moments after the change, and when Transfer Data settled.
+bool WindowPlug()
+{
+    KeptSettings settings;
+    PinnedPorts ports;
+    InstrumentSimulator::Faults quiet;
+    quiet.silent = true;
+    bool ok = ports.valid;
+    for (int n = 1; n <= 4; ++n)
+        ok = ports.Attach(n, 38400, quiet) && ok;
+    if (!ok)
+    {
+        std::printf("  the simulators did not start\n");
+        return false;
+    }
+    BenchWindow window;
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return false;
+    QTest::qWait(500);
+    auto* transfer = window.findChild<QToolButton*>("trnsfrDataButton");
+    auto* help = window.findChild<QWidget*>("HelpWindowGUI");
+
+    const auto observe = [&](const char* label, const std::function<void()>& change,
+                             const std::function<void(int)>& during, bool expectEnabled) {
+        StallWatch stalls;
+        stalls.Start();
+        QElapsedTimer clock;
+        clock.start();
+        change();
+        std::vector<double> answers;
+        double settledAt = -1;
+        bool lastState = transfer->isEnabled();
+        QTimer settle;
+        QObject::connect(&settle, &QTimer::timeout, [&] {
+            if (transfer->isEnabled() != lastState)
+            {
+                lastState = transfer->isEnabled();
+                settledAt = clock.nsecsElapsed() / 1e6;
+            }
+        });
+        settle.start(5);
+        // F1 at these moments after the change; the answer is late by as
+        // long as the loop could not run.
+        for (int at : {100, 400, 1000, 2000, 2750, 3000})
+            QTimer::singleShot(at, Qt::PreciseTimer, [&, at] {
+                help->hide();
+                QTest::keyClick(&window, Qt::Key_F1);
+                if (help->isVisible())
+                    answers.push_back(clock.nsecsElapsed() / 1e6 - at);
+                help->hide();
+            });
+        while (clock.elapsed() < 4500)
+        {
+            QTest::qWait(50);
+            if (during)
+                during(int(clock.elapsed()));
+        }
+        QTest::qWait(1000); // a search still running ends within this
+        stalls.timer.stop();
+        const double worstF1 =
+            answers.empty() ? -1 : *std::max_element(answers.begin(), answers.end());
+        std::printf("  %-28s longest stall %7.1f ms  F1 answered %zu of 6, latest %7.1f ms late  "
+                    "Transfer Data %s at %6.0f ms\n",
+                    label, stalls.longest, answers.size(), worstF1,
+                    transfer->isEnabled() ? "enabled" : "disabled", settledAt);
+        return answers.size() == 6 && transfer->isEnabled() == expectEnabled;
+    };
+
+    ok = observe(
+             "instrument plugged in", [&] { ok = ports.Attach(6) && ok; }, nullptr, true) &&
+         ok;
+    ok = observe(
+             "instrument pulled out", [&] { ports.sims.pop_back(); }, nullptr, false) &&
+         ok;
+    // A link that comes and goes every 500 ms for three seconds.
+    int flips = 0;
+    ok = observe(
+             "port link flapping for 3 s", [] {},
+             [&](int elapsed) {
+                 if (elapsed < 3000 && elapsed / 500 > flips)
+                 {
+                     ++flips;
+                     const QString entry = ports.Entry(9);
+                     if (QFileInfo(entry).isSymLink())
+                         QFile::remove(entry);
+                     else
+                         QFile::link(ports.dir.path() + "/nothing", entry);
+                 }
+             },
+             false) &&
+         ok;
     return ok;
 }
 
@@ -444,7 +608,12 @@ const Section Sections[] = {
     {"search-none", "device search over 49 candidates that never answer, and over none",
      SearchNone},
     {"window-table", "the result table filled with 127 pages of 32 records", WindowTable},
-    {"window-start", "start-up without an instrument: window built, searched, shown", WindowStart},
+    {"window-start",
+     "start-up without an instrument beside 0, 4 and 40 silent ports: window shown, search over",
+     WindowStart},
+    {"window-plug",
+     "a serial device plugged in and out, and a port link flapping: event-loop stalls, F1",
+     WindowPlug},
 };
 } // namespace
 

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QVector>
 #include <cstdio>
 
 // The transfer engine: configuration, translated texts, the device links,
@@ -25,6 +26,25 @@ public:
         int records = 0;        // measurements decodable from the whole pages
         int pagesReceived = 0;  // pages that arrived whole
         int pagesAnnounced = 0; // pages the reply's header announced
+    };
+
+    // What the last device search learnt of one COM port it looked at.
+    struct PortOutcome
+    {
+        enum Result
+        {
+            Answered,    // the instrument identified itself
+            Virtual,     // the virtual device, which answers without a port
+            Silent,      // asked, and nothing came back
+            OtherAnswer, // asked, and something that is not the instrument answered
+            NotOpened,   // not asked: error says why (missing, busy, no permission,
+                         // not a serial device, the console, ...)
+            NotAsked     // not asked: the virtual device on a lower port answers first
+        };
+        int number = 0;
+        QString device; // the device the number resolved to; empty for none
+        Result result = NotOpened;
+        PortError error = PortError::None;
     };
 
     CQuorvanta();
@@ -57,10 +77,31 @@ public:
     // A reason a port could not be opened, about the port named.
     QString PortErrorText(PortError error, const QString& port) const;
 
-    // Device search and read-out control.
+    // Device search and read-out control. FindDevice searches and waits:
+    // BeginSearch, then ContinueSearch as often as they ask.
     bool FindDevice();
     int ScanPorts();
     void AddPort(int number);
+    // The device search for a caller that must not wait. BeginSearch scans
+    // the candidates, opens them all and empties their lines; ContinueSearch,
+    // each time the wait returned last has passed, asks them all at once who
+    // is there and reads their answers. Both return the milliseconds until
+    // ContinueSearch is due, or -1 once the search is over: deviceFound,
+    // currentLink and searchedPorts then hold what it found, the lowest port
+    // that answered being the one chosen.
+    int BeginSearch();
+    int ContinueSearch();
+    bool Searching() const { return searching; }
+    // Ends a search under way and closes the ports it holds; what it learnt is dropped.
+    void AbandonSearch();
+    // The last search's outcome in a line: where the instrument is, or that
+    // none was found and the likeliest reason.
+    QString SearchSummary() const;
+    // One line per port the last search could have used (not those with
+    // nothing behind them): its name, device and what came of it.
+    QString SearchDetails() const;
+    // Why a port could not be asked, as a clause about the port named.
+    QString NotOpenedText(PortError error, const QString& port) const;
     bool StartTransfer();
     void StopTransfer();
 
@@ -120,7 +161,11 @@ public:
     bool deviceFound = false;
     CWQXUSTester links[MaxLinks];
     int linkCount = 0;
-    int stallMs = 5000; // quiet this long, a read-out counts as stalled
+    // Every port the last search looked at, in port order; filled by
+    // ScanPorts, complete once the search is over.
+    QVector<PortOutcome> searchedPorts;
+    int answerWaitMs = 100; // a search reads the answers this long after asking
+    int stallMs = 5000;     // quiet this long, a read-out counts as stalled
     // Set by KeepPartial: data holds only these pages. All zero otherwise.
     PartialReply incomplete;
 
@@ -132,6 +177,8 @@ public:
 
 private:
     bool IsVirtualLink(const CWQXUSTester& link) const;
+    void EndSearch();
+    QString PortLabel(const PortOutcome& port) const;
     SettingsFile::Values SettingsValues() const;
     QByteArray DataPathBytes() const;
     void ApplySettings(const SettingsFile::Values& values);
@@ -142,6 +189,9 @@ private:
     FileError saveError = FileError::None;
     int saveSystemError = 0;
     int transferPercent = 0; // the highest percentage of this transfer
+    bool searching = false;
+    int probedLinks = 0;            // links the search asks; the rest are not asked
+    int linkOutcome[MaxLinks] = {}; // each link's entry in searchedPorts
 };
 
 #endif

@@ -71,20 +71,27 @@ void CWQXUSTester::Drain()
     PortFlushInput(port);
     QElapsedTimer clock;
     clock.start();
-    char scratch[ChunkSize];
     for (;;)
     {
         PauseMs(SettleMs);
-        int waiting = PortInputCount(port);
-        if (waiting == 0 || clock.elapsed() >= drainLimitMs)
+        if (PortInputCount(port) == 0 || clock.elapsed() >= drainLimitMs)
             return;
-        while (waiting > 0)
-        {
-            if (PortRead(port, scratch, std::min(waiting, ChunkSize)) <= 0)
-                return;
-            waiting = PortInputCount(port);
-        }
+        DiscardWaiting();
     }
+}
+
+int CWQXUSTester::DiscardWaiting()
+{
+    char scratch[ChunkSize];
+    int discarded = 0;
+    for (int waiting = PortInputCount(port); waiting > 0; waiting = PortInputCount(port))
+    {
+        const int n = PortRead(port, scratch, std::min(waiting, ChunkSize));
+        if (n <= 0)
+            break;
+        discarded += n;
+    }
+    return discarded;
 }
 
 void CWQXUSTester::Close()
@@ -127,13 +134,73 @@ bool CWQXUSTester::Identify()
 
 bool CWQXUSTester::Probe()
 {
+    for (int wait = BeginProbe(); wait >= 0; wait = ProbeStep())
+        PauseMs(wait);
+    return probeResult == ProbeResult::Answered;
+}
+
+int CWQXUSTester::BeginProbe()
+{
+    AbandonProbe();
     Reset();
-    if (!Open(true))
-        return false;
-    const bool answered = Identify();
     active = false;
-    Close();
-    return answered;
+    if (!Open(true))
+        return EndProbe(ProbeResult::NotOpened);
+    // What waited before the port was ours is no answer.
+    PortFlushInput(port);
+    probePhase = ProbePhase::Settling;
+    probeClock.start();
+    probeDueMs = SettleMs;
+    return SettleMs;
+}
+
+int CWQXUSTester::ProbeStep()
+{
+    if (probePhase == ProbePhase::Idle)
+        return -1;
+    const qint64 now = probeClock.elapsed();
+    if (now < probeDueMs)
+        return int(probeDueMs - now);
+
+    if (probePhase == ProbePhase::Settling)
+    {
+        // An instrument still sending gets more time to fall quiet, as long
+        // as a drain may last; then it is asked all the same.
+        if (PortInputCount(port) > 0 && now < drainLimitMs)
+        {
+            DiscardWaiting();
+            probeDueMs = now + SettleMs;
+            return SettleMs;
+        }
+        if (!SendCommand(CommandFrame::Identify, 0, 0))
+            return EndProbe(ProbeResult::Silent); // the line took nothing: nobody to hear
+        probePhase = ProbePhase::Asking;
+        probeDueMs = now + answerWaitMs;
+        return answerWaitMs;
+    }
+
+    char answer[ChunkSize];
+    const int n = PortRead(port, answer, std::min(PortInputCount(port), ChunkSize));
+    if (n <= 0)
+        return EndProbe(ProbeResult::Silent);
+    const bool identified =
+        n >= CommandFrame::IdentificationSize &&
+        std::memcmp(answer, CommandFrame::Identification, CommandFrame::IdentificationSize) == 0;
+    return EndProbe(identified ? ProbeResult::Answered : ProbeResult::OtherAnswer);
+}
+
+int CWQXUSTester::EndProbe(ProbeResult result)
+{
+    probeResult = result;
+    if (probePhase != ProbePhase::Idle)
+        Close();
+    probePhase = ProbePhase::Idle;
+    return -1;
+}
+
+void CWQXUSTester::AbandonProbe()
+{
+    EndProbe(ProbeResult::Pending);
 }
 
 bool CWQXUSTester::StartReadOut()

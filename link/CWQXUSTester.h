@@ -43,8 +43,29 @@ public:
     // Asks an open port's instrument who it is, on a drained line; true when
     // it answers "ZELTRA OMNI" within two polls 50 ms apart.
     bool Identify();
-    // Opens in overlapped mode, identifies, closes.
+    // Opens in overlapped mode, identifies, closes: the probe below, waited for.
     bool Probe();
+
+    // How a probe ended.
+    enum class ProbeResult
+    {
+        Pending,     // not over yet, or never begun
+        Answered,    // the instrument identified itself
+        Silent,      // asked, and nothing came back
+        OtherAnswer, // asked, and something that is not the instrument answered
+        NotOpened    // the port would not open; portError says why
+    };
+    // The handshake in steps, for a search that asks many ports at once and
+    // waits on none of them. BeginProbe opens the port in overlapped mode
+    // and empties the line; ProbeStep, once the wait it (or BeginProbe) last
+    // returned has passed, lets the line fall quiet, then asks who is there,
+    // then takes the answer and closes the port. Each returns the
+    // milliseconds until the next step is due, or -1 once the probe is over
+    // and probeResult says how it ended.
+    int BeginProbe();
+    int ProbeStep();
+    // Ends a probe under way without a result and closes its port.
+    void AbandonProbe();
     // Opens in blocking mode, drains the line and asks for all stored results.
     bool StartReadOut();
     // Moves every byte waiting on a running read-out into the ring, as far
@@ -79,11 +100,22 @@ public:
     bool overlapped = false;               // open in non-blocking mode
     PortError portError = PortError::None; // why the last Open failed
     int drainLimitMs = 2000;               // the longest a babbling line is drained
+    ProbeResult probeResult = ProbeResult::Pending;
+    int answerWaitMs = 100; // a probe reads the instrument's answer this long after asking
 
 private:
+    enum class ProbePhase
+    {
+        Idle,
+        Settling, // the line is watched for a sender still going
+        Asking    // the question is out; the answer is awaited
+    };
+
     int Percent() const;
     void Take(const char* chunk, int n);
     void Drain();
+    int DiscardWaiting();
+    int EndProbe(ProbeResult result);
 
     char replyHead[11] = {}; // the reply's header, as it arrived
     int replyHeadLength = 0;
@@ -91,6 +123,9 @@ private:
     bool replyComplete = false;
     int takenSincePoll = 0;
     QElapsedTimer lastBytes; // restarted by the request and by every byte taken
+    ProbePhase probePhase = ProbePhase::Idle;
+    QElapsedTimer probeClock; // since BeginProbe
+    qint64 probeDueMs = 0;    // on probeClock, when the next step is due
 };
 
 #endif

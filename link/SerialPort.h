@@ -24,7 +24,8 @@ enum class PortError
     Missing,      // nothing at that path, or the device went away
     Busy,         // another program holds the port
     NoPermission, // this user may not open it
-    NotSerial,    // the path names something other than a serial line
+    NotSerial,    // something other than a serial line, or a built-in port without a UART
+    Console,      // the line the system writes its console to: not asked, never written to
     LineRefused,  // the line does not take raw 8N1 without flow control
     Failed        // the system refused for another reason
 };
@@ -52,8 +53,12 @@ bool PortWrite(const PortHandle& handle, const char* src, int len);
 // Blocks the calling thread for ms milliseconds, without processing events.
 bool PauseMs(int ms);
 
-// Whether COM port number can be opened now, and if not why: a plain
-// exclusive open, closed again at once; the line is not reconfigured.
+// Whether COM port number can be opened now and may be asked who is on it,
+// and if not why: a plain exclusive open, closed again at once; the line is
+// not reconfigured. A port found by the table (not pinned in the ports
+// folder) that the system uses as its console is never opened (Console),
+// and a built-in port whose driver found no UART behind it is NotSerial. A
+// pinned port is only opened.
 PortError CheckPort(int number);
 // True when CheckPort finds nothing in the way. A port another program
 // holds counts as absent.

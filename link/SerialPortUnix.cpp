@@ -2,12 +2,14 @@
 #include "SerialPort.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -166,6 +168,35 @@ QString& PortsFolderOverride()
     static QString folder;
     return folder;
 }
+
+// PortsFolder()/COMn when that entry exists, even as a dangling link; else empty.
+QString PinnedPath(int number)
+{
+    const QString pinned = PortsFolder() + QStringLiteral("/COM") + QString::number(number);
+    const QFileInfo entry(pinned);
+    return entry.isSymLink() || entry.exists() ? pinned : QString();
+}
+
+// True when the kernel writes its console to the device at path: whatever
+// is sent there lands on a screen or a serial terminal.
+bool IsConsole(const QString& path)
+{
+    QFile active(QStringLiteral("/sys/class/tty/console/active"));
+    if (!active.open(QIODevice::ReadOnly))
+        return false;
+    const QStringList names = QString::fromLatin1(active.readAll()).simplified().split(u' ');
+    return names.contains(QFileInfo(path).fileName());
+}
+
+// True for a built-in serial port whose driver found no UART behind it: the
+// kernel makes ttyS nodes for every port it might have.
+bool HasNoUart(int fd, const QString& path)
+{
+    if (!QFileInfo(path).fileName().startsWith(QLatin1String("ttyS")))
+        return false;
+    serial_struct info{};
+    return ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN;
+}
 } // namespace
 
 bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* handle,
@@ -294,13 +325,20 @@ bool PauseMs(int ms)
 
 PortError CheckPort(int number)
 {
-    const QByteArray path = ComDevicePath(number).toLocal8Bit();
-    if (path.isEmpty())
+    const QString device = ComDevicePath(number);
+    if (device.isEmpty())
         return PortError::Missing;
+    // A user who pinned a port means it; only the table's guesses are vetted.
+    const bool pinned = !PinnedPath(number).isEmpty();
+    if (!pinned && IsConsole(device))
+        return PortError::Console;
     PortError error = PortError::None;
-    const int fd = OpenExclusive(path.constData(), &error);
-    if (fd >= 0)
-        CloseDescriptor(fd);
+    const int fd = OpenExclusive(device.toLocal8Bit().constData(), &error);
+    if (fd < 0)
+        return error;
+    if (!pinned && HasNoUart(fd, device))
+        error = PortError::NotSerial;
+    CloseDescriptor(fd);
     return error;
 }
 
@@ -328,9 +366,8 @@ QString ComDevicePath(int number)
 {
     if (number < 1)
         return {};
-    const QString pinned = PortsFolder() + QStringLiteral("/COM") + QString::number(number);
-    const QFileInfo entry(pinned);
-    if (entry.isSymLink() || entry.exists())
+    const QString pinned = PinnedPath(number);
+    if (!pinned.isEmpty())
         return pinned;
     if (number <= 16)
         return QStringLiteral("/dev/ttyS") + QString::number(number - 1);

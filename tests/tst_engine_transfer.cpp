@@ -9,7 +9,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QtTest>
+
+#include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
+#include <unistd.h>
 
 using ReplyFrame::Family;
 Q_DECLARE_METATYPE(ReplyFrame::Family)
@@ -238,7 +242,78 @@ private slots:
         QCOMPARE(engine->currentLink, &engine->links[0]);
         QVERIFY(RunTransfer(*engine));
         QCOMPARE(Commands(com3, 6), 1);
-        QCOMPARE(com7->Commands().size(), 0); // the search stopped at COM3
+        // Both were asked at once; only the lower one is read.
+        QCOMPARE(com7->Commands().size(), 1);
+        QCOMPARE(Commands(com7, 1), 1);
+    }
+
+    void searchSaysWhatEachPortGave()
+    {
+        PinnedPorts ports;
+        // COM2 a plain file, COM3 held by another program, COM4 silent, COM5
+        // something else that answers, COM6 and COM8 instruments; COM49 is not
+        // pinned and has no device of its own.
+        QFile plain(ports.dir.path() + "/plain");
+        QVERIFY(plain.open(QIODevice::WriteOnly) && plain.write("text") == 4);
+        plain.close();
+        QFile::remove(ports.Entry(2));
+        QVERIFY(QFile::link(plain.fileName(), ports.Entry(2)));
+        InstrumentSimulator* held = ports.Attach(3);
+        InstrumentSimulator::Faults quiet;
+        quiet.silent = true;
+        InstrumentSimulator* silent = ports.Attach(4, 0, quiet);
+        InstrumentSimulator* stranger = ports.Attach(5);
+        InstrumentSimulator* com6 = ports.Attach(6);
+        QVERIFY(held && silent && stranger && com6 && ports.Attach(8));
+        QVERIFY(QFile::remove(ports.Entry(49)));
+        stranger->SetIdentification("AT OK\r\nREADY\r\n");
+        const int holder = ::open(QFile::encodeName(held->TerminalPath()).constData(),
+                                  O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+        const auto engine = std::make_unique<CQuorvanta>();
+        QVERIFY(engine->FindDevice());
+        using Outcome = CQuorvanta::PortOutcome;
+        QCOMPARE(engine->searchedPorts.size(), 49);
+        const auto outcome = [&](int number) { return engine->searchedPorts[number - 1]; };
+        for (int n = 1; n <= 49; ++n)
+            QCOMPARE(outcome(n).number, n);
+        QCOMPARE(outcome(1).result, Outcome::NotOpened);
+        QCOMPARE(outcome(1).error, PortError::Missing);
+        QCOMPARE(outcome(2).error, PortError::NotSerial);
+        QCOMPARE(outcome(3).error, PortError::Busy);
+        QCOMPARE(outcome(4).result, Outcome::Silent);
+        QCOMPARE(outcome(5).result, Outcome::OtherAnswer);
+        QCOMPARE(outcome(6).result, Outcome::Answered);
+        QCOMPARE(outcome(8).result, Outcome::Answered);
+        QCOMPARE(outcome(6).device, ports.Entry(6));
+        QCOMPARE(outcome(49).device, QString());
+        QCOMPARE(outcome(49).error, PortError::Missing);
+        QCOMPARE(engine->currentLink->portNumber, 6);
+        QCOMPARE(engine->SearchSummary(), "Instrument on COM6 (" + com6->TerminalPath() + ")");
+        QCOMPARE(
+            engine->SearchDetails().split('\n'),
+            QStringList(
+                {"COM2 (" + plain.fileName() + ") is not a serial device",
+                 "COM3 (" + held->TerminalPath() + ") is in use by another program",
+                 "COM4 (" + silent->TerminalPath() + ") did not answer",
+                 "COM5 (" + stranger->TerminalPath() + ") answered, but not as the instrument",
+                 "COM6 (" + com6->TerminalPath() + ") answered as the instrument",
+                 "COM8 (" + ports.sims.back()->TerminalPath() + ") answered as the instrument"}));
+        QCOMPARE(held->Commands().size(), 0);
+        QCOMPARE(QFileInfo(plain.fileName()).size(), 4); // a command is 11 bytes
+
+        // The virtual device on COM5 answers for itself: nothing above it is
+        // asked, and a silent port below it does not stop it.
+        engine->virtualDevice = true;
+        engine->virtualPort = 5;
+        QVERIFY(engine->FindDevice());
+        QCOMPARE(outcome(4).result, Outcome::Silent);
+        QCOMPARE(outcome(5).result, Outcome::Virtual);
+        QCOMPARE(outcome(6).result, Outcome::NotAsked);
+        QCOMPARE(com6->Commands().size(), 1); // from the first search only
+        QCOMPARE(engine->SearchSummary(), QStringLiteral("Virtual instrument on COM5"));
+        ::close(holder);
     }
 
     void fixedPortIsTheOnlyCandidate()

@@ -62,7 +62,8 @@ private slots:
         {
             Window window;
             window.show();
-            QVERIFY(Button(&window, "trnsfrDataButton")->isEnabled());
+            // Found on the user's own COM3 once the ports were asked.
+            QTRY_VERIFY(Button(&window, "trnsfrDataButton")->isEnabled());
             Button(&window, "trnsfrDataButton")->click();
             QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QTableWidget*>("tableWidget")->isVisible(),
                                      10000);

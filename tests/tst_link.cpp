@@ -144,22 +144,50 @@ private slots:
 
     void identification_data()
     {
+        using Result = CWQXUSTester::ProbeResult;
         QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<bool>("identified");
+        QTest::addColumn<QByteArray>("stillSending"); // on the line when the probe begins
+        QTest::addColumn<int>("result");
         QTest::newRow("followed by more bytes")
-            << QByteArray("ZELTRA OMNI\x00\xFFv2\r\n", 17) << true;
-        QTest::newRow("last byte differs") << QByteArray("ZELTRA OMNX") << false;
-        QTest::newRow("other text first") << QByteArray("\rZELTRA OMNI") << false;
+            << QByteArray("ZELTRA OMNI\x00\xFFv2\r\n", 17) << QByteArray() << int(Result::Answered);
+        QTest::newRow("last byte differs")
+            << QByteArray("ZELTRA OMNX") << QByteArray() << int(Result::OtherAnswer);
+        QTest::newRow("other text first")
+            << QByteArray("\rZELTRA OMNI") << QByteArray() << int(Result::OtherAnswer);
+        QTest::newRow("no answer") << QByteArray() << QByteArray() << int(Result::Silent);
+        // About a third of a second at 9600 bit/s: the probe waits for quiet
+        // before it asks, or the tail would be taken for the answer.
+        QTest::newRow("asked once the tail of an earlier reply has passed")
+            << QByteArray("ZELTRA OMNI") << QByteArray(300, '\x5A') << int(Result::Answered);
     }
     void identification()
     {
         QFETCH(QByteArray, answer);
-        QFETCH(bool, identified);
-        Attach();
+        QFETCH(QByteArray, stillSending);
+        QFETCH(int, result);
+        Attach(stillSending.isEmpty() ? 0 : 9600);
         sim->SetIdentification(answer);
-        QCOMPARE(link->Probe(), identified);
+        sim->Send(stillSending);
+        QCOMPARE(link->Probe(), result == int(CWQXUSTester::ProbeResult::Answered));
+        QCOMPARE(int(link->probeResult), result);
         QVERIFY(!link->IsOpen());
         QCOMPARE(sim->HostBytes(), Command(1));
+    }
+
+    void consoleIsNeverOpened()
+    {
+        // The line the kernel writes its console to (ttyS0, COM1, on many
+        // servers and virtual machines) is not asked who is there.
+        QFile active("/sys/class/tty/console/active");
+        int com = 0;
+        if (active.open(QIODevice::ReadOnly))
+            for (const QString& name : QString(active.readAll()).simplified().split(' '))
+                for (int n = 1; n <= 48 && com == 0; ++n)
+                    com = ComDevicePath(n) == "/dev/" + name ? n : 0;
+        if (com == 0)
+            QSKIP("this system's console is not a serial port with a COM number");
+        QCOMPARE(CheckPort(com), PortError::Console);
+        QVERIFY(!PortExists(com));
     }
 
     void plainFileOrHeldPortIsNotUsed()

@@ -175,6 +175,50 @@ private slots:
                  bool(PARVESTA_RUSSIAN_BUILD));
     }
 
+    // The status line holds two lines: the longest things it says must fit,
+    // in either language.
+    void statusTextsFitTheStatusLine()
+    {
+        inRussian->show();
+        QVERIFY(QTest::qWaitForWindowExposed(inRussian.get()));
+        const QLabel* status = inRussian->findChild<QLabel*>("statusLabel");
+        const QRect room(QPoint(), status->contentsRect().size());
+        for (const bool translated : {false, true})
+        {
+            if (translated)
+                QCoreApplication::installTranslator(&russian);
+            const auto engine = [](const char* text, int n = -1) {
+                return QCoreApplication::translate("CQuorvanta", text, nullptr, n);
+            };
+            const auto window = [](const char* text, int n = -1) {
+                return QCoreApplication::translate("MainWindow", text, nullptr, n);
+            };
+            const QString found = engine("No instrument found: %1");
+            const QStringList texts = {
+                window("Searching for the instrument\u2026"),
+                engine("Instrument on %1").arg("COM33 (/dev/ttyACM15)"),
+                engine("Virtual instrument on COM%1").arg(49),
+                found.arg(
+                    engine("no permission for %1; add the user to the dialout group").arg("COM33")),
+                found.arg(engine("%1 is in use by another program").arg("COM33")),
+                found.arg(engine("%1 is not a serial device").arg("COM33")),
+                found.arg(engine("%1 refuses the line settings").arg("COM33")),
+                found.arg(engine("%1 could not be opened").arg("COM33")),
+                engine("No instrument found: no serial port to try"),
+                engine("No instrument found (%n ports tried)", 49),
+                window("Incomplete: %1 of %2 pages").arg(126).arg(127) + " \u2014 " +
+                    window("%n measurements in %1 groups", 4032).arg(126),
+                window("%n measurements in 1 group", 4064),
+            };
+            QCoreApplication::removeTranslator(&russian);
+            for (const QString& text : texts)
+                QVERIFY2(
+                    status->fontMetrics().boundingRect(room, Qt::TextWordWrap, text).height() <=
+                        room.height(),
+                    qPrintable(text));
+        }
+    }
+
     // The window is 288 pixels wide: no Russian column title may be cut,
     // even beside the scroll bar.
     void russianColumnTitlesFitTheNarrowWindow()

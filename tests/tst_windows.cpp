@@ -1,11 +1,14 @@
 // The windows as a user meets them: the background, the button icons, the
 // table, the view states and the Help window.
+#include "CQuorvanta.h"
 #include "MainWindow.h"
 #include "PinnedPorts.h"
 
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -16,6 +19,7 @@ namespace
 // Reaches the view states the controller switches between.
 struct ProbeWindow : MainWindow
 {
+    using MainWindow::Engine;
     using MainWindow::NoResults;
     using MainWindow::ResultsShown;
     using MainWindow::SetViewState;
@@ -77,7 +81,7 @@ private slots:
         QCoreApplication::processEvents();
         auto* label = Child<QLabel>("bckgroundLabel");
         const QImage shown = label->grab().toImage();
-        const int top = (label->height() - 355) / 2;
+        const int top = label->height() / 2 - 355 / 2; // an odd gap leaves the larger half above
         QVERIFY(top > 50);
         QCOMPARE(shown.copy(0, top, 288, 355),
                  QImage(":/Image/background.bmp").convertToFormat(shown.format()));
@@ -134,6 +138,35 @@ private slots:
         QTest::keyClicks(table, "99");
         QTest::keyClick(table, Qt::Key_Return);
         QCOMPARE(table->item(0, 2)->text(), texts[2]);
+    }
+
+    // Rows hold one line each, so they are as tall as the toolkit would make
+    // them from their contents, without measuring every one of them.
+    void rowsAreAsTallAsTheirText()
+    {
+        window->Engine()->data.MakeVirtualData();
+        window->SetViewState(ProbeWindow::ResultsShown);
+        auto* table = Child<QTableWidget>("tableWidget");
+        QCoreApplication::processEvents();
+        QCOMPARE(table->rowCount(), 335);
+        QList<int> heights;
+        for (int row = 0; row < table->rowCount(); ++row)
+            heights << table->rowHeight(row);
+        table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        QCoreApplication::processEvents();
+        for (int row = 0; row < table->rowCount(); ++row)
+            QCOMPARE(heights[row], table->rowHeight(row));
+    }
+
+    // The status line is added below: the picture and the table keep the
+    // room the form gives them.
+    void statusLineKeepsThePicturesRoom()
+    {
+        auto* status = Child<QStatusBar>("statusBar");
+        QVERIFY(status->isVisible());
+        QCOMPARE(window->centralWidget()->size(), QSize(288, 436));
+        QCOMPARE(status->geometry().top(), window->centralWidget()->geometry().bottom() + 1);
+        QCOMPARE(window->height(), 436 + status->height());
     }
 
     void viewStatesSwitchPictureTableAndProgress()

@@ -180,6 +180,82 @@ VX-77
         <source>The port %1 could not be opened.</source>
         <translation>Не удалось открыть порт %1.</translation>
     </message>
+    <message>
+        <source>%1 is not there</source>
+        <translation>%1 отсутствует</translation>
+    </message>
+    <message>
+        <source>%1 is in use by another program</source>
+        <translation>%1 занят другой программой</translation>
+    </message>
+    <message>
+        <source>no permission for %1; add the user to the dialout group</source>
+        <translation>нет прав на %1; добавьте себя в группу dialout</translation>
+    </message>
+    <message>
+        <source>%1 is not a serial device</source>
+        <translation>%1 не является последовательным портом</translation>
+    </message>
+    <message>
+        <source>%1 is the system console</source>
+        <translation>%1 — системная консоль</translation>
+    </message>
+    <message>
+        <source>%1 refuses the line settings</source>
+        <translation>%1 не принимает параметры линии</translation>
+    </message>
+    <message>
+        <source>%1 could not be opened</source>
+        <translation>не удалось открыть %1</translation>
+    </message>
+    <message>
+        <source>Virtual instrument on COM%1</source>
+        <translation>Виртуальный прибор на COM%1</translation>
+    </message>
+    <message>
+        <source>Instrument on %1</source>
+        <translation>Прибор на %1</translation>
+    </message>
+    <message>
+        <source>No instrument found: %1</source>
+        <translation>Прибор не найден: %1</translation>
+    </message>
+    <message>
+        <source>No instrument found: no serial port to try</source>
+        <translation>Прибор не найден: нет последовательных портов для опроса</translation>
+    </message>
+    <message>
+        <source>No instrument found (1 port tried)</source>
+        <translation>Прибор не найден (опрошен 1 порт)</translation>
+    </message>
+    <message numerus="yes">
+        <source>No instrument found (%n ports tried)</source>
+        <translation>
+            <numerusform>Прибор не найден (опрошен %n порт)</numerusform>
+            <numerusform>Прибор не найден (опрошено %n порта)</numerusform>
+            <numerusform>Прибор не найден (опрошено %n портов)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 answered as the instrument</source>
+        <translation>%1 ответил как прибор</translation>
+    </message>
+    <message>
+        <source>%1 is the virtual device</source>
+        <translation>%1 — виртуальный прибор</translation>
+    </message>
+    <message>
+        <source>%1 did not answer</source>
+        <translation>%1 не ответил</translation>
+    </message>
+    <message>
+        <source>%1 answered, but not as the instrument</source>
+        <translation>%1 ответил, но это не прибор</translation>
+    </message>
+    <message>
+        <source>%1 was not asked</source>
+        <translation>%1 не опрашивался</translation>
+    </message>
 </context>
 <context>
     <name>HelpWindowGUI</name>
@@ -245,6 +321,38 @@ VX-77
     <message>
         <source>Incomplete: %1 of %2 pages</source>
         <translation>Неполные данные: %1 из %2 стр.</translation>
+    </message>
+    <message>
+        <source>Searching for the instrument…</source>
+        <translation>Поиск прибора…</translation>
+    </message>
+    <message>
+        <source>1 measurement in 1 group</source>
+        <translation>1 измерение в 1 группе</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n measurements in 1 group</source>
+        <translation>
+            <numerusform>%n измерение в 1 группе</numerusform>
+            <numerusform>%n измерения в 1 группе</numerusform>
+            <numerusform>%n измерений в 1 группе</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n measurements in %1 groups</source>
+        <translation>
+            <numerusform>%n измерение, групп: %1</numerusform>
+            <numerusform>%n измерения, групп: %1</numerusform>
+            <numerusform>%n измерений, групп: %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Search again</source>
+        <translation>Искать снова</translation>
+    </message>
+    <message>
+        <source>Search for the instrument again (F5)</source>
+        <translation>Искать прибор снова (F5)</translation>
     </message>
 </context>
 <context>

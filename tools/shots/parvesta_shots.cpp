@@ -2,7 +2,8 @@
 // screen shows, one PNG per view, into the folder given. With "transfers" it
 // runs whole transfers instead, against simulated instruments on
 // pseudo-terminals, pressing the buttons as a user would and taking pictures
-// over time; with "press-after MS" it uses whatever instrument the ports
+// over time; with "status" it pictures the status line in each of its states;
+// with "press-after MS" it uses whatever instrument the ports
 // folder beside it leads to and presses Transfer Data after MS milliseconds.
 // scripts/screenshots runs it under a virtual X server. Like the program, it
 // speaks the language of the catalogues beside it.
@@ -24,23 +25,48 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTextStream>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTranslator>
 
 #include <fcntl.h>
 #include <functional>
 #include <sys/file.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
+void Settle(int ms = 400)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 class ShotWindow : public MainWindow
 {
 public:
     ShotWindow() { deviceSettleMs = 0; }
+    // Searches now, and comes back once the search is over.
+    void Search()
+    {
+        SearchAgain();
+        WaitForSearch();
+    }
+    void WaitForSearch()
+    {
+        while (Engine()->Searching())
+            Settle(20);
+    }
+    using MainWindow::deviceSettleMs;
+    using MainWindow::Engine;
+    using MainWindow::SearchAgain;
     void Show(int state) { SetViewState(state); }
     // Back to the picture, the results given up without a question.
     void Forget()
@@ -53,13 +79,6 @@ public:
     static constexpr int Receiving = TransferRunning;
     static constexpr int Results = ResultsShown;
 };
-
-void Settle(int ms = 400)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 bool Shoot(const QDir& out, const QString& name, const QRect& area)
 {
@@ -216,7 +235,7 @@ bool ShootTransfers(const QDir& out)
         InstrumentSimulator* sim = ports.Attach(2, 38400, faults);
         if (sim)
             sim->SetReply(reply);
-        window.DeviceChangeEvent();
+        window.Search();
         ok &= sim && transfer->isEnabled();
         return sim;
     };
@@ -281,6 +300,136 @@ bool ShootTransfers(const QDir& out)
     return ok;
 }
 
+// Answers the next save dialog with path, as a user typing it would.
+void SaveAsWhenShown(const QString& path)
+{
+    auto* look = new QTimer;
+    QObject::connect(look, &QTimer::timeout, [=] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        look->stop();
+        look->deleteLater();
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    look->start(50);
+}
+
+// The status line in each of its states, with the window around it.
+bool ShootStatus(const QDir& out)
+{
+    bool ok = true;
+    PinnedPorts ports;
+    ShotWindow window;
+    window.move(40, 40);
+    window.show();
+    window.WaitForSearch();
+    auto* transfer = window.findChild<QToolButton*>("trnsfrDataButton");
+    auto* status = window.findChild<QLabel*>("statusLabel");
+    ok &= GrabScene(out, "status-no-serial-port", &window);
+
+    // Four serial devices that do not answer: the search, then its outcome.
+    InstrumentSimulator::Faults quiet;
+    quiet.silent = true;
+    for (int n = 1; n <= 4; ++n)
+        ok &= ports.Attach(n, 38400, quiet) != nullptr;
+    window.SearchAgain();
+    ok &= GrabScene(out, "status-searching", &window);
+    window.WaitForSearch();
+    ok &= GrabScene(out, "status-ports-tried", &window);
+    // What lies behind it: every port the search looked at.
+    QToolTip::showText(status->mapToGlobal(QPoint(10, 5)), status->toolTip(), status);
+    Settle(300);
+    ok &= GrabScene(out, "status-ports-tried-details", &window);
+    QToolTip::hideText();
+    Settle();
+
+    // COM2 held by another program.
+    ok &= ports.sims[1]->IsRunning();
+    const int holder = ::open(QFile::encodeName(ports.sims[1]->TerminalPath()).constData(),
+                              O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ok &= holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0;
+    window.Search();
+    ok &= GrabScene(out, "status-port-in-use", &window);
+    if (holder >= 0)
+        ::close(holder);
+
+    // COM3 closed to this user, as serial ports are outside the dialout
+    // group; root searches as an ordinary user for the picture.
+    ok &= ::chmod(QFile::encodeName(ports.sims[2]->TerminalPath()).constData(), 0) == 0;
+    for (const QString& folder : {ports.dir.path(), ports.path})
+        ok &= ::chmod(QFile::encodeName(folder).constData(), 0755) == 0;
+    const bool root = ::geteuid() == 0;
+    if (root)
+    {
+        ::setfsgid(65534);
+        ::setfsuid(65534);
+    }
+    window.SearchAgain();
+    if (root)
+    {
+        ::setfsuid(0);
+        ::setfsgid(0);
+    }
+    window.WaitForSearch();
+    ok &= GrabScene(out, "status-no-permission", &window);
+    ports.sims.clear();
+    for (int n = 1; n <= 4; ++n)
+        QFile::link(ports.dir.path() + "/nothing", ports.Entry(n));
+
+    // An instrument plugged in on COM33: the window waits for it to settle,
+    // then searches, and stays alive throughout.
+    window.deviceSettleMs = 2500;
+    InstrumentSimulator* sim = ports.Attach(33, 38400);
+    ok &= sim != nullptr;
+    ok &= ShootSeries(out, "status-plugged-in", &window, 3500, 250);
+    window.deviceSettleMs = 0;
+    window.WaitForSearch();
+    ok &= transfer->isEnabled();
+    ok &= GrabScene(out, "status-instrument-found", &window);
+
+    // After a transfer, and after a save.
+    transfer->click();
+    auto* table = window.findChild<QTableWidget*>("tableWidget");
+    while (!table->isVisible())
+        Settle(50);
+    ok &= GrabScene(out, "status-after-transfer", &window);
+    QTemporaryDir data;
+    const QString dataPath = window.Engine()->dataPath;
+    SaveAsWhenShown(data.filePath("results1.csv"));
+    window.findChild<QToolButton*>("saveAsButton")->click();
+    Settle();
+    ok &= GrabScene(out, "status-saved", &window);
+    window.Engine()->dataPath = dataPath; // the settings file keeps the user's folder
+    window.Forget();
+
+    // A reply cut short, its whole pages kept.
+    using ReplyFrame::Family;
+    InstrumentSimulator::Faults cut;
+    cut.truncateAt = 11 + 2 * 256 + 100;
+    sim->SetFaults(cut);
+    sim->SetReply(ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 128)));
+    window.Engine()->stallMs = 300;
+    transfer->click();
+    Settle(1500);
+    bool asked = true;
+    ShootBoxWhenShown(out, "status-keep-question", &window, QMessageBox::Yes, &asked);
+    transfer->click();
+    Settle();
+    ok &= asked && GrabScene(out, "status-incomplete", &window);
+    window.Forget();
+
+    // The virtual device.
+    ports.sims.clear();
+    window.Engine()->virtualDevice = true;
+    window.Engine()->virtualPort = 5;
+    window.Search();
+    ok &= GrabScene(out, "status-virtual-device", &window);
+    window.Engine()->virtualDevice = false; // nor is the settings file left with it
+    return ok;
+}
+
 // The program as it is, on the ports beside it: Transfer Data pressed after
 // waitMs, then a picture every 250 ms for three seconds, boxes answered OK.
 bool ShootPressAfter(const QDir& out, int waitMs)
@@ -303,10 +452,12 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const bool transfers = args.size() == 2 && args[1] == "transfers";
+    const bool statusLine = args.size() == 2 && args[1] == "status";
     const bool pressAfter = args.size() == 3 && args[1] == "press-after";
-    if (args.size() != 1 && !transfers && !pressAfter)
+    if (args.size() != 1 && !transfers && !statusLine && !pressAfter)
     {
-        QTextStream(stderr) << "usage: parvesta_shots OUTPUT_FOLDER [transfers | press-after MS]\n";
+        QTextStream(stderr)
+            << "usage: parvesta_shots OUTPUT_FOLDER [transfers | status | press-after MS]\n";
         return 2;
     }
     const QDir out(args[0]);
@@ -318,6 +469,8 @@ int main(int argc, char** argv)
     QCoreApplication::installTranslator(&program);
     if (transfers)
         return ShootTransfers(out) ? 0 : 1;
+    if (statusLine)
+        return ShootStatus(out) ? 0 : 1;
     if (pressAfter)
         return ShootPressAfter(out, args[2].toInt()) ? 0 : 1;
 
