@@ -150,10 +150,10 @@ CQuorvanta::PartialReply CQuorvanta::PartialSummary() const
     if (!currentLink || virtualDevice)
         return PartialReply();
     const KCyclicBuffer& ring = currentLink->ring;
-    std::vector<char> reply(std::size_t(ring.Count()));
-    ring.Peek(reply.data(), int(reply.size()));
+    std::vector<char> held(std::size_t(ring.Count()));
+    ring.Peek(held.data(), int(held.size()));
     CTRData pages;
-    return DecodeWholePages(reply.data(), unsigned(reply.size()), &pages);
+    return DecodeWholePages(held.data(), unsigned(held.size()), &pages);
 }
 
 bool CQuorvanta::KeepPartial()

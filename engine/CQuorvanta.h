@@ -5,6 +5,7 @@
 #include "CWQXUSTester.h"
 #include "CsvFile.h"
 #include "SettingsFile.h"
+#include "XlsxFile.h"
 
 #include <QObject>
 #include <QString>
@@ -76,6 +77,21 @@ public:
     QString SuggestFileName() const;
     bool WriteCsv(const char* fileName);
     bool WriteCsvRow(FILE* file, CMeasurement record);
+    // What a file is saved as: a workbook for a name ending in .xlsx, the
+    // instrument's reply for .bin, CSV for any other name.
+    enum class SaveFormat
+    {
+        Csv,
+        Workbook,
+        Reply,
+    };
+    static SaveFormat FormatOf(const QString& fileName);
+    // Saves as format; WriteCsv is Write(fileName, SaveFormat::Csv). Saving
+    // the records clears unsavedData; every save moves dataPath to the file's
+    // folder. A failure leaves an earlier file as it was (see SaveErrorText).
+    bool Write(const char* fileName, SaveFormat format);
+    // The column titles of the statistics, translated.
+    QStringList StatisticsColumns() const;
     // "Data/" in the program's folder, or Parvesta/ in the documents folder
     // when installed: the only data folder the program makes itself.
     QString DefaultDataPath() const;
@@ -84,7 +100,7 @@ public:
     QString SaveFolder() const;
     // A path the save dialog gave, as the 8-bit name to write to.
     QByteArray EncodePath(const QString& path) const;
-    // Why the last WriteCsv failed, in the user's words; empty after success.
+    // Why the last save failed, in the user's words; empty after success.
     QString SaveErrorText() const;
     // False when dataPath cannot be written into Settings.ini (a line break
     // in its name): the folder stored before is kept there instead.
@@ -123,6 +139,10 @@ public:
     int stallMs = 5000; // quiet this long, a read-out counts as stalled
     // Set by KeepPartial: data holds only these pages. All zero otherwise.
     PartialReply incomplete;
+    // Every byte the instrument sent in the last read-out, kept by
+    // StopTransfer whether the reply was whole, cut short or not understood,
+    // so that it can be saved, decoded again or sent to support.
+    QByteArray reply;
 
     // The unit text of a unit code; empty for codes without one.
     QString UnitText(int unit) const;
@@ -136,6 +156,7 @@ private:
     QByteArray DataPathBytes() const;
     void ApplySettings(const SettingsFile::Values& values);
     CsvFile::Format CsvFormat() const;
+    XlsxFile::Format WorkbookFormat() const;
 
     bool replyRecognised = false;
     QByteArray storedDataPath; // the data folder as Settings.ini spells it
