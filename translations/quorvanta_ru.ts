@@ -180,6 +180,38 @@ VX-77
         <source>The port %1 could not be opened.</source>
         <translation>Не удалось открыть порт %1.</translation>
     </message>
+    <message>
+        <source>Measurements</source>
+        <translation>Измерения</translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation>Статистика</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>Ед. изм.</translation>
+    </message>
+    <message>
+        <source>Count</source>
+        <translation>Число</translation>
+    </message>
+    <message>
+        <source>Minimum</source>
+        <translation>Минимум</translation>
+    </message>
+    <message>
+        <source>Maximum</source>
+        <translation>Максимум</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>Среднее</translation>
+    </message>
+    <message>
+        <source>Std. deviation</source>
+        <translation>Ст. отклонение</translation>
+    </message>
 </context>
 <context>
     <name>HelpWindowGUI</name>
@@ -246,6 +278,14 @@ VX-77
         <source>Incomplete: %1 of %2 pages</source>
         <translation>Неполные данные: %1 из %2 стр.</translation>
     </message>
+    <message>
+        <source>Excel workbook (*.xlsx)</source>
+        <translation>Книга Excel (*.xlsx)</translation>
+    </message>
+    <message>
+        <source>Instrument reply (*.bin)</source>
+        <translation>Ответ прибора (*.bin)</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowGUI</name>
@@ -305,12 +345,27 @@ VX-77
         <source>background-color: rgb(161, 161, 161);</source>
         <translation>background-color: rgb(161, 161, 161);</translation>
     </message>
+    <message>
+        <source>Statistics per group</source>
+        <translation>Статистика по группам</translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation>Статистика</translation>
+    </message>
 </context>
 <context>
     <name>ProgressWindowGUI</name>
     <message>
         <source>Receiving Data</source>
         <translation>Приём данных</translation>
+    </message>
+</context>
+<context>
+    <name>StatisticsWindowGUI</name>
+    <message>
+        <source>Statistics</source>
+        <translation>Статистика</translation>
     </message>
 </context>
 </TS>
