@@ -78,7 +78,8 @@ CQuorvanta::CQuorvanta() : QObject(nullptr)
 
 CQuorvanta::~CQuorvanta()
 {
-    SaveSettings();
+    if (writesSettings)
+        SaveSettings();
     // The links close their ports as they are destroyed.
 }
 
@@ -172,6 +173,18 @@ bool CQuorvanta::KeepPartial()
         incomplete = part;
     unsavedData = part.records > 0;
     return unsavedData;
+}
+
+bool CQuorvanta::ReadReply(const QByteArray& bytes)
+{
+    data.Clear();
+    incomplete = PartialReply();
+    reply = bytes;
+    replyRecognised = ReplyFrame::FamilyOf(bytes.constData(), unsigned(bytes.size())) !=
+                      ReplyFrame::Family::Unknown;
+    const bool found = data.Decode(bytes.constData(), unsigned(bytes.size()));
+    unsavedData = found;
+    return found;
 }
 
 bool CQuorvanta::Finish()

@@ -36,6 +36,8 @@ public:
     bool Progress(int* percent);
     // Turns what the current link received into records in data.
     bool Finish();
+    // Turns a reply saved earlier into records in data, as Finish would have.
+    bool ReadReply(const QByteArray& bytes);
 
     // Moves every byte waiting on a running read-out into its link, at once;
     // for a caller woken by the port. Returns the bytes moved.
@@ -102,6 +104,8 @@ public:
     QByteArray EncodePath(const QString& path) const;
     // Why the last save failed, in the user's words; empty after success.
     QString SaveErrorText() const;
+    // A reason a file could not be saved, in the user's words.
+    QString FileErrorText(FileError error, int systemError) const;
     // False when dataPath cannot be written into Settings.ini (a line break
     // in its name): the folder stored before is kept there instead.
     bool DataPathKept() const;
@@ -143,6 +147,9 @@ public:
     // StopTransfer whether the reply was whole, cut short or not understood,
     // so that it can be saved, decoded again or sent to support.
     QByteArray reply;
+    // False: Settings.ini is read but never written (the command-line tool
+    // must not change what the window keeps).
+    bool writesSettings = true;
 
     // The unit text of a unit code; empty for codes without one.
     QString UnitText(int unit) const;
@@ -150,12 +157,14 @@ public:
     // (or the virtual device), whether or not it held records.
     bool ReplyRecognised() const { return replyRecognised; }
 
+    // The texts a CSV file is written with, as the window saves it.
+    CsvFile::Format CsvFormat() const;
+
 private:
     bool IsVirtualLink(const CWQXUSTester& link) const;
     SettingsFile::Values SettingsValues() const;
     QByteArray DataPathBytes() const;
     void ApplySettings(const SettingsFile::Values& values);
-    CsvFile::Format CsvFormat() const;
     XlsxFile::Format WorkbookFormat() const;
 
     bool replyRecognised = false;

@@ -130,7 +130,12 @@ bool CQuorvanta::Write(const char* fileName, SaveFormat format)
 
 QString CQuorvanta::SaveErrorText() const
 {
-    switch (saveError)
+    return FileErrorText(saveError, saveSystemError);
+}
+
+QString CQuorvanta::FileErrorText(FileError error, int systemError) const
+{
+    switch (error)
     {
     case FileError::None:
         break;
@@ -147,7 +152,7 @@ QString CQuorvanta::SaveErrorText() const
     case FileError::NotAFile:
         return tr("a folder or a device has this name; choose another name");
     case FileError::Other:
-        return QString::fromLocal8Bit(std::strerror(saveSystemError));
+        return QString::fromLocal8Bit(std::strerror(systemError));
     }
     return QString();
 }
