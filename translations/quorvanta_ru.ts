@@ -214,6 +214,81 @@ VX-77
     </message>
 </context>
 <context>
+    <name>CliTool</name>
+    <message>
+        <source>unknown command %1</source>
+        <translation>неизвестная команда %1</translation>
+    </message>
+    <message>
+        <source>scan takes no arguments</source>
+        <translation>scan не принимает аргументов</translation>
+    </message>
+    <message>
+        <source>%1 takes no file</source>
+        <translation>%1 не принимает файла</translation>
+    </message>
+    <message>
+        <source>--timeout wants a number of seconds, 1 or more</source>
+        <translation>--timeout требует число секунд, не меньше 1</translation>
+    </message>
+    <message>
+        <source>--speed wants a speed in bits per second</source>
+        <translation>--speed требует скорость в битах в секунду</translation>
+    </message>
+    <message>
+        <source>--port wants COMn or the path of a serial device</source>
+        <translation>--port требует COMn или путь к последовательному устройству</translation>
+    </message>
+    <message>
+        <source>No instrument found</source>
+        <translation>Прибор не найден</translation>
+    </message>
+    <message>
+        <source>No data came from %1 for %2 s: the transfer stopped.</source>
+        <translation>От %1 не поступало данных %2 с: передача остановлена.</translation>
+    </message>
+    <message>
+        <source>Kept the %1 measurements of %2 of %3 pages.</source>
+        <translation>Сохранено измерений: %1, страниц %2 из %3.</translation>
+    </message>
+    <message>
+        <source>%1 wants one saved reply</source>
+        <translation>%1 требует один сохранённый ответ</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2</source>
+        <translation>%1 не удаётся прочитать: %2</translation>
+    </message>
+    <message>
+        <source>%1 is not a reply of a known instrument.</source>
+        <translation>%1 не является ответом известного прибора.</translation>
+    </message>
+    <message>
+        <source>--format wants csv, xlsx or json</source>
+        <translation>--format требует csv, xlsx или json</translation>
+    </message>
+    <message>
+        <source>a workbook needs a file: -o FILE.xlsx</source>
+        <translation>для книги нужен файл: -o ФАЙЛ.xlsx</translation>
+    </message>
+    <message>
+        <source>--decimal wants . or ,</source>
+        <translation>--decimal требует . или ,</translation>
+    </message>
+    <message>
+        <source>The results could not be written to standard output.</source>
+        <translation>Не удалось вывести результаты в стандартный вывод.</translation>
+    </message>
+    <message>
+        <source>%1 could not be written: %2.</source>
+        <translation>Не удалось записать %1: %2.</translation>
+    </message>
+    <message>
+        <source>Saved to %1</source>
+        <translation>Сохранено в %1</translation>
+    </message>
+</context>
+<context>
     <name>HelpWindowGUI</name>
     <message>
         <source> Help Quorvanta</source>
