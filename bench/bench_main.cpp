@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSocketNotifier>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -337,6 +338,48 @@ bool SearchNone()
     return ok;
 }
 
+// parvesta-cli as a script runs it: a copy in a folder whose ports folder
+// holds the simulator; the time from starting the process to its end.
+bool CliDownload(int speed)
+{
+    PinnedPorts ports;
+    const int pages = 127;
+    const QByteArray frame = ReplyBuilder::Frame(
+        ReplyFrame::Family::VXnn, ReplyBuilder::GeneratedSet(ReplyFrame::Family::VXnn, pages * 32),
+        pages);
+    InstrumentSimulator* sim = ports.Attach(3, speed);
+    const QString program = ports.dir.filePath("parvesta-cli");
+    if (!sim || !QFile::copy(QCoreApplication::applicationDirPath() + "/parvesta-cli", program))
+    {
+        std::printf("  the simulator or parvesta-cli did not start\n");
+        return false;
+    }
+    sim->SetReply(frame);
+    const QString output = ports.dir.filePath("results.csv");
+    QProcess process;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, {"download", "-o", output, "--quiet"});
+    const bool finished = process.waitForFinished(60000);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    const double wireMs = speed ? frame.size() * 10.0 * 1000.0 / speed : 0.0;
+    QFile file(output);
+    const int lines = file.open(QIODevice::ReadOnly) ? int(file.readAll().count("\r\n")) : 0;
+    std::printf("  %6d bit/s  %d bytes  wire %7.0f ms  download -o results.csv %7.0f ms"
+                "  over wire %5.0f ms  %d records%s\n",
+                speed, int(frame.size()), wireMs, ms, ms - wireMs, lines - 1,
+                finished && process.exitCode() == 0 ? "" : "  FAILED");
+    return finished && process.exitCode() == 0 && lines - 1 == pages * 32;
+}
+
+bool Cli()
+{
+    KeptSettings settings;
+    bool ok = CliDownload(0);
+    ok = CliDownload(38400) && ok;
+    return ok;
+}
+
 // The main window with what a benchmark needs of it.
 class BenchWindow : public MainWindow
 {
@@ -445,6 +488,8 @@ const Section Sections[] = {
      SearchNone},
     {"window-table", "the result table filled with 127 pages of 32 records", WindowTable},
     {"window-start", "start-up without an instrument: window built, searched, shown", WindowStart},
+    {"cli", "parvesta-cli: the largest reply downloaded to a CSV file, unpaced and at 38400 bit/s",
+     Cli},
 };
 } // namespace
 
