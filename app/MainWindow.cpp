@@ -4,6 +4,7 @@
 #include "CQuorvanta.h"
 #include "Installation.h"
 #include "SerialPort.h"
+#include "Statistics.h"
 
 #include <QAbstractButton>
 #include <QBitmap>
@@ -64,6 +65,7 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
 
     setButtonIcon(ui.trnsfrDataButton, ":/Button/data_transf.bmp", ":/Button/data_transf_mask.bmp");
     setButtonIcon(ui.saveAsButton, ":/Button/save_file.bmp", ":/Button/save_file_mask.bmp");
+    setButtonIcon(ui.statisticsButton, ":/Button/statistics.bmp", ":/Button/statistics_mask.bmp");
     setButtonIcon(ui.helpButton, ":/Button/help.bmp", ":/Button/help_mask.bmp");
     setButtonIcon(ui.aboutButton, ":/Button/about.bmp", ":/Button/about_mask.bmp");
 
@@ -71,6 +73,7 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     CreateHelpWindow();
     CreateProgressWindow();
     CreateStatusLine();
+    CreateStatisticsWindow();
 
     ui.tableWidget->hide();
     ui.tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -271,6 +274,7 @@ void MainWindow::ShowMessage(QString text, int milliseconds)
     // Neither a new transfer nor a save may start before the results are shown.
     ui.trnsfrDataButton->setEnabled(false);
     ui.saveAsButton->setEnabled(false);
+    ui.statisticsButton->setEnabled(false);
     messageTimer->start(milliseconds);
 }
 
@@ -350,11 +354,15 @@ bool MainWindow::SaveData()
         engine->dataPath = normaliser.directory().absolutePath() + "/";
     }
     const QString name = engine->SuggestFileName();
+    // The format follows the name's extension, whichever filter is chosen.
     const QString path = QFileDialog::getSaveFileName(
-        this, tr("Save measurements as"), engine->SaveFolder() + name, tr("Measurements (*.csv)"));
+        this, tr("Save measurements as"), engine->SaveFolder() + name,
+        tr("Measurements (*.csv)") + ";;" + tr("Excel workbook (*.xlsx)") + ";;" +
+            tr("Instrument reply (*.bin)"));
     if (path.isEmpty())
         return false;
-    if (!engine->WriteCsv(engine->EncodePath(path).constData()))
+    const CQuorvanta::SaveFormat format = CQuorvanta::FormatOf(path);
+    if (!engine->Write(engine->EncodePath(path).constData(), format))
     {
         // The user must not believe the results are safe, and must learn what to do.
         QMessageBox::warning(this, engine->msgUnsavedTitle,
@@ -375,7 +383,8 @@ bool MainWindow::SaveData()
             tr("The results were saved. The name of the folder %1 holds a line break, so the "
                "next save starts in the folder used before.")
                 .arg(QDir::toNativeSeparators(QFileInfo(path).path())));
-    return true;
+    // The instrument's bytes alone do not count as the results saved.
+    return format != CQuorvanta::SaveFormat::Reply;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -561,6 +570,8 @@ void MainWindow::SetViewState(int state)
         ShowStatus(SearchStatus(), engine->Searching() ? QString() : engine->SearchDetails());
         ui.tableWidget->hide();
         ui.saveAsButton->setEnabled(false);
+        ui.statisticsButton->setEnabled(false);
+        statisticsWindow->hide(); // its figures belong to the results that are gone
         progressWindow->hide();
         ui.bckgroundLabel->show();
         break;
@@ -577,6 +588,9 @@ void MainWindow::SetViewState(int state)
         progressWindow->hide();
         ui.tableWidget->show();
         ui.saveAsButton->setEnabled(true);
+        ui.statisticsButton->setEnabled(true);
+        if (statisticsWindow->isVisible())
+            ShowStatistics(); // figures of the new results
         break;
     }
 }
@@ -660,4 +674,43 @@ void MainWindow::CreateProgressWindow()
     progressUi.messageLabel->setWordWrap(true); // the stall text takes a few lines
     progressFormSize = progressWindow->size();
     connect(this, &MainWindow::ProgressChanged, progressUi.progressBar, &QProgressBar::setValue);
+}
+
+void MainWindow::CreateStatisticsWindow()
+{
+    statisticsWindow = new QWidget(this, Qt::Window);
+    statisticsUi.setupUi(statisticsWindow);
+    statisticsUi.statisticsTable->horizontalHeader()->setSectionResizeMode(
+        QHeaderView::ResizeToContents);
+    connect(ui.statisticsButton, &QToolButton::clicked, this, &MainWindow::ShowStatistics);
+}
+
+void MainWindow::ShowStatistics()
+{
+    // One row per group and unit, the figures in the decimals of the readings.
+    QTableWidget* table = statisticsUi.statisticsTable;
+    const QStringList columns = engine->StatisticsColumns();
+    table->setColumnCount(int(columns.size()));
+    table->setHorizontalHeaderLabels(columns);
+    const std::vector<Statistics::Row> rows = Statistics::Compute(engine->data);
+    table->setRowCount(int(rows.size()));
+    for (int r = 0; r < int(rows.size()); ++r)
+    {
+        const Statistics::Row& s = rows[std::size_t(r)];
+        const QStringList texts = {
+            QString::number(s.group), engine->UnitText(s.unit), QString::number(s.count),
+            Statistics::Format(s.minimum, s.decimals), Statistics::Format(s.maximum, s.decimals),
+            Statistics::Format(s.mean, s.decimals),
+            // One reading has no spread to speak of.
+            s.count > 1 ? Statistics::Format(s.deviation, s.decimals) : QString()};
+        for (int c = 0; c < int(texts.size()); ++c)
+        {
+            auto* item = new QTableWidgetItem(texts[c]);
+            if (c != 1)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            table->setItem(r, c, item);
+        }
+    }
+    statisticsWindow->show();
+    statisticsWindow->raise();
 }

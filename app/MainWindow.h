@@ -5,6 +5,7 @@
 #include "ui_HelpWindowGUI.h"
 #include "ui_MainWindowGUI.h"
 #include "ui_ProgressWindowGUI.h"
+#include "ui_StatisticsWindowGUI.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -97,14 +98,18 @@ private:
     void CreateAboutWindow();
     void CreateHelpWindow();
     void CreateProgressWindow();
+    void CreateStatisticsWindow();
+    void ShowStatistics();
 
     Ui::MainWindowGUI ui;
     Ui::AboutWindowGUI aboutUi;
     Ui::HelpWindowGUI helpUi;
     Ui::ProgressWindowGUI progressUi;
+    Ui::StatisticsWindowGUI statisticsUi;
     QWidget* aboutWindow = nullptr;
     QWidget* helpWindow = nullptr;
     QWidget* progressWindow = nullptr;
+    QWidget* statisticsWindow = nullptr;
     CQuorvanta* engine = nullptr;
     int timerId = 0;
     CDeviceWatcher* deviceWatcher = nullptr;

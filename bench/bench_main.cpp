@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QSocketNotifier>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -338,6 +339,76 @@ bool SearchNone()
     return ok;
 }
 
+// parvesta-cli as a script runs it: a copy in a folder whose ports folder
+// holds the simulator; the time from starting the process to its end.
+bool CliDownload(int speed)
+{
+    PinnedPorts ports;
+    const int pages = 127;
+    const QByteArray frame = ReplyBuilder::Frame(
+        ReplyFrame::Family::VXnn, ReplyBuilder::GeneratedSet(ReplyFrame::Family::VXnn, pages * 32),
+        pages);
+    InstrumentSimulator* sim = ports.Attach(3, speed);
+    const QString program = ports.dir.filePath("parvesta-cli");
+    if (!sim || !QFile::copy(QCoreApplication::applicationDirPath() + "/parvesta-cli", program))
+    {
+        std::printf("  the simulator or parvesta-cli did not start\n");
+        return false;
+    }
+    sim->SetReply(frame);
+    const QString output = ports.dir.filePath("results.csv");
+    QProcess process;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, {"download", "-o", output, "--quiet"});
+    const bool finished = process.waitForFinished(60000);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    const double wireMs = speed ? frame.size() * 10.0 * 1000.0 / speed : 0.0;
+    QFile file(output);
+    const int lines = file.open(QIODevice::ReadOnly) ? int(file.readAll().count("\r\n")) : 0;
+    std::printf("  %6d bit/s  %d bytes  wire %7.0f ms  download -o results.csv %7.0f ms"
+                "  over wire %5.0f ms  %d records%s\n",
+                speed, int(frame.size()), wireMs, ms, ms - wireMs, lines - 1,
+                finished && process.exitCode() == 0 ? "" : "  FAILED");
+    return finished && process.exitCode() == 0 && lines - 1 == pages * 32;
+}
+
+// parvesta-cli scan over 49 candidates that never answer.
+bool CliScan()
+{
+    PinnedPorts ports;
+    InstrumentSimulator::Faults quiet;
+    quiet.silent = true;
+    bool ok = ports.valid;
+    for (int n = 1; n <= 49; ++n)
+        ok = ports.Attach(n, 38400, quiet) && ok;
+    const QString program = ports.dir.filePath("parvesta-cli");
+    if (!ok || !QFile::copy(QCoreApplication::applicationDirPath() + "/parvesta-cli", program))
+    {
+        std::printf("  the simulators or parvesta-cli did not start\n");
+        return false;
+    }
+    QProcess process;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, {"scan", "--quiet"});
+    const bool finished = process.waitForFinished(60000);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    const int lines = int(process.readAllStandardOutput().count('\n'));
+    std::printf("  scan over 49 silent candidates %7.0f ms  %d ports listed  exit %d\n", ms, lines,
+                process.exitCode());
+    return finished && process.exitCode() == 2 && lines == 49;
+}
+
+bool Cli()
+{
+    KeptSettings settings;
+    bool ok = CliDownload(0);
+    ok = CliDownload(38400) && ok;
+    ok = CliScan() && ok;
+    return ok;
+}
+
 // The main window with what a benchmark needs of it.
 class BenchWindow : public MainWindow
 {
@@ -614,6 +685,10 @@ const Section Sections[] = {
     {"window-plug",
      "a serial device plugged in and out, and a port link flapping: event-loop stalls, F1",
      WindowPlug},
+    {"cli",
+     "parvesta-cli: the largest reply downloaded to a CSV file, unpaced and at 38400 bit/s; "
+     "scan over 49 silent candidates",
+     Cli},
 };
 } // namespace
 

@@ -4,12 +4,28 @@ QString FormatValue(CMeasurement record)
 {
     if (record.divisor == 0 || record.divisor == 1)
         return QString::number(record.value);
+    return QString::number(ExactValue(record), 'f', ValueDecimals(record));
+}
 
-    int decimals = 2;
-    if (record.divisor == 10)
-        decimals = 1;
-    else if (record.divisor == 1000)
-        decimals = 3;
+int ValueDecimals(const CMeasurement& record)
+{
+    switch (record.divisor)
+    {
+    case 0:
+    case 1:
+        return 0;
+    case 10:
+        return 1;
+    case 1000:
+        return 3;
+    default:
+        return 2;
+    }
+}
 
-    return QString::number(double(record.value) / double(record.divisor), 'f', decimals);
+double ExactValue(const CMeasurement& record)
+{
+    if (record.divisor == 0 || record.divisor == 1)
+        return record.value;
+    return double(record.value) / double(record.divisor);
 }

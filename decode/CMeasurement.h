@@ -42,5 +42,10 @@ struct CMeasurement
 
 // The value as the table and the CSV file show it, always with "." as point.
 QString FormatValue(CMeasurement record);
+// The decimals FormatValue shows: 0 for divisor 0 or 1, then 1, 2 or 3 for
+// 10, 100 or 1000, and 2 for any other divisor.
+int ValueDecimals(const CMeasurement& record);
+// The exact reading: value / divisor, or value for divisor 0 or 1.
+double ExactValue(const CMeasurement& record);
 
 #endif

@@ -78,7 +78,8 @@ CQuorvanta::CQuorvanta() : QObject(nullptr)
 
 CQuorvanta::~CQuorvanta()
 {
-    SaveSettings();
+    if (writesSettings)
+        SaveSettings();
     // The links close their ports as they are destroyed.
 }
 
@@ -150,10 +151,10 @@ CQuorvanta::PartialReply CQuorvanta::PartialSummary() const
     if (!currentLink || virtualDevice)
         return PartialReply();
     const KCyclicBuffer& ring = currentLink->ring;
-    std::vector<char> reply(std::size_t(ring.Count()));
-    ring.Peek(reply.data(), int(reply.size()));
+    std::vector<char> held(std::size_t(ring.Count()));
+    ring.Peek(held.data(), int(held.size()));
     CTRData pages;
-    return DecodeWholePages(reply.data(), unsigned(reply.size()), &pages);
+    return DecodeWholePages(held.data(), unsigned(held.size()), &pages);
 }
 
 bool CQuorvanta::KeepPartial()
@@ -172,6 +173,18 @@ bool CQuorvanta::KeepPartial()
         incomplete = part;
     unsavedData = part.records > 0;
     return unsavedData;
+}
+
+bool CQuorvanta::ReadReply(const QByteArray& bytes)
+{
+    data.Clear();
+    incomplete = PartialReply();
+    reply = bytes;
+    replyRecognised = ReplyFrame::FamilyOf(bytes.constData(), unsigned(bytes.size())) !=
+                      ReplyFrame::Family::Unknown;
+    const bool found = data.Decode(bytes.constData(), unsigned(bytes.size()));
+    unsavedData = found;
+    return found;
 }
 
 bool CQuorvanta::Finish()

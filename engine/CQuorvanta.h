@@ -5,6 +5,7 @@
 #include "CWQXUSTester.h"
 #include "CsvFile.h"
 #include "SettingsFile.h"
+#include "XlsxFile.h"
 
 #include <QObject>
 #include <QString>
@@ -55,6 +56,8 @@ public:
     bool Progress(int* percent);
     // Turns what the current link received into records in data.
     bool Finish();
+    // Turns a reply saved earlier into records in data, as Finish would have.
+    bool ReadReply(const QByteArray& bytes);
 
     // Moves every byte waiting on a running read-out into its link, at once;
     // for a caller woken by the port. Returns the bytes moved.
@@ -117,6 +120,21 @@ public:
     QString SuggestFileName() const;
     bool WriteCsv(const char* fileName);
     bool WriteCsvRow(FILE* file, CMeasurement record);
+    // What a file is saved as: a workbook for a name ending in .xlsx, the
+    // instrument's reply for .bin, CSV for any other name.
+    enum class SaveFormat
+    {
+        Csv,
+        Workbook,
+        Reply,
+    };
+    static SaveFormat FormatOf(const QString& fileName);
+    // Saves as format; WriteCsv is Write(fileName, SaveFormat::Csv). Saving
+    // the records clears unsavedData; every save moves dataPath to the file's
+    // folder. A failure leaves an earlier file as it was (see SaveErrorText).
+    bool Write(const char* fileName, SaveFormat format);
+    // The column titles of the statistics, translated.
+    QStringList StatisticsColumns() const;
     // "Data/" in the program's folder, or Parvesta/ in the documents folder
     // when installed: the only data folder the program makes itself.
     QString DefaultDataPath() const;
@@ -125,8 +143,10 @@ public:
     QString SaveFolder() const;
     // A path the save dialog gave, as the 8-bit name to write to.
     QByteArray EncodePath(const QString& path) const;
-    // Why the last WriteCsv failed, in the user's words; empty after success.
+    // Why the last save failed, in the user's words; empty after success.
     QString SaveErrorText() const;
+    // A reason a file could not be saved, in the user's words.
+    QString FileErrorText(FileError error, int systemError) const;
     // False when dataPath cannot be written into Settings.ini (a line break
     // in its name): the folder stored before is kept there instead.
     bool DataPathKept() const;
@@ -168,12 +188,22 @@ public:
     int stallMs = 5000;     // quiet this long, a read-out counts as stalled
     // Set by KeepPartial: data holds only these pages. All zero otherwise.
     PartialReply incomplete;
+    // Every byte the instrument sent in the last read-out, kept by
+    // StopTransfer whether the reply was whole, cut short or not understood,
+    // so that it can be saved, decoded again or sent to support.
+    QByteArray reply;
+    // False: Settings.ini is read but never written (the command-line tool
+    // must not change what the window keeps).
+    bool writesSettings = true;
 
     // The unit text of a unit code; empty for codes without one.
     QString UnitText(int unit) const;
     // True when the last Finish met a reply of a known instrument family
     // (or the virtual device), whether or not it held records.
     bool ReplyRecognised() const { return replyRecognised; }
+
+    // The texts a CSV file is written with, as the window saves it.
+    CsvFile::Format CsvFormat() const;
 
 private:
     bool IsVirtualLink(const CWQXUSTester& link) const;
@@ -182,7 +212,7 @@ private:
     SettingsFile::Values SettingsValues() const;
     QByteArray DataPathBytes() const;
     void ApplySettings(const SettingsFile::Values& values);
-    CsvFile::Format CsvFormat() const;
+    XlsxFile::Format WorkbookFormat() const;
 
     bool replyRecognised = false;
     QByteArray storedDataPath; // the data folder as Settings.ini spells it

@@ -1,16 +1,20 @@
-// Saving the records as CSV: the engine's side of the file.
+// Saving the records (as CSV or a workbook) and the instrument's reply: the
+// engine's side of the files.
 #include "CQuorvanta.h"
 
 #include "CsvFile.h"
 #include "FilePaths.h"
 #include "Installation.h"
 #include "SettingsFile.h"
+#include "XlsxFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 CsvFile::Format CQuorvanta::CsvFormat() const
 {
@@ -58,24 +62,80 @@ QByteArray CQuorvanta::EncodePath(const QString& path) const
 
 bool CQuorvanta::WriteCsv(const char* fileName)
 {
+    return Write(fileName, SaveFormat::Csv);
+}
+
+CQuorvanta::SaveFormat CQuorvanta::FormatOf(const QString& fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == QLatin1String("xlsx"))
+        return SaveFormat::Workbook;
+    if (suffix == QLatin1String("bin"))
+        return SaveFormat::Reply;
+    return SaveFormat::Csv;
+}
+
+XlsxFile::Format CQuorvanta::WorkbookFormat() const
+{
+    XlsxFile::Format format;
+    format.measurementsSheet = tr("Measurements");
+    format.statisticsSheet = tr("Statistics");
+    // The CSV header's four titles, without their quotes.
+    for (QString column : csvHeader.split(QLatin1Char(';')))
+        format.columns << column.remove(QLatin1Char('"'));
+    format.statisticsColumns = StatisticsColumns();
+    const CsvFile::Format csv = CsvFormat();
+    std::copy(std::begin(csv.units), std::end(csv.units), std::begin(format.units));
+    return format;
+}
+
+QStringList CQuorvanta::StatisticsColumns() const
+{
+    return {textGroup,     tr("Unit"), tr("Count"),         tr("Minimum"),
+            tr("Maximum"), tr("Mean"), tr("Std. deviation")};
+}
+
+bool CQuorvanta::Write(const char* fileName, SaveFormat format)
+{
     saveError = FileError::None;
     saveSystemError = 0;
     if (!fileName)
         return false;
-    if (!CsvFile::Write(fileName, data, CsvFormat(), &saveError, &saveSystemError))
+    bool written = false;
+    switch (format)
+    {
+    case SaveFormat::Csv:
+        written = CsvFile::Write(fileName, data, CsvFormat(), &saveError, &saveSystemError);
+        break;
+    case SaveFormat::Workbook:
+        written = XlsxFile::Write(fileName, data, WorkbookFormat(), &saveError, &saveSystemError);
+        break;
+    case SaveFormat::Reply:
+        written = CSafeFile::Save(fileName, reply, &saveError, &saveSystemError);
+        break;
+    }
+    if (!written)
         return false;
     dataPath = DirectoryOf(fileName);
     const QByteArray name(fileName);
     const QByteArray folder = name.left(name.lastIndexOf('/') + 1);
     if (SettingsFile::Storable(folder))
         storedDataPath = folder;
-    unsavedData = false;
+    // The instrument's bytes are kept for support, not read by people: the
+    // records themselves are still unsaved.
+    if (format != SaveFormat::Reply)
+        unsavedData = false;
     return true;
 }
 
 QString CQuorvanta::SaveErrorText() const
 {
-    switch (saveError)
+    return FileErrorText(saveError, saveSystemError);
+}
+
+QString CQuorvanta::FileErrorText(FileError error, int systemError) const
+{
+    switch (error)
     {
     case FileError::None:
         break;
@@ -92,7 +152,7 @@ QString CQuorvanta::SaveErrorText() const
     case FileError::NotAFile:
         return tr("a folder or a device has this name; choose another name");
     case FileError::Other:
-        return QString::fromLocal8Bit(std::strerror(saveSystemError));
+        return QString::fromLocal8Bit(std::strerror(systemError));
     }
     return QString();
 }

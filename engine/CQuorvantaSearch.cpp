@@ -176,8 +176,16 @@ bool CQuorvanta::StartTransfer()
 
 void CQuorvanta::StopTransfer()
 {
-    if (currentLink)
-        currentLink->Disconnect();
+    if (!currentLink)
+        return;
+    // A read-out that ran leaves its reply; a start that failed leaves the last.
+    if (currentLink->active)
+    {
+        currentLink->ReadWaiting();
+        reply.resize(currentLink->ring.Count());
+        currentLink->ring.Peek(reply.data(), int(reply.size()));
+    }
+    currentLink->Disconnect();
 }
 
 QString CQuorvanta::StartFailure() const

@@ -213,6 +213,24 @@ bool CSafeFile::Commit()
     return false;
 }
 
+bool CSafeFile::Save(const QByteArray& path, const QByteArray& bytes, FileError* error,
+                     int* systemError)
+{
+    CSafeFile out(path);
+    FILE* file = out.Open();
+    bool ok = file != nullptr;
+    if (ok)
+        ok = std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), file) ==
+                     std::size_t(bytes.size())
+                 ? out.Commit()
+                 : out.Abandon(errno);
+    if (error)
+        *error = out.Error();
+    if (systemError)
+        *systemError = out.SystemError();
+    return ok;
+}
+
 // The text from memory over the target: its room is taken first, so that a
 // full disk refuses before any old byte changes.
 bool CSafeFile::WriteOver()

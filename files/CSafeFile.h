@@ -46,6 +46,11 @@ public:
     // the target stays as it was. Always false.
     bool Abandon(int errorNumber) { return Fail(errorNumber); }
 
+    // The whole of bytes as the file at path, the same way; error and
+    // systemError (when given) say why not.
+    static bool Save(const QByteArray& path, const QByteArray& bytes, FileError* error = nullptr,
+                     int* systemError = nullptr);
+
     FileError Error() const { return error; }
     int SystemError() const { return systemError; } // errno of the failure
 

@@ -20,6 +20,21 @@ bool WriteRow(FILE* file, const CMeasurement& record, const Format& format)
                         format.UnitText(record.unit).toLocal8Bit().constData()) >= 0;
 }
 
+bool Write(FILE* file, const CTRData& data, const Format& format)
+{
+    bool ok = std::fprintf(file, "%s\r\n", format.header.toLocal8Bit().constData()) >= 0;
+    for (int group = 1; ok && group <= data.groupCount; ++group)
+    {
+        for (int position = 1; ok && position <= data.RecordCount(group); ++position)
+        {
+            CMeasurement record;
+            if (data.GetRecord(group, position, &record))
+                ok = WriteRow(file, record, format);
+        }
+    }
+    return ok;
+}
+
 bool Write(const QByteArray& path, const CTRData& data, const Format& format, FileError* error,
            int* systemError)
 {
@@ -34,18 +49,8 @@ bool Write(const QByteArray& path, const CTRData& data, const Format& format, Fi
         return false;
     }
 
-    bool ok = std::fprintf(file, "%s\r\n", format.header.toLocal8Bit().constData()) >= 0;
-    for (int group = 1; ok && group <= data.groupCount; ++group)
-    {
-        for (int position = 1; ok && position <= data.RecordCount(group); ++position)
-        {
-            CMeasurement record;
-            if (data.GetRecord(group, position, &record))
-                ok = WriteRow(file, record, format);
-        }
-    }
     // Only a file that reached the disk whole counts as saved.
-    ok = ok ? out.Commit() : out.Abandon(errno);
+    const bool ok = Write(file, data, format) ? out.Commit() : out.Abandon(errno);
     if (error)
         *error = out.Error();
     if (systemError)

@@ -25,7 +25,10 @@ struct Format
 
 // One record's line; true when the stream took it.
 bool WriteRow(FILE* file, const CMeasurement& record, const Format& format);
-// Every record of data, group by group, to the file at path (an 8-bit name).
+// The header and every record of data, group by group, to an open stream
+// (standard output, say); false when the stream refused.
+bool Write(FILE* file, const CTRData& data, const Format& format);
+// The same to the file at path (an 8-bit name).
 // The file is replaced only once the whole text was written; otherwise it is
 // as it was, and error says why.
 bool Write(const QByteArray& path, const CTRData& data, const Format& format,

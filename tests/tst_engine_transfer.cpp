@@ -129,6 +129,7 @@ private slots:
         QCOMPARE(Keys(engine->data), Keys(records));
         QVERIFY(engine->unsavedData);
         QVERIFY(!engine->currentLink->IsOpen());
+        QCOMPARE(engine->reply, frame);
     }
 
     void stalledReplies_data()
@@ -184,8 +185,22 @@ private slots:
         QCOMPARE(part.pagesReceived, pages);
         QCOMPARE(part.pagesAnnounced, announced);
 
-        // Kept: the whole pages' records and nothing else.
+        // Kept: the whole pages' records and nothing else; and every byte the
+        // instrument sent, as it sent them, for support.
         engine->StopTransfer();
+        QByteArray sent =
+            faults.garbageBefore + (faults.truncateAt >= 0 ? reply.left(faults.truncateAt) : reply);
+        // A pulled plug may take with it what the host had not read yet.
+        if (faults.unplugAfter >= 0)
+            sent = sent.left(qMin(faults.unplugAfter, int(engine->reply.size())));
+        QCOMPARE(engine->reply, sent);
+        QTemporaryDir dir;
+        const QByteArray bin = QFile::encodeName(dir.filePath("reply.bin"));
+        QCOMPARE(CQuorvanta::FormatOf(bin), CQuorvanta::SaveFormat::Reply);
+        QVERIFY(engine->Write(bin.constData(), CQuorvanta::SaveFormat::Reply));
+        QFile file(QFile::decodeName(bin));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), sent);
         QCOMPARE(engine->KeepPartial(), kept > 0);
         const std::vector<CMeasurement> all = ReplyBuilder::GeneratedSet(Family::VXnn, 128);
         QCOMPARE(Keys(engine->data), Keys({all.begin(), all.begin() + kept}));

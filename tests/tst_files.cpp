@@ -3,7 +3,11 @@
 // as-user), so that read-only folders and files hold as they do for users.
 #include "CsvFile.h"
 #include "SettingsFile.h"
+#include "XlsxFile.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 
 #include <csignal>
@@ -168,6 +172,73 @@ private slots:
         QCOMPARE(Mode(target), mode_t(0640));
         QCOMPARE(QDir(dir.path() + "/store").entryList(QDir::Files | QDir::Hidden),
                  QStringList{"results.csv"});
+    }
+
+    // The workbook as another program reads it: numbers stored as numbers
+    // with the readings' decimals, a bold and frozen header, the statistics.
+    void workbookReadBackByAnotherReader()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/r.xlsx";
+        WriteFile(path, Earlier); // replaced only once the workbook is whole
+        CTRData data;
+        data.Append(CMeasurement{1, 1, 1234, 100, 3, 2});
+        data.Append(CMeasurement{1, 2, 1240, 100, 3, 2});
+        data.Append(CMeasurement{1, 3, 486, 1000, 3, 3});
+        data.Append(CMeasurement{3, 9, 5920, 1, 0, 0});
+        XlsxFile::Format format;
+        format.measurementsSheet = "Мера";
+        format.statisticsSheet = "Stats";
+        format.columns = QStringList{"G", "C", "R", "U"};
+        format.statisticsColumns = QStringList{"G", "U", "N", "Min", "Max", "Mean", "SD"};
+        format.units[0] = "m/s";
+        format.units[2] = "mm";
+        format.units[3] = "in";
+        QVERIFY(XlsxFile::Write(QFile::encodeName(path), data, format));
+
+        QProcess reader;
+        reader.start("python3", {PARVESTA_SOURCE_DIR "/tests/read-workbook.py", path});
+        QVERIFY(reader.waitForFinished(20000));
+        QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
+        const QJsonArray sheets = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
+        QCOMPARE(sheets.size(), 2);
+        QStringList seen;
+        for (const QJsonValue& sheet : sheets)
+        {
+            seen << sheet["name"].toString() + " frozen " + sheet["frozen"].toString();
+            for (const QJsonValue& c : sheet["cells"].toArray())
+                seen << QString("%1 %2 %3 %4%5")
+                            .arg(c["at"].toString(),
+                                 c["value"].isDouble()
+                                     ? QString::number(c["value"].toDouble(), 'g', 12)
+                                     : c["value"].toString(),
+                                 c["type"].toString(), c["format"].toString(),
+                                 c["bold"].toBool() ? " bold" : "");
+        }
+        QCOMPARE(seen, QStringList({"Мера frozen A2",        "A1 G s General bold",
+                                    "B1 C s General bold",   "C1 R s General bold",
+                                    "D1 U s General bold",   "A2 1 n General",
+                                    "B2 1 n General",        "C2 12.34 n 0.00",
+                                    "D2 mm s General",       "A3 1 n General",
+                                    "B3 2 n General",        "C3 12.4 n 0.00",
+                                    "D3 mm s General",       "A4 1 n General",
+                                    "B4 3 n General",        "C4 0.486 n 0.000",
+                                    "D4 in s General",       "A5 3 n General",
+                                    "B5 9 n General",        "C5 5920 n 0",
+                                    "D5 m/s s General",      "Stats frozen A2",
+                                    "A1 G s General bold",   "B1 U s General bold",
+                                    "C1 N s General bold",   "D1 Min s General bold",
+                                    "E1 Max s General bold", "F1 Mean s General bold",
+                                    "G1 SD s General bold",  "A2 1 n General",
+                                    "B2 mm s General",       "C2 2 n General",
+                                    "D2 12.34 n 0.00",       "E2 12.4 n 0.00",
+                                    "F2 12.37 n 0.00",       "G2 0.0424264068712 n 0.00",
+                                    "A3 1 n General",        "B3 in s General",
+                                    "C3 1 n General",        "D3 0.486 n 0.000",
+                                    "E3 0.486 n 0.000",      "F3 0.486 n 0.000",
+                                    "A4 3 n General",        "B4 m/s s General",
+                                    "C4 1 n General",        "D4 5920 n 0",
+                                    "E4 5920 n 0",           "F4 5920 n 0"}));
     }
 
     void settingsRoundTrip_data()

@@ -448,7 +448,9 @@ private slots:
         QTRY_COMPARE(user.answers.size(), 0);
         QCOMPARE(user.seen.last().proposed, folder + "/results1.csv");
         QCOMPARE(user.seen.last().title, QStringLiteral("Save measurements as"));
-        QCOMPARE(user.seen.last().filters, QStringList{"Measurements (*.csv)"});
+        QCOMPARE(user.seen.last().filters,
+                 QStringList({"Measurements (*.csv)", "Excel workbook (*.xlsx)",
+                              "Instrument reply (*.bin)"}));
         QVERIFY(QFile::exists(folder + "/results1.csv"));
         // A path too long for the line gives way in its middle; its tip holds it whole.
         const QLabel* status = window.findChild<QLabel*>("statusLabel");
@@ -477,6 +479,80 @@ private slots:
         QTest::qWait(200);
         QVERIFY(!window.isVisible());
         QCOMPARE(user.seen.size(), 3);
+    }
+
+    void saveFormatFollowsTheName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("starts"); // the file's first bytes
+        QTest::addColumn<bool>("recordsSaved");
+        QTest::newRow("workbook") << "r.XLSX" << QByteArray("PK\x03\x04") << true;
+        QTest::newRow("instrument reply") << "r.bin" << QByteArray("WQXONVX-T") << false;
+        QTest::newRow("any other name: CSV") << "r.txt" << QByteArray("\"Group\";") << true;
+    }
+    void saveFormatFollowsTheName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, starts);
+        QFETCH(bool, recordsSaved);
+        InstrumentSimulator* sim = ports->Attach(2);
+        QVERIFY(sim);
+        const QByteArray frame =
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 70));
+        sim->SetReply(frame);
+        TestWindow window;
+        QVERIFY(window.ShownAndSearched());
+        Button(&window, "trnsfrDataButton")->click();
+        QVERIFY(WaitForResults(&window));
+        User user;
+        const QString path = dataDir->path() + "/" + name;
+        user.Then(User::SaveAs(path));
+        Button(&window, "saveAsButton")->click();
+        QTRY_COMPARE(user.answers.size(), 0);
+        QFile file(path);
+        QTRY_VERIFY(file.exists());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY2(bytes.startsWith(starts), bytes.left(12).toHex().constData());
+        if (name.endsWith(".bin"))
+            QCOMPARE(bytes, frame); // exactly what the instrument sent
+        // Closing asks about the results only when they are not in a file yet.
+        if (!recordsSaved)
+            user.Then(User::Press(QMessageBox::Cancel));
+        window.close();
+        QTRY_COMPARE(user.answers.size(), 0);
+        QCOMPARE(window.isVisible(), !recordsSaved);
+    }
+
+    void statisticsOfTheResults()
+    {
+        InstrumentSimulator* sim = ports->Attach(2);
+        QVERIFY(sim);
+        sim->SetReply(ReplyBuilder::Frame(
+            Family::VXnn, {Record(1, 1, 1234, 100, 2, 3), Record(1, 2, 1240, 100, 2, 3),
+                           Record(1, 3, 486, 1000, 3, 3), Record(4, 1, 52, 10, 2, 3)}));
+        TestWindow window;
+        QVERIFY(window.ShownAndSearched());
+        QToolButton* statistics = Button(&window, "statisticsButton");
+        QVERIFY(!statistics->isEnabled());
+        // Right of Save As, the other four where they were.
+        QCOMPARE(statistics->x(), Button(&window, "saveAsButton")->geometry().right() + 1);
+        Button(&window, "trnsfrDataButton")->click();
+        QVERIFY(WaitForResults(&window));
+        QVERIFY(statistics->isEnabled());
+        statistics->click();
+        auto* table = window.findChild<QTableWidget*>("statisticsTable");
+        QTRY_VERIFY(table->isVisible());
+        QStringList rows;
+        for (int r = 0; r < table->rowCount(); ++r)
+        {
+            QStringList cells;
+            for (int c = 0; c < table->columnCount(); ++c)
+                cells << table->item(r, c)->text();
+            rows << cells.join('|');
+        }
+        QCOMPARE(rows, QStringList({"1|mm|2|12.34|12.40|12.37|0.04",
+                                    "1|Inches|1|0.486|0.486|0.486|", "4|mm|1|5.2|5.2|5.2|"}));
     }
 
     void saveStartsBesideAFolderThatIsGone()

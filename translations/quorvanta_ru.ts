@@ -256,6 +256,113 @@ VX-77
         <source>%1 was not asked</source>
         <translation>%1 не опрашивался</translation>
     </message>
+    <message>
+        <source>Measurements</source>
+        <translation>Измерения</translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation>Статистика</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>Ед. изм.</translation>
+    </message>
+    <message>
+        <source>Count</source>
+        <translation>Число</translation>
+    </message>
+    <message>
+        <source>Minimum</source>
+        <translation>Минимум</translation>
+    </message>
+    <message>
+        <source>Maximum</source>
+        <translation>Максимум</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>Среднее</translation>
+    </message>
+    <message>
+        <source>Std. deviation</source>
+        <translation>Ст. отклонение</translation>
+    </message>
+</context>
+<context>
+    <name>CliTool</name>
+    <message>
+        <source>unknown command %1</source>
+        <translation>неизвестная команда %1</translation>
+    </message>
+    <message>
+        <source>scan takes no arguments</source>
+        <translation>scan не принимает аргументов</translation>
+    </message>
+    <message>
+        <source>%1 takes no file</source>
+        <translation>%1 не принимает файла</translation>
+    </message>
+    <message>
+        <source>--timeout wants a number of seconds, 1 or more</source>
+        <translation>--timeout требует число секунд, не меньше 1</translation>
+    </message>
+    <message>
+        <source>--speed wants a speed in bits per second</source>
+        <translation>--speed требует скорость в битах в секунду</translation>
+    </message>
+    <message>
+        <source>--port wants COMn or the path of a serial device</source>
+        <translation>--port требует COMn или путь к последовательному устройству</translation>
+    </message>
+    <message>
+        <source>No data came from %1 for %2 s: the transfer stopped.</source>
+        <translation>От %1 не поступало данных %2 с: передача остановлена.</translation>
+    </message>
+    <message>
+        <source>Kept the %1 measurements of %2 of %3 pages.</source>
+        <translation>Сохранено измерений: %1, страниц %2 из %3.</translation>
+    </message>
+    <message>
+        <source>%1 wants one saved reply</source>
+        <translation>%1 требует один сохранённый ответ</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2</source>
+        <translation>%1 не удаётся прочитать: %2</translation>
+    </message>
+    <message>
+        <source>%1 is not a reply of a known instrument.</source>
+        <translation>%1 не является ответом известного прибора.</translation>
+    </message>
+    <message>
+        <source>--format wants csv, xlsx or json</source>
+        <translation>--format требует csv, xlsx или json</translation>
+    </message>
+    <message>
+        <source>a workbook needs a file: -o FILE.xlsx</source>
+        <translation>для книги нужен файл: -o ФАЙЛ.xlsx</translation>
+    </message>
+    <message>
+        <source>--decimal wants . or ,</source>
+        <translation>--decimal требует . или ,</translation>
+    </message>
+    <message>
+        <source>The results could not be written to standard output.</source>
+        <translation>Не удалось вывести результаты в стандартный вывод.</translation>
+    </message>
+    <message>
+        <source>%1 could not be written: %2.</source>
+        <translation>Не удалось записать %1: %2.</translation>
+    </message>
+    <message>
+        <source>Saved to %1</source>
+        <translation>Сохранено в %1</translation>
+    </message>
+    <message>
+        <source>add the user to the dialout group</source>
+        <translation>добавьте пользователя в группу dialout</translation>
+    </message>
 </context>
 <context>
     <name>HelpWindowGUI</name>
@@ -354,6 +461,14 @@ VX-77
         <source>Search for the instrument again (F5)</source>
         <translation>Искать прибор снова (F5)</translation>
     </message>
+    <message>
+        <source>Excel workbook (*.xlsx)</source>
+        <translation>Книга Excel (*.xlsx)</translation>
+    </message>
+    <message>
+        <source>Instrument reply (*.bin)</source>
+        <translation>Ответ прибора (*.bin)</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowGUI</name>
@@ -413,12 +528,27 @@ VX-77
         <source>background-color: rgb(161, 161, 161);</source>
         <translation>background-color: rgb(161, 161, 161);</translation>
     </message>
+    <message>
+        <source>Statistics per group</source>
+        <translation>Статистика по группам</translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation>Статистика</translation>
+    </message>
 </context>
 <context>
     <name>ProgressWindowGUI</name>
     <message>
         <source>Receiving Data</source>
         <translation>Приём данных</translation>
+    </message>
+</context>
+<context>
+    <name>StatisticsWindowGUI</name>
+    <message>
+        <source>Statistics</source>
+        <translation>Статистика</translation>
     </message>
 </context>
 </TS>

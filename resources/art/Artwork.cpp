@@ -585,6 +585,36 @@ QImage Artwork::SaveButton()
     return image;
 }
 
+QImage Artwork::StatisticsButton()
+{
+    // A chart card: bars of a batch of readings and the dashed line of their mean.
+    QImage image = Transparent(42, 42);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x9a, 0xa4, 0xb2), 1.2));
+    p.setBrush(QColor(0xfb, 0xfb, 0xfc));
+    p.drawRoundedRect(QRectF(3.5, 4.5, 35, 33), 2.5, 2.5);
+
+    p.setPen(QPen(Navy, 1.4));
+    p.drawLine(QPointF(8.5, 9), QPointF(8.5, 33.5));
+    p.drawLine(QPointF(8.5, 33.5), QPointF(35, 33.5));
+
+    const qreal heights[] = {14, 20, 11, 17};
+    QLinearGradient blue(0, 8, 0, 34);
+    blue.setColorAt(0, QColor(0x4a, 0x86, 0xd8));
+    blue.setColorAt(1, QColor(0x1d, 0x4f, 0x9c));
+    p.setPen(QPen(QColor(0x12, 0x33, 0x66), 0.8));
+    p.setBrush(blue);
+    for (int i = 0; i < 4; ++i)
+        p.drawRect(QRectF(11.5 + 6 * i, 33 - heights[i], 4.5, heights[i]));
+
+    QPen mean(QColor(0xe0, 0x7a, 0x1f), 1.8);
+    mean.setDashPattern({2.5, 1.5});
+    p.setPen(mean);
+    p.drawLine(QPointF(9.5, 33 - 15.5), QPointF(36, 33 - 15.5));
+    return image;
+}
+
 namespace
 {
 // A round button face: a lit disc with a white glyph in its middle.

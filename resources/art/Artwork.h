@@ -22,6 +22,7 @@ public:
     static QImage AppIcon(int size, bool sixteenColours = false);
     static QImage TransferButton();
     static QImage SaveButton();
+    static QImage StatisticsButton();
     static QImage HelpButton();
     static QImage AboutButton();
     // Each opaque pixel replaced by its grey level.

@@ -64,9 +64,8 @@ int main(int argc, char** argv)
         const char* name;
         QImage picture;
     } buttons[] = {
-        {"data_transf", Artwork::TransferButton()},
-        {"save_file", Artwork::SaveButton()},
-        {"help", Artwork::HelpButton()},
+        {"data_transf", Artwork::TransferButton()},  {"save_file", Artwork::SaveButton()},
+        {"statistics", Artwork::StatisticsButton()}, {"help", Artwork::HelpButton()},
         {"about", Artwork::AboutButton()},
     };
     for (const auto& b : buttons)

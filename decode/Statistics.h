@@ -1,0 +1,34 @@
+#ifndef PARVESTA_STATISTICS_H
+#define PARVESTA_STATISTICS_H
+
+#include "CTRData.h"
+
+#include <QString>
+#include <vector>
+
+// Figures of a batch of readings, per group and unit: a group that holds
+// readings in several units gets one row per unit, as a mean of millimetres
+// and inches means nothing.
+namespace Statistics
+{
+struct Row
+{
+    int group = 0;
+    int unit = 0;  // a Unit code
+    int count = 0; // readings
+    double minimum = 0;
+    double maximum = 0;
+    double mean = 0;
+    double deviation = 0; // sample standard deviation; 0 for a single reading
+    int decimals = 0;     // the most decimals any of its readings is shown with
+};
+
+// One row per group (ascending) and unit (ascending unit code), from the
+// readings' exact values (value / divisor).
+std::vector<Row> Compute(const CTRData& data);
+
+// A figure as the table shows it: fixed, decimals places, "." as point.
+QString Format(double figure, int decimals);
+} // namespace Statistics
+
+#endif

@@ -1,0 +1,62 @@
+#include "JsonFile.h"
+
+#include "Statistics.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <iterator>
+
+namespace JsonFile
+{
+namespace
+{
+QJsonValue UnitName(int unit)
+{
+    static const char* const names[] = {"m/s", "us", "mm", "Inches"};
+    if (unit >= 0 && unit < int(std::size(names)))
+        return QString::fromLatin1(names[unit]);
+    return QJsonValue(); // a unit the instrument did not name: null
+}
+} // namespace
+
+QByteArray Document(const CTRData& data, const Source& source)
+{
+    QJsonArray records;
+    CMeasurement record;
+    for (int group = 1; group <= data.groupCount; ++group)
+    {
+        for (int position = 1; data.GetRecord(group, position, &record); ++position)
+            records.append(QJsonObject{{"group", group},
+                                       {"cell", record.cell},
+                                       {"value", ExactValue(record)},
+                                       {"unit", UnitName(record.unit)}});
+    }
+    QJsonArray statistics;
+    for (const Statistics::Row& row : Statistics::Compute(data))
+    {
+        QJsonObject figures{{"group", row.group},     {"unit", UnitName(row.unit)},
+                            {"count", row.count},     {"minimum", row.minimum},
+                            {"maximum", row.maximum}, {"mean", row.mean}};
+        if (row.count > 1)
+            figures["deviation"] = row.deviation;
+        statistics.append(figures);
+    }
+    QJsonObject document{{"family", data.family.isEmpty() ? QJsonValue() : data.family},
+                         {"port", source.port},
+                         {"device", source.device},
+                         {"records", records},
+                         {"statistics", statistics}};
+    if (source.pagesAnnounced > 0)
+        document["incomplete"] = QJsonObject{{"pagesReceived", source.pagesReceived},
+                                             {"pagesAnnounced", source.pagesAnnounced}};
+    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+}
+
+bool Write(const QByteArray& path, const CTRData& data, const Source& source, FileError* error,
+           int* systemError)
+{
+    return CSafeFile::Save(path, Document(data, source), error, systemError);
+}
+} // namespace JsonFile

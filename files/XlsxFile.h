@@ -1,0 +1,36 @@
+#ifndef PARVESTA_XLSXFILE_H
+#define PARVESTA_XLSXFILE_H
+
+#include "CSafeFile.h"
+#include "CTRData.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The records as an Excel workbook: a sheet of the four columns, readings
+// stored as numbers with their own decimals as number format (so that they
+// sum whatever the locale of the PC that saved them), and a sheet of the
+// statistics per group and unit.
+namespace XlsxFile
+{
+// The texts a workbook is written with, already translated.
+struct Format
+{
+    QString measurementsSheet;
+    QString statisticsSheet;
+    QStringList columns;           // group, cell, result, unit
+    QStringList statisticsColumns; // group, unit, count, minimum, maximum, mean, deviation
+    QString units[4];              // by unit code
+
+    QString UnitText(int unit) const;
+};
+
+// Every record of data to the file at path (an 8-bit name), replacing it
+// only once the whole workbook was made; otherwise it is as it was, and
+// error says why.
+bool Write(const QByteArray& path, const CTRData& data, const Format& format,
+           FileError* error = nullptr, int* systemError = nullptr);
+} // namespace XlsxFile
+
+#endif

@@ -1,0 +1,21 @@
+#!/usr/bin/env python3
+"""Prints what an independent reader (openpyxl) finds in a workbook, as JSON:
+per sheet, its name, its frozen cell, and every cell with value, type, number
+format and whether it is bold."""
+import json
+import sys
+
+import openpyxl
+
+book = openpyxl.load_workbook(sys.argv[1])
+sheets = []
+for sheet in book.worksheets:
+    cells = []
+    for row in sheet.iter_rows():
+        for cell in row:
+            if cell.value is None:
+                continue
+            cells.append({"at": cell.coordinate, "value": cell.value, "type": cell.data_type,
+                          "format": cell.number_format, "bold": bool(cell.font.b)})
+    sheets.append({"name": sheet.title, "frozen": sheet.freeze_panes, "cells": cells})
+json.dump(sheets, sys.stdout, ensure_ascii=False)
