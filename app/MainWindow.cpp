@@ -680,7 +680,10 @@ void MainWindow::CreateStatisticsWindow()
 {
     statisticsWindow = new QWidget(this, Qt::Window);
     statisticsUi.setupUi(statisticsWindow);
+    // A handful of rows: each as high and each column as wide as its text.
     statisticsUi.statisticsTable->horizontalHeader()->setSectionResizeMode(
+        QHeaderView::ResizeToContents);
+    statisticsUi.statisticsTable->verticalHeader()->setSectionResizeMode(
         QHeaderView::ResizeToContents);
     connect(ui.statisticsButton, &QToolButton::clicked, this, &MainWindow::ShowStatistics);
 }

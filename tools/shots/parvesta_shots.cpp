@@ -15,6 +15,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -111,29 +112,23 @@ QString WindowText(const char* source)
     return QCoreApplication::translate("MainWindow", source);
 }
 
-// A few results as two groups of wall-thickness readings would give them.
-void FillSampleRows(QTableWidget* table, bool append = false)
+// A few results as two groups of wall-thickness readings, velocities and
+// times would give them, put in the engine as a transfer would; copies
+// numbers the groups on, for a memory fuller than the window.
+void FillSampleRecords(CTRData& data, int copies = 1)
 {
-    const struct
-    {
-        int group, cell;
-        const char *value, *unit;
-    } rows[] = {{1, 1, "12.34", "mm"},     {1, 2, "12.29", "mm"},     {1, 3, "12.41", "mm"},
-                {1, 4, "11.98", "mm"},     {1, 5, "12.05", "mm"},     {1, 6, "12.37", "mm"},
-                {2, 1, "0.486", "Inches"}, {2, 2, "0.491", "Inches"}, {2, 3, "0.479", "Inches"},
-                {3, 1, "5920", "m/s"},     {3, 2, "5935", "m/s"},     {4, 1, "3.37", "us"},
-                {4, 2, "3.41", "us"},      {4, 3, "3.29", "us"}};
-    if (!append)
-        table->setRowCount(0);
-    for (const auto& r : rows)
-    {
-        const int row = table->rowCount();
-        table->setRowCount(row + 1);
-        table->setItem(row, 0, new QTableWidgetItem(QString::number(r.group)));
-        table->setItem(row, 1, new QTableWidgetItem(QString::number(r.cell)));
-        table->setItem(row, 2, new QTableWidgetItem(r.value));
-        table->setItem(row, 3, new QTableWidgetItem(EngineText(r.unit)));
-    }
+    const int readings[][5] = {
+        {1, 1, 1234, 100, Unit::Millimetres},   {1, 2, 1229, 100, Unit::Millimetres},
+        {1, 3, 1241, 100, Unit::Millimetres},   {1, 4, 1198, 100, Unit::Millimetres},
+        {1, 5, 1205, 100, Unit::Millimetres},   {1, 6, 1237, 100, Unit::Millimetres},
+        {2, 1, 486, 1000, Unit::Inches},        {2, 2, 491, 1000, Unit::Inches},
+        {2, 3, 479, 1000, Unit::Inches},        {3, 1, 5920, 1, Unit::MetresPerSecond},
+        {3, 2, 5935, 1, Unit::MetresPerSecond}, {4, 1, 337, 100, Unit::Microseconds},
+        {4, 2, 341, 100, Unit::Microseconds},   {4, 3, 329, 100, Unit::Microseconds}};
+    data.Clear();
+    for (int copy = 0; copy < copies; ++copy)
+        for (const auto& r : readings)
+            data.Append(CMeasurement{r[0] + 4 * copy, r[1], r[2], r[3], 0, r[4]});
 }
 
 // A message box as the program shows it, left open for the picture.
@@ -478,7 +473,6 @@ int main(int argc, char** argv)
     window.move(40, 40);
     window.show();
     auto* transfer = window.findChild<QToolButton*>("trnsfrDataButton");
-    auto* table = window.findChild<QTableWidget*>("tableWidget");
     auto* progress = window.findChild<QWidget*>("ProgressWindowGUI");
     auto* bar = progress->findChild<QProgressBar*>("progressBar");
     auto* message = progress->findChild<QLabel*>("messageLabel");
@@ -505,14 +499,27 @@ int main(int argc, char** argv)
     message->hide();
     bar->show();
 
-    // Table face with some results.
+    // Table face with some results, and their statistics.
+    FillSampleRecords(window.Engine()->data);
     window.Show(ShotWindow::Results);
     transfer->setEnabled(true);
-    FillSampleRows(table);
     ok &= Shoot(out, "main-table", Around(&window));
+    {
+        window.findChild<QToolButton*>("statisticsButton")->click();
+        auto* statistics = window.findChild<QWidget*>("StatisticsWindowGUI");
+        statistics->move(360, 40);
+        ok &= Shoot(out, "statistics", Around(statistics));
+        statistics->hide();
+    }
     // A full memory: the scroll bar takes its share of the width.
-    for (int i = 0; i < 4; ++i)
-        FillSampleRows(table, true);
+    FillSampleRecords(window.Engine()->data, 5);
+    window.Show(ShotWindow::Results);
+    transfer->setEnabled(true);
+    ok &= Shoot(out, "main-table-scrolling", Around(&window));
+    // A full memory: the scroll bar takes its share of the width.
+    FillSampleRecords(window.Engine()->data, 5);
+    window.Show(ShotWindow::Results);
+    transfer->setEnabled(true);
     ok &= Shoot(out, "main-table-scrolling", Around(&window));
 
     // The questions and warnings of a transfer, and the save dialog.
@@ -525,13 +532,22 @@ int main(int argc, char** argv)
                    EngineText("Data transfer failed! Please try again."), QMessageBox::Ok);
     {
         QFileDialog save(&window, WindowText("Save measurements as"), QDir::tempPath(),
-                         WindowText("Measurements (*.csv)"));
+                         WindowText("Measurements (*.csv)") + ";;" +
+                             WindowText("Excel workbook (*.xlsx)") + ";;" +
+                             WindowText("Instrument reply (*.bin)"));
         save.setAcceptMode(QFileDialog::AcceptSave);
         save.setOption(QFileDialog::DontUseNativeDialog);
         save.selectFile("results1.csv");
         save.move(360, 40);
         save.show();
         ok &= Shoot(out, "save-dialog", Around(&save));
+        // The file types it offers.
+        if (auto* types = save.findChild<QComboBox*>("fileTypeCombo"))
+        {
+            types->showPopup();
+            ok &= Shoot(out, "save-dialog-types", Around(&save, 40));
+            types->hidePopup();
+        }
         save.hide();
     }
 
