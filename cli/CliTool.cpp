@@ -174,6 +174,28 @@ int CliTool::Run(const QStringList& arguments)
     return Usage(tr("unknown command %1").arg(command));
 }
 
+bool CliTool::Parse(QCommandLineParser& parser, const QStringList& arguments,
+                    const QString& command, int* exit)
+{
+    AddOptions(parser);
+    if (!parser.parse(arguments))
+    {
+        *exit = Usage(parser.errorText(), command);
+        return false;
+    }
+    if (parser.isSet("help"))
+    {
+        Print(stdout, QString::fromLatin1(HelpOf(command)));
+        *exit = Done;
+        return false;
+    }
+    quiet = parser.isSet("quiet");
+    // Settings.ini is the window's: read here, never written.
+    engine = std::make_unique<CQuorvanta>();
+    engine->writesSettings = false;
+    return true;
+}
+
 int CliTool::Usage(const QString& problem, const QString& command)
 {
     Print(stderr, QStringLiteral("parvesta-cli: %1\n\n").arg(problem) +
@@ -278,14 +300,8 @@ int CliTool::Download(const QStringList& arguments, bool statisticsOnly)
 {
     const QString command = statisticsOnly ? QStringLiteral("stats") : QStringLiteral("download");
     QCommandLineParser parser;
-    AddOptions(parser);
-    if (!parser.parse(arguments))
-        return Usage(parser.errorText(), command);
-    if (parser.isSet("help"))
-    {
-        Print(stdout, QString::fromLatin1(HelpOf(command)));
-        return Done;
-    }
+    if (int exit = Done; !Parse(parser, arguments, command, &exit))
+        return exit;
     if (!parser.positionalArguments().isEmpty())
         return Usage(tr("%1 takes no file").arg(command), command);
     bool ok = true;
@@ -295,10 +311,6 @@ int CliTool::Download(const QStringList& arguments, bool statisticsOnly)
     int speed = 0;
     if (parser.isSet("speed") && ((speed = parser.value("speed").toInt(&ok)) <= 0 || !ok))
         return Usage(tr("--speed wants a speed in bits per second"), command);
-    quiet = parser.isSet("quiet");
-
-    engine = std::make_unique<CQuorvanta>();
-    engine->writesSettings = false;
     // Checked before the instrument is asked: bad options cost no transfer.
     if (const int bad = WriteResults(parser, statisticsOnly); bad != Done)
         return bad;
@@ -408,19 +420,10 @@ int CliTool::Decode(const QStringList& arguments, bool statisticsOnly)
 {
     const QString command = statisticsOnly ? QStringLiteral("stats") : QStringLiteral("decode");
     QCommandLineParser parser;
-    AddOptions(parser);
-    if (!parser.parse(arguments))
-        return Usage(parser.errorText(), command);
-    if (parser.isSet("help"))
-    {
-        Print(stdout, QString::fromLatin1(HelpOf(command)));
-        return Done;
-    }
+    if (int exit = Done; !Parse(parser, arguments, command, &exit))
+        return exit;
     if (parser.positionalArguments().size() != 1)
         return Usage(tr("%1 wants one saved reply").arg(command), command);
-    quiet = parser.isSet("quiet");
-    engine = std::make_unique<CQuorvanta>();
-    engine->writesSettings = false;
     if (const int bad = WriteResults(parser, statisticsOnly); bad != Done)
         return bad;
 

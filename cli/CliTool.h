@@ -37,6 +37,10 @@ private:
     int Download(const QStringList& arguments, bool statisticsOnly);
     int Decode(const QStringList& arguments, bool statisticsOnly);
 
+    // Parses a command's options and makes the engine; false, with exit
+    // set, when the program ends here (help shown, or bad usage).
+    bool Parse(QCommandLineParser& parser, const QStringList& arguments, const QString& command,
+               int* exit);
     int Usage(const QString& problem, const QString& command = QString());
     bool ApplyPort(const QString& port);
     int Transfer(int timeoutSeconds, bool keepPartial);
