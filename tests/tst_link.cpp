@@ -8,7 +8,6 @@
 #include <QtTest>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -190,39 +189,6 @@ private slots:
         QVERIFY(!PortExists(com));
     }
 
-    void plainFileOrHeldPortIsNotUsed()
-    {
-        // A plain file pinned as a port must not receive commands.
-        QFile file(folder.filePath("plain"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("text\n") == 5);
-        file.close();
-        QVERIFY(QFile::link(file.fileName(), folder.filePath("COM3")));
-        link->SetPort(Com);
-        QCOMPARE(CheckPort(Com), PortError::NotSerial);
-        QVERIFY(!link->Probe());
-        QCOMPARE(link->portError, PortError::NotSerial);
-        QCOMPARE(QFileInfo(file.fileName()).size(), 5); // a command is 11 bytes
-
-        // An instrument whose line another program holds is neither found nor used.
-        Attach();
-        const int holder = ::open(QFile::encodeName(sim->TerminalPath()).constData(),
-                                  O_RDWR | O_NOCTTY | O_NONBLOCK);
-        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
-        QCOMPARE(CheckPort(Com), PortError::Busy);
-        QVERIFY(!link->Probe());
-        QVERIFY(!link->StartReadOut());
-        QCOMPARE(link->portError, PortError::Busy);
-        ::close(holder);
-        QVERIFY(link->Probe()); // free again: found and answering
-        QCOMPARE(link->portError, PortError::None);
-
-        // Unplugged: the pinned name leads nowhere.
-        sim.reset();
-        QVERIFY(!link->StartReadOut());
-        QCOMPARE(link->portError, PortError::Missing);
-        QCOMPARE(CheckPort(Com), PortError::Missing);
-    }
-
     void openingThePort()
     {
         Attach();
@@ -349,27 +315,6 @@ private slots:
         QCOMPARE(percent, percents.last());
         QCOMPARE(link->ReplyComplete(), percent == 100);
         QCOMPARE(Held(*link), frame.left(at));
-    }
-
-    void plugPulledPartWay()
-    {
-        Attach(38400); // slow enough for the host to read along
-        sim->SetReply(Frame(Family::VXnn, 10));
-        InstrumentSimulator::Faults faults;
-        faults.unplugAfter = 1000;
-        sim->SetFaults(faults);
-        QVERIFY(link->StartReadOut());
-        int percent = -1;
-        for (QDeadlineTimer end(5000); !sim->Unplugged() && !end.hasExpired(); PauseMs(2))
-            link->ReadChunk(&percent);
-        QVERIFY(sim->Unplugged());
-        // What arrived before the plug was pulled is kept, and is never complete.
-        const int held = link->ring.Count();
-        QVERIFY(held > 0 && held <= 1000);
-        QCOMPARE(link->ReadChunk(&percent), 0);
-        QVERIFY(percent < 100 && !link->ReplyComplete());
-        QVERIFY(!link->StartReadOut());
-        QCOMPARE(link->ring.Count(), 0); // a failed start still resets
     }
 };
 
