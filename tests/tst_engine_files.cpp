@@ -1,17 +1,12 @@
 // The engine's files: Settings.ini beside the executable and the CSV export.
 #include "CQuorvanta.h"
 #include "FilePaths.h"
+#include "support/Files.h"
 #include "support/Records.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 namespace
 {
@@ -25,39 +20,6 @@ QString SettingsPath()
     return AppDir() + QStringLiteral("Settings.ini");
 }
 
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-QStringList FilesIn(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
-}
-
-// Keeps the file-size limit low while it lives, the way a full disk refuses
-// bytes part way through a file.
-struct FileSizeLimit
-{
-    rlimit saved{};
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit low = saved;
-        low.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &low);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
-};
 } // namespace
 
 class TestEngineFiles : public QObject
@@ -160,6 +122,8 @@ private slots:
                                   "COMSpeed:38400\r\nCOMPort:Any\r\nDataPath:" +
                                       latin1 + "\r\nVirtualDevice:No\r\n");
         const QByteArray before = ReadFile(SettingsPath());
+        std::make_unique<CQuorvanta>().reset(); // read, and written back byte for byte
+        QCOMPARE(ReadFile(SettingsPath()), before);
         QTemporaryDir dir;
         const QString broken = dir.path() + "/a\nb";
         QVERIFY(QDir().mkpath(broken));
@@ -224,7 +188,8 @@ private slots:
         QCOMPARE(ReadFile(path), header + rows);
         QCOMPARE(engine->dataPath, dir.path() + "/out/");
         QVERIFY(!engine->unsavedData);
-        QCOMPARE(FilesIn(dir.path() + "/out"), QStringList{"a.csv"});
+        QCOMPARE(QDir(dir.path() + "/out").entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"a.csv"});
     }
 
     void suggestedNamesFillGaps()
