@@ -235,20 +235,6 @@ private slots:
         }
     }
 
-    void garbageThatAnnouncesNothing()
-    {
-        // Its 11th byte reads as "no blocks follow": the transfer ends at
-        // once, and the reply behind it is never taken for records.
-        InstrumentSimulator::Faults faults;
-        faults.garbageBefore = QByteArray("\r\nERR 17\r\n\0", 11);
-        QVERIFY(ports->Attach(3, 0, faults));
-        QVERIFY(engine->FindDevice());
-        QVERIFY(RunTransfer(*engine, 20));
-        QVERIFY(!engine->ReplyRecognised());
-        QCOMPARE(engine->data.groupCount, 0);
-        QVERIFY(!engine->unsavedData);
-    }
-
     void searchSaysWhatEachPortGave()
     {
         // COM2 a plain file, COM3 held by another program, COM4 silent, COM5
