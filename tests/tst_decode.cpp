@@ -71,10 +71,6 @@ private slots:
             << true << Bytes({3, 7, 0, 0x80, 0, 1, 0, 0}) << -1 << 0 << "" << 0;
         QTest::newRow("TR cell 0: empty")
             << true << Bytes({3, 0, 0xD2, 4, 0, 0, 0, 0}) << -1 << 0 << "" << 0;
-        QTest::newRow("VX mm") << false << VXSlot(5, 12, 12345) << 5 << 3 << "1234.5" << 2;
-        QTest::newRow("VX mm fine") << false << VXSlot(5, 12, 12345, 1) << 5 << 3 << "123.45" << 2;
-        QTest::newRow("VX inches")
-            << false << VXSlot(5, 12, 12345, 0, 1) << 5 << 3 << "123.45" << 3;
         QTest::newRow("VX inches fine")
             << false << VXSlot(256, 65535, 12345, 0x80, 2) << 256 << 3 << "12.345" << 3;
         // Found, so the reply counts as good, but a group past 256 is not kept.

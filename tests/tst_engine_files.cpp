@@ -143,35 +143,12 @@ private slots:
         QCOMPARE(ReadFile(SettingsPath()), before);
     }
 
-    void saveStartsInTheNearestFolderThatExists()
+    // The decimal comma and the Russian texts: tst_translations.
+    void csvFile()
     {
         QTemporaryDir dir;
         const auto engine = std::make_unique<CQuorvanta>();
-        engine->dataPath = dir.path() + "/usb/Results/";
-        QCOMPARE(engine->SaveFolder(), dir.path() + "/");
-        QVERIFY(!QFileInfo::exists(dir.path() + "/usb"));
-        QVERIFY(QDir().mkpath(dir.path() + "/usb/Results"));
-        QCOMPARE(engine->SaveFolder(), engine->dataPath);
-    }
-
-    void csvFiles_data()
-    {
-        QTest::addColumn<QString>("separator");
-        QTest::addColumn<QByteArray>("rows");
-        QTest::newRow("point") << "."
-                               << "1;1;1234;\"m/s\"\r\n1;2;123.4;\"us\"\r\n"
-                                  "2;5;12.34;\"mm\"\r\n4;65535;1.234;\"\"\r\n"_qba;
-        QTest::newRow("comma") << ","
-                               << "1;1;1234;\"m/s\"\r\n1;2;123,4;\"us\"\r\n"
-                                  "2;5;12,34;\"mm\"\r\n4;65535;1,234;\"\"\r\n"_qba;
-    }
-    void csvFiles()
-    {
-        QFETCH(QString, separator);
-        QFETCH(QByteArray, rows);
-        QTemporaryDir dir;
-        const auto engine = std::make_unique<CQuorvanta>();
-        engine->decimalSeparator = separator;
+        engine->decimalSeparator = ".";
         const QByteArray header = "\"Group\";\"Cell\";\"Result\";\"Unit\"\r\n";
         const QByteArray empty = (dir.path() + "/empty.csv").toLocal8Bit();
         QVERIFY(engine->WriteCsv(empty.constData()));
@@ -185,7 +162,8 @@ private slots:
         QVERIFY(QDir().mkpath(dir.path() + "/out"));
         const QByteArray path = (dir.path() + "/out/a.csv").toLocal8Bit();
         QVERIFY(engine->WriteCsv(path.constData()));
-        QCOMPARE(ReadFile(path), header + rows);
+        QCOMPARE(ReadFile(path), header + "1;1;1234;\"m/s\"\r\n1;2;123.4;\"us\"\r\n"
+                                          "2;5;12.34;\"mm\"\r\n4;65535;1.234;\"\"\r\n");
         QCOMPARE(engine->dataPath, dir.path() + "/out/");
         QVERIFY(!engine->unsavedData);
         QCOMPARE(QDir(dir.path() + "/out").entryList(QDir::Files | QDir::Hidden),
@@ -213,9 +191,6 @@ private slots:
         const QString earlier = dir.path() + "/results1.csv";
         WriteFile(earlier, "earlier results\r\n");
 
-        QVERIFY(!engine->WriteCsv((dir.path() + "/no/such/r.csv").toLocal8Bit().constData()));
-        QVERIFY2(engine->SaveErrorText().contains("folder does not exist"),
-                 qPrintable(engine->SaveErrorText()));
         {
             FileSizeLimit limit(1000); // the disk fills up part way
             QVERIFY(!engine->WriteCsv(earlier.toLocal8Bit().constData()));

@@ -49,13 +49,8 @@ QStringList Keys(const std::vector<CMeasurement>& records)
 {
     QStringList keys;
     for (const CMeasurement& r : records)
-        keys << QStringLiteral("%1/%2/%3/%4/%5/%6")
-                    .arg(r.group)
-                    .arg(r.cell)
-                    .arg(r.value)
-                    .arg(r.divisor)
-                    .arg(r.kind)
-                    .arg(r.unit);
+        keys << QString::asprintf("%d/%d/%d/%d/%d/%d", r.group, r.cell, r.value, r.divisor, r.kind,
+                                  r.unit);
     keys.sort();
     return keys;
 }
@@ -265,16 +260,11 @@ private slots:
             QCOMPARE(outcome(n).number, n);
         QCOMPARE(outcome(1).result, Outcome::NotOpened);
         QCOMPARE(outcome(1).error, PortError::Missing);
-        QCOMPARE(outcome(2).error, PortError::NotSerial);
-        QCOMPARE(outcome(3).error, PortError::Busy);
-        QCOMPARE(outcome(4).result, Outcome::Silent);
-        QCOMPARE(outcome(5).result, Outcome::OtherAnswer);
-        QCOMPARE(outcome(6).result, Outcome::Answered);
-        QCOMPARE(outcome(8).result, Outcome::Answered);
         QCOMPARE(outcome(6).device, ports->Entry(6));
         QCOMPARE(outcome(49).device, QString());
         QCOMPARE(outcome(49).error, PortError::Missing);
-        // Every port is asked at once; the lowest that answered is the one read.
+        // Every port is asked at once; the lowest that answered is the one
+        // read. The details give each port's outcome.
         QCOMPARE(engine->currentLink->portNumber, 6);
         QCOMPARE(engine->SearchSummary(), "Instrument on COM6 (" + com6->TerminalPath() + ")");
         QCOMPARE(engine->SearchDetails().split('\n'),

@@ -117,30 +117,6 @@ private slots:
         QCOMPARE(link->portName[0], '\0');
     }
 
-    void sendCommand_data()
-    {
-        QTest::addColumn<int>("parameter");
-        QTest::addColumn<int>("extra");
-        QTest::addColumn<bool>("sent");
-        QTest::newRow("parameter and three trailing zeros") << 0x7F << 3 << true;
-        QTest::newRow("longest frame, 245 trailing zeros") << 0 << 245 << true;
-        QTest::newRow("246 trailing bytes do not fit") << 0 << 246 << false;
-    }
-    void sendCommand()
-    {
-        QFETCH(int, parameter);
-        QFETCH(int, extra);
-        QFETCH(bool, sent);
-        Attach();
-        QVERIFY(link->Open(false));
-        QCOMPARE(link->SendCommand(9, std::uint8_t(parameter), extra), sent);
-        // A refused frame leaves nothing on the wire before the next one.
-        QVERIFY(link->SendCommand(6, 0, 0));
-        QVERIFY(sim->WaitForCommands(sent ? 2 : 1, 2000));
-        const QByteArray first = sent ? Command(9, char(parameter), extra) : QByteArray();
-        QCOMPARE(sim->HostBytes(), first + Command(6));
-    }
-
     void identification_data()
     {
         using Result = CWQXUSTester::ProbeResult;

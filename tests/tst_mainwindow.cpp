@@ -3,6 +3,7 @@
 // answered the way a user would answer them.
 #include "PinnedPorts.h"
 #include "ReplyBuilder.h"
+#include "support/Files.h"
 #include "support/Ports.h"
 #include "support/Records.h"
 #include "support/User.h"
@@ -35,26 +36,6 @@ QByteArray Generated(int count)
     return ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, count));
 }
 
-// How late a timer that asks to run every 5 ms comes: the longest time the
-// window could not have reacted to the user.
-struct StallWatch
-{
-    StallWatch()
-    {
-        timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            const qint64 now = clock.elapsed();
-            longest = std::max(longest, now - last - 5);
-            last = now;
-        });
-        clock.start();
-        timer.start(5);
-    }
-    QTimer timer;
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 longest = 0;
-};
 } // namespace
 
 class TestMainWindow : public QObject
@@ -285,80 +266,45 @@ private slots:
             QVERIFY(window->WaitForResults()); // the new transfer ran
     }
 
-    void saveProposesFreeNamesAndReportsFailures()
+    // The format follows the name, whichever filter is chosen; a failure
+    // says which file, why and what to do; the status line says where the
+    // file went.
+    void savesAndTheirFailures()
     {
         QVERIFY(OpenWithInstrument());
-        User user;
         QVERIFY(window->Transfer());
-
-        // The data folder is made absolute and holds results1.csv afterwards;
-        // the status line says where the file went.
         const QString folder = QDir(dataDir->path()).absolutePath();
-        user.Then(User::SaveAs(folder + "/results1.csv"));
-        window->saveButton->click();
-        QTRY_COMPARE(user.answers.size(), 0);
-        QCOMPARE(user.seen.last().proposed, folder + "/results1.csv");
-        QVERIFY(QFile::exists(folder + "/results1.csv"));
-        // A path too long for the line gives way in its middle; its tip holds it whole.
-        QCOMPARE(window->status->toolTip(), "Saved to " + folder + "/results1.csv");
-        QVERIFY2(window->status->text().startsWith("Saved to /") &&
-                     window->status->text().endsWith("/results1.csv"),
-                 qPrintable(window->status->text()));
-
-        // A folder that does not exist: the user is told which file, why and
-        // what to do, and nothing is claimed.
-        const QString missing = folder + "/gone/r.csv";
-        user.Then(User::SaveAs(missing));
-        user.Then(User::Press(QMessageBox::Ok));
-        window->saveButton->click();
-        QTRY_COMPARE(user.answers.size(), 0);
-        QCOMPARE(user.seen.size(), 3);
-        QCOMPARE(user.seen[1].proposed, folder + "/results2.csv");
-        QCOMPARE(user.seen[2].text, "The file " + missing +
-                                        " could not be saved: the folder does not exist (was a "
-                                        "drive taken away?); choose another folder.");
-        QVERIFY(!QFile::exists(missing));
-        QTRY_VERIFY(!QApplication::activeModalWidget());
-
-        // The failed save did not undo the good one: closing asks nothing.
-        window->close();
-        QTest::qWait(200);
-        QVERIFY(!window->isVisible());
-        QCOMPARE(user.seen.size(), 3);
-    }
-
-    void saveFormatFollowsTheName_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("starts"); // the file's first bytes
-        QTest::addColumn<bool>("recordsSaved");
-        QTest::newRow("workbook") << "r.XLSX" << QByteArray("PK\x03\x04") << true;
-        QTest::newRow("instrument reply") << "r.bin" << QByteArray("WQXONVX-T") << false;
-        QTest::newRow("any other name: CSV") << "r.txt" << QByteArray("\"Group\";") << true;
-    }
-    void saveFormatFollowsTheName()
-    {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, starts);
-        QFETCH(bool, recordsSaved);
-        QVERIFY(OpenWithInstrument());
-        QVERIFY(window->Transfer());
         User user;
-        const QString path = dataDir->path() + "/" + name;
-        user.Then(User::SaveAs(path));
-        window->saveButton->click();
-        QTRY_COMPARE(user.answers.size(), 0);
-        QFile file(path);
-        QTRY_VERIFY(file.exists());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        QVERIFY2(bytes.startsWith(starts), bytes.left(12).toHex().constData());
-        // Closing asks about the results only when they are not in a file yet.
-        if (!recordsSaved)
-            user.Then(User::Press(QMessageBox::Cancel));
+        const auto save = [&](const QString& name, bool fails = false) {
+            user.Then(User::SaveAs(folder + "/" + name));
+            if (fails)
+                user.Then(User::Press(QMessageBox::Ok));
+            window->saveButton->click();
+            return ReadFile(folder + "/" + name);
+        };
+        QVERIFY(save("r.bin").startsWith("WQXONVX-T"));
+        // The data folder is made absolute.
+        QCOMPARE(user.seen[0].proposed, folder + "/results1.csv");
+        // The instrument's bytes alone are not the results saved: closing asks.
+        user.Then(User::Press(QMessageBox::Cancel));
         window->close();
-        QTRY_COMPARE(user.answers.size(), 0);
-        QCOMPARE(window->isVisible(), !recordsSaved);
+        QVERIFY(window->isVisible() && user.seen.size() == 2);
+        QVERIFY(save("r.txt").startsWith("\"Group\";"));
+        QCOMPARE(save("gone/r.csv", true), QByteArray("<unreadable>"));
+        QCOMPARE(user.seen.last().text, "The file " + folder +
+                                            "/gone/r.csv could not be saved: the folder does not "
+                                            "exist (was a drive taken away?); choose another "
+                                            "folder.");
+        QVERIFY(save("r.XLSX").startsWith("PK\x03\x04"));
+        // A path too long for the line gives way in its middle; its tip holds it whole.
+        QCOMPARE(window->status->toolTip(), "Saved to " + folder + "/r.XLSX");
+        QVERIFY2(window->status->text().startsWith("Saved to /") &&
+                     window->status->text().endsWith("/r.XLSX"),
+                 qPrintable(window->status->text()));
+        // The failed save did not undo the good ones: closing asks nothing.
+        window->close();
+        QVERIFY(!window->isVisible());
+        QCOMPARE(user.seen.size(), 6);
     }
 
     void statisticsOfTheResults()
@@ -455,9 +401,20 @@ private slots:
         // Searching again while the window is watched: the lowest port that
         // answers is chosen, as a search one port after the other would, and
         // the window keeps reacting throughout.
-        StallWatch stalls;
+        // How late a timer that asks to run every 5 ms comes: the longest
+        // time the window could not have reacted to the user.
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0;
+        QTimer ticks;
+        ticks.setTimerType(Qt::PreciseTimer);
+        connect(&ticks, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last - 5);
+            last = clock.elapsed();
+        });
+        clock.start();
+        ticks.start(5);
         QTest::qWait(50);
-        stalls.longest = 0;
+        longest = 0;
         QTest::keyClick(window.get(), Qt::Key_F5);
         QCOMPARE(window->status->text(), QStringLiteral("Searching for the instrument\u2026"));
         QVERIFY(!window->transferButton->isEnabled());
@@ -467,7 +424,7 @@ private slots:
         // Asking one port after the other would hold the window for seconds;
         // opening them all takes a few milliseconds, well within this bound
         // on a busy machine too.
-        QVERIFY2(stalls.longest < 50, qPrintable(QString::number(stalls.longest)));
+        QVERIFY2(longest < 50, qPrintable(QString::number(longest)));
         const QString com23 = ports->sims[22]->TerminalPath();
         QCOMPARE(window->status->text(), "Instrument on COM23 (" + com23 + ")");
         QVERIFY(window->transferButton->isEnabled());

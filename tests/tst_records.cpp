@@ -84,33 +84,6 @@ private slots:
         }
         QCOMPARE(Statistics::Format(-0.004, 2), QStringLiteral("0.00"));
     }
-
-    void groupsFromOneWithGapsInArrivalOrder()
-    {
-        CTRData data;
-        data.family = QStringLiteral("VX-nn");
-        for (int group : {0, 257, -3})
-            data.Append(Record(group, 1)); // outside 1 to 256: not stored
-        QCOMPARE(data.groupCount, 0);
-
-        data.Append(Record(3, 9, 100));
-        data.Append(Record(3, 9, 200)); // the same cell twice: both kept
-        QCOMPARE(data.groupCount, 3);
-        QCOMPARE(data.RecordCount(2), 0);
-        QCOMPARE(data.RecordCount(3), 2);
-        CMeasurement out = Record(0, 0, 42);
-        QVERIFY(!data.GetRecord(3, 3, &out));
-        QVERIFY(!data.GetRecord(4, 1, &out));
-        QCOMPARE(out.value, 42); // a failed read copies nothing
-        QVERIFY(data.GetRecord(3, 2, &out));
-        QCOMPARE(out.value, 200);
-        QVERIFY(data.GetRecord(3, 1, nullptr));
-
-        data.Clear();
-        QCOMPARE(data.groupCount, 0);
-        QVERIFY(!data.GetRecord(3, 1, nullptr));
-        QCOMPARE(data.family, QStringLiteral("VX-nn"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestRecords)
