@@ -21,23 +21,15 @@ namespace
 {
 constexpr int Com = 3;
 
-QByteArray Command(char code, char parameter = 0, int extra = 0)
+// A command frame with neither parameter nor extra bytes, as the program sends them.
+QByteArray Command(char code)
 {
-    return QByteArray("WQX VX-T", 8) + code + parameter + char(extra) + QByteArray(extra, '\0');
+    return QByteArray("WQX VX-T", 8) + code + QByteArray(2, '\0');
 }
 
 QByteArray Frame(Family family, int pages)
 {
     return ReplyBuilder::Frame(family, ReplyBuilder::GeneratedSet(family, pages * 32), pages);
-}
-
-// Waits until count bytes are waiting on the link's port.
-bool WaitForInput(const CWQXUSTester& link, int count)
-{
-    for (QDeadlineTimer end(5000); !end.hasExpired(); PauseMs(1))
-        if (PortInputCount(link.port) >= count)
-            return true;
-    return false;
 }
 
 // Polls, only when bytes wait, until the ring holds target bytes; the
@@ -279,7 +271,7 @@ private slots:
             sim->Send(frame.mid(at, cuts[i] - at));
             const int piece = cuts[i] - at;
             at = cuts[i];
-            QVERIFY(WaitForInput(*link, piece));
+            QTRY_VERIFY(PortInputCount(link->port) >= piece);
             int percent = -1;
             QCOMPARE(link->ReadChunk(&percent), piece); // all that waits, in one poll
             QCOMPARE(percent, percents[i]);

@@ -24,11 +24,9 @@ QString SettingsPath()
 
 void WriteSettings(const QString& dataPath)
 {
-    QFile file(SettingsPath());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("Quorvanta Settings File\r\nLanguage:Eng\r\nVersion:3.0\r\nCOMSpeed:38400\r\n"
-               "COMPort:Any\r\nDataPath:" +
-               dataPath.toLocal8Bit() + "\r\nVirtualDevice:No\r\n");
+    WriteFile(SettingsPath(), "Quorvanta Settings File\r\nLanguage:Eng\r\nVersion:3.0\r\n"
+                              "COMSpeed:38400\r\nCOMPort:Any\r\nDataPath:" +
+                                  dataPath.toLocal8Bit() + "\r\nVirtualDevice:No\r\n");
 }
 
 QByteArray Generated(int count)
