@@ -247,7 +247,6 @@ private slots:
         QTest::newRow("TR-620 pages are longer than blocks")
             << Frame(Family::TR620, 2) << Ints{256, 512, 524, 525} << Ints{50, 99, 99, 100};
         QTest::newRow("header split") << three << Ints{5, 11, 300} << Ints{0, 0, 33};
-        QTest::newRow("header alone, count still missing") << three << Ints{10} << Ints{0};
         QTest::newRow("no pages") << three.left(10) + '\0' << Ints{11} << Ints{100};
         QTest::newRow("missing block never ends") << three.left(600) << Ints{600} << Ints{67};
         QTest::newRow("over-long reply stays at 100")

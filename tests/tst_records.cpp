@@ -39,8 +39,6 @@ private slots:
     {
         QTest::addColumn<Records>("records");
         QTest::addColumn<QList<Figures>>("rows");
-        QTest::newRow("one reading") << Records{Record(1, 1, 1234, 100, 2)}
-                                     << QList<Figures>{{1, 2, 1, 12.34, 12.34, 12.34, 0, 2}};
         QTest::newRow("equal readings")
             << Records{Record(1, 1, 50, 10, 2), Record(1, 2, 50, 10, 2), Record(1, 3, 50, 10, 2)}
             << QList<Figures>{{1, 2, 3, 5, 5, 5, 0, 1}};
