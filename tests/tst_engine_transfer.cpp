@@ -185,10 +185,6 @@ private slots:
         if (faults.unplugAfter >= 0)
             sent = sent.left(qMin(faults.unplugAfter, int(engine->reply.size())));
         QCOMPARE(engine->reply, sent);
-        QTemporaryDir dir;
-        QVERIFY(engine->Write(QFile::encodeName(dir.filePath("r.bin")).constData(),
-                              CQuorvanta::SaveFormat::Reply));
-        QCOMPARE(ReadFile(dir.filePath("r.bin")), sent);
         QCOMPARE(engine->KeepPartial(), kept > 0);
         const std::vector<CMeasurement> all = ReplyBuilder::GeneratedSet(Family::VXnn, 128);
         QCOMPARE(Keys(engine->data), Keys({all.begin(), all.begin() + kept}));

@@ -31,8 +31,6 @@ private slots:
         QTest::newRow("fills up to the very end") << 16 << 10 << 6 << 6 << 6;
         QTest::newRow("full after wrapping") << 1000 << 950 << 5000 << 999 << 999;
         QTest::newRow("wrapped, asking fewer") << 1000 << 900 << 300 << 300 << 120;
-        QTest::newRow("asking a negative count") << 1000 << 0 << 50 << 50 << -4;
-        QTest::newRow("nonsense size holds nothing") << -5 << 0 << 10 << 0 << 10;
     }
     void writeReadClear()
     {

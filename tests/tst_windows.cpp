@@ -5,7 +5,6 @@
 #include "support/Window.h"
 
 #include <QHeaderView>
-#include <QStatusBar>
 #include <QTextBrowser>
 
 namespace
@@ -128,17 +127,6 @@ private slots:
         QCoreApplication::processEvents();
         for (int row = 0; row < table->rowCount(); ++row)
             QCOMPARE(heights[row], table->rowHeight(row));
-    }
-
-    // The status line is added below: the picture and the table keep the
-    // room the form gives them.
-    void statusLineKeepsThePicturesRoom()
-    {
-        auto* line = window->findChild<QStatusBar*>("statusBar");
-        QVERIFY(line->isVisible());
-        QCOMPARE(window->centralWidget()->size(), QSize(288, 436));
-        QCOMPARE(line->geometry().top(), window->centralWidget()->geometry().bottom() + 1);
-        QCOMPARE(window->height(), 436 + line->height());
     }
 
     void viewStatesSwitchPictureTableAndProgress()

@@ -48,11 +48,12 @@ public:
     {
         return QTest::qWaitFor([this] { return table->isVisible(); }, 15000);
     }
-    // Transfer Data pressed, and the results it brought shown.
+    // Transfer Data pressed, a transfer under way, and the results it
+    // brought shown.
     bool Transfer()
     {
         transferButton->click();
-        return WaitForResults();
+        return progress->isVisible() && WaitForResults();
     }
     // The stall text and the bar are up.
     bool Stalled() const
