@@ -61,42 +61,20 @@ class TestDecode : public QObject
     Q_OBJECT
 
 private slots:
-    void recordSlots_data()
+    // The resolution and inch flags are any byte but 0; group 256 and cell
+    // 65535 are the largest. (Each kind and unit of both families: the
+    // engine's transfer test.)
+    void vxFlagsAndLargestNumbers()
     {
-        QTest::addColumn<bool>("tr620");
-        QTest::addColumn<QByteArray>("slot");
-        QTest::addColumn<int>("groupCount"); // -1: nothing found
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<int>("unit");
-        // Each kind and unit of both families: the engine's transfer test.
-        QTest::newRow("TR only flag T: empty")
-            << true << Bytes({3, 7, 0, 0x80, 0, 1, 0, 0}) << -1 << 0 << "" << 0;
-        QTest::newRow("TR cell 0: empty")
-            << true << Bytes({3, 0, 0xD2, 4, 0, 0, 0, 0}) << -1 << 0 << "" << 0;
-        QTest::newRow("VX inches fine")
-            << false << VXSlot(256, 65535, 12345, 0x80, 2) << 256 << 3 << "12.345" << 3;
-        // Found, so the reply counts as good, but a group past 256 is not kept.
-        QTest::newRow("VX group 300") << false << VXSlot(300, 4, 9) << 0 << 0 << "" << 0;
-    }
-    void recordSlots()
-    {
-        QFETCH(bool, tr620);
-        QFETCH(QByteArray, slot);
-        QFETCH(int, groupCount);
-        const QByteArray frame = Header(tr620, 1) + Page(tr620, {slot});
+        const QByteArray frame =
+            Header(false, 1) + Page(false, {VXSlot(256, 65535, 12345, 0x80, 2)});
         CTRData data;
-        QCOMPARE(data.Decode(frame.constData(), unsigned(frame.size())), groupCount >= 0);
-        QCOMPARE(data.groupCount, qMax(groupCount, 0));
-        QCOMPARE(data.family, groupCount < 0 ? QString() : tr620 ? "TR-620" : "VX-nn");
         CMeasurement r;
-        if (groupCount > 0)
-        {
-            QVERIFY(data.GetRecord(groupCount, 1, &r));
-            QTEST(r.kind, "kind");
-            QTEST(r.unit, "unit");
-            QTEST(FormatValue(r), "shown");
-        }
+        QVERIFY(data.Decode(frame.constData(), unsigned(frame.size())));
+        QVERIFY(data.GetRecord(256, 1, &r));
+        QCOMPARE(r.cell, 65535);
+        QCOMPARE(r.unit, int(Unit::Inches));
+        QCOMPARE(FormatValue(r), QStringLiteral("12.345"));
     }
 
     // Whole replies and replies cut short: "g:n" is n records in group g,
@@ -116,6 +94,12 @@ private slots:
         QTest::newRow("page count 0x80") << Header(false, 0x80) + vx.repeated(3) << -1 << "";
         QTest::newRow("page count 0xFF") << Header(true, 0xFF) + tr.repeated(3) << -1 << "";
         QTest::newRow("only empty slots") << Header(false, 2) + Page(false).repeated(2) << -1 << "";
+        QTest::newRow("TR-620 slot with flag T alone is empty")
+            << Header(true, 1) + Page(true, {Bytes({3, 7, 0, 0x80, 0, 1, 0, 0})}) << -1 << "";
+        QTest::newRow("TR-620 slot of cell 0 is empty")
+            << Header(true, 1) + Page(true, {Bytes({3, 0, 0xD2, 4, 0, 0, 0, 0})}) << -1 << "";
+        QTest::newRow("a group past 256 is not kept")
+            << Header(false, 1) + Page(false, {VXSlot(300, 4, 9), VXSlot(2, 1, 5)}) << -1 << "2:1";
         QByteArray most = Header(false, 0x7F);
         for (int page = 0; page < 127; ++page)
             most +=

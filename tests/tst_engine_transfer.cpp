@@ -157,8 +157,6 @@ private slots:
         QFETCH(InstrumentSimulator::Faults, faults);
         QFETCH(int, speed);
         QFETCH(int, kept);
-        QFETCH(int, pages);
-        QFETCH(int, announced);
         InstrumentSimulator* sim = ports->Attach(3, speed, faults);
         QVERIFY(sim);
         sim->SetReply(reply);
@@ -173,8 +171,8 @@ private slots:
         QVERIFY(percent < 100);
         const CQuorvanta::PartialReply part = engine->PartialSummary();
         QCOMPARE(part.records, kept);
-        QCOMPARE(part.pagesReceived, pages);
-        QCOMPARE(part.pagesAnnounced, announced);
+        QTEST(part.pagesReceived, "pages");
+        QTEST(part.pagesAnnounced, "announced");
 
         // Kept: the whole pages' records and nothing else; and every byte the
         // instrument sent, as it sent them, for support.

@@ -60,6 +60,8 @@ private slots:
         QCoreApplication::installTranslator(&russian);
         inRussian = std::make_unique<TestWindow>();
         QCoreApplication::removeTranslator(&russian);
+        inRussian->show();
+        QVERIFY(QTest::qWaitForWindowExposed(inRussian.get()));
     }
 
     // The help page is a translated text, so the catalogue names its own.
@@ -155,8 +157,6 @@ private slots:
     // in either language.
     void statusTextsFitTheStatusLine()
     {
-        inRussian->show();
-        QVERIFY(QTest::qWaitForWindowExposed(inRussian.get()));
         const QLabel* status = inRussian->status;
         const QRect room(QPoint(), status->contentsRect().size());
         for (const bool translated : {false, true})
@@ -199,8 +199,6 @@ private slots:
     // even beside the scroll bar.
     void russianColumnTitlesFitTheNarrowWindow()
     {
-        inRussian->show();
-        QVERIFY(QTest::qWaitForWindowExposed(inRussian.get()));
         inRussian->picture->hide();
         QTableWidget* table = inRussian->table;
         table->show();
