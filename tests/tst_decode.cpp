@@ -1,11 +1,19 @@
-// Reply frames built byte by byte the way an instrument sends them, and the
-// records that come out of them.
+// Reply frames built byte by byte the way an instrument sends them, the
+// records that come out of them, their text and their statistics.
 #include "CTRData.h"
+#include "Statistics.h"
+#include "support/Records.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
 
 #include <memory>
+
+// A row of figures, computed by hand: group, unit, count, minimum, maximum,
+// mean, deviation, decimals.
+using Figures = QList<double>;
+using Records = QList<CMeasurement>;
+Q_DECLARE_METATYPE(Records)
 
 namespace
 {
@@ -53,134 +61,81 @@ class TestDecode : public QObject
     Q_OBJECT
 
 private slots:
-    void recordSlots_data()
+    // The resolution and inch flags are any byte but 0; group 256 and cell
+    // 65535 are the largest. (Each kind and unit of both families: the
+    // engine's transfer test.)
+    void vxFlagsAndLargestNumbers()
     {
-        QTest::addColumn<bool>("tr620");
-        QTest::addColumn<QByteArray>("slot");
-        QTest::addColumn<int>("groupCount"); // -1: nothing found
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<int>("unit");
-        QTest::newRow("TR mode 0: time")
-            << true << Bytes({3, 7, 0xD2, 0x04, 0, 0, 0, 0}) << 3 << 2 << "123.4" << 1;
-        QTest::newRow("TR flag T outside the reading")
-            << true << Bytes({3, 7, 0xD2, 0x84, 0, 1, 0, 0}) << 3 << 1 << "123.4" << 1;
-        QTest::newRow("TR velocity")
-            << true << Bytes({3, 7, 0xD2, 0x04, 0xEE, 1, 0xFF, 0xFF}) << 3 << 0 << "1234" << 0;
-        QTest::newRow("TR only flag T: empty")
-            << true << Bytes({3, 7, 0, 0x80, 0, 1, 0, 0}) << -1 << 0 << "" << 0;
-        QTest::newRow("TR cell 0: empty")
-            << true << Bytes({3, 0, 0xD2, 4, 0, 0, 0, 0}) << -1 << 0 << "" << 0;
-        QTest::newRow("VX mm") << false << VXSlot(5, 12, 12345) << 5 << 3 << "1234.5" << 2;
-        QTest::newRow("VX mm fine") << false << VXSlot(5, 12, 12345, 1) << 5 << 3 << "123.45" << 2;
-        QTest::newRow("VX inches")
-            << false << VXSlot(5, 12, 12345, 0, 1) << 5 << 3 << "123.45" << 3;
-        QTest::newRow("VX inches fine")
-            << false << VXSlot(256, 65535, 12345, 0x80, 2) << 256 << 3 << "12.345" << 3;
-        // Found, so the reply counts as good, but a group past 256 is not kept.
-        QTest::newRow("VX group 300") << false << VXSlot(300, 4, 9) << 0 << 0 << "" << 0;
-    }
-    void recordSlots()
-    {
-        QFETCH(bool, tr620);
-        QFETCH(QByteArray, slot);
-        QFETCH(int, groupCount);
-        const QByteArray frame = Header(tr620, 1) + Page(tr620, {slot});
+        const QByteArray frame =
+            Header(false, 1) + Page(false, {VXSlot(256, 65535, 12345, 0x80, 2)});
         CTRData data;
-        QCOMPARE(data.Decode(frame.constData(), unsigned(frame.size())), groupCount >= 0);
-        QCOMPARE(data.groupCount, qMax(groupCount, 0));
-        QCOMPARE(data.family, groupCount < 0 ? QString() : tr620 ? "TR-620" : "VX-nn");
         CMeasurement r;
-        if (groupCount > 0)
-        {
-            QVERIFY(data.GetRecord(groupCount, 1, &r));
-            QTEST(r.kind, "kind");
-            QTEST(r.unit, "unit");
-            QTEST(FormatValue(r), "shown");
-        }
+        QVERIFY(data.Decode(frame.constData(), unsigned(frame.size())));
+        QVERIFY(data.GetRecord(256, 1, &r));
+        QCOMPARE(r.cell, 65535);
+        QCOMPARE(r.unit, int(Unit::Inches));
+        QCOMPARE(FormatValue(r), QStringLiteral("12.345"));
     }
 
-    void headers_data()
+    // Whole replies and replies cut short: "g:n" is n records in group g,
+    // and a reply that is refused gives no records at all.
+    void frames_data()
     {
         QTest::addColumn<QByteArray>("frame");
-        QTest::addColumn<bool>("decodes");
+        QTest::addColumn<int>("length"); // the bytes that arrived; -1 all
+        QTest::addColumn<QString>("held");
         const QByteArray vx = Page(false, {VXSlot(1, 1, 10)});
         const QByteArray tr = Page(true, {Bytes({1, 1, 10, 0, 0, 0, 0, 0})});
-        QTest::newRow("10 bytes") << Header(false, 1).left(10) << false;
-        QTest::newRow("wrong magic") << "WQXOF" + Header(false, 1).mid(5) + vx << false;
-        QTest::newRow("unknown signature") << "WQXON" + Bytes({1, 4, 0, 1, 2, 1}) + tr << false;
-        QTest::newRow("VX, any byte 9") << "WQXONVX-T" + Bytes({0xFF, 1}) + vx << true;
-        QTest::newRow("page count 0") << Header(false, 0) + vx << false;
-        QTest::newRow("page count 0x80") << Header(false, 0x80) + vx.repeated(3) << false;
-        QTest::newRow("page count 0xFF") << Header(true, 0xFF) + tr.repeated(3) << false;
-        QTest::newRow("only empty slots") << Header(false, 2) + Page(false).repeated(2) << false;
-    }
-    void headers()
-    {
-        QFETCH(QByteArray, frame);
-        CTRData data;
-        data.family = QStringLiteral("before");
-        QTEST(data.Decode(frame.constData(), unsigned(frame.size())), "decodes");
-        QCOMPARE(data.family == "before", data.groupCount == 0);
-    }
-
-    void pagesAreWalkedToTheEnd()
-    {
-        // 0x7F pages, the largest count, a record at the end of each.
-        QByteArray frame = Header(false, 0x7F);
+        QTest::newRow("10 bytes") << Header(false, 1).left(10) << -1 << "";
+        QTest::newRow("wrong magic") << "WQXOF" + Header(false, 1).mid(5) + vx << -1 << "";
+        QTest::newRow("unknown signature") << "WQXON" + Bytes({1, 4, 0, 1, 2, 1}) + tr << -1 << "";
+        QTest::newRow("VX, any byte 9") << "WQXONVX-T" + Bytes({0xFF, 1}) + vx << -1 << "1:1";
+        QTest::newRow("page count 0") << Header(false, 0) + vx << -1 << "";
+        QTest::newRow("page count 0x80") << Header(false, 0x80) + vx.repeated(3) << -1 << "";
+        QTest::newRow("page count 0xFF") << Header(true, 0xFF) + tr.repeated(3) << -1 << "";
+        QTest::newRow("only empty slots") << Header(false, 2) + Page(false).repeated(2) << -1 << "";
+        QTest::newRow("TR-620 slot with flag T alone is empty")
+            << Header(true, 1) + Page(true, {Bytes({3, 7, 0, 0x80, 0, 1, 0, 0})}) << -1 << "";
+        QTest::newRow("TR-620 slot of cell 0 is empty")
+            << Header(true, 1) + Page(true, {Bytes({3, 0, 0xD2, 4, 0, 0, 0, 0})}) << -1 << "";
+        QTest::newRow("a group past 256 is not kept")
+            << Header(false, 1) + Page(false, {VXSlot(300, 4, 9), VXSlot(2, 1, 5)}) << -1 << "2:1";
+        QByteArray most = Header(false, 0x7F);
         for (int page = 0; page < 127; ++page)
-            frame +=
+            most +=
                 Page(false, QList<QByteArray>(31, QByteArray(8, '\0')) << VXSlot(1, page + 1, 9));
-        CTRData data;
-        QVERIFY(data.Decode(frame.constData(), unsigned(frame.size())));
-        QCOMPARE(data.RecordCount(1), 127);
-    }
-
-    void tr620PagesAre257Bytes()
-    {
+        QTest::newRow("0x7F pages, the most, each walked to its last slot")
+            << most << -1 << "1:127";
         // The record in slot 0 of page 1 lies at 11 + 257; the 257th byte of
         // page 0 and a page after the announced ones are not records.
-        const QByteArray frame = Header(true, 2) + Page(true, {}, char(0x11)) +
-                                 Page(true, {Bytes({4, 2, 0x10, 0x27, 0, 0, 0, 0})}) +
-                                 Page(true, {Bytes({7, 7, 7, 7, 0, 0, 0, 0})});
-        CTRData data;
-        QVERIFY(data.Decode(frame.constData(), unsigned(frame.size())));
-        QCOMPARE(data.groupCount, 4);
-        QCOMPARE(Stored(data), 1);
-    }
-
-    void truncatedFrameKeepsCompleteSlots()
-    {
-        // 3 pages announced; page 0 and one slot and a half of page 1 arrived.
-        QList<QByteArray> first;
+        QTest::newRow("TR-620 pages are 257 bytes")
+            << Header(true, 2) + Page(true, {}, char(0x11)) +
+                   Page(true, {Bytes({4, 2, 0x10, 0x27, 0, 0, 0, 0})}) +
+                   Page(true, {Bytes({7, 7, 7, 7, 0, 0, 0, 0})})
+            << -1 << "4:1";
+        QList<QByteArray> full;
         for (int s = 0; s < 32; ++s)
-            first.append(Bytes({1, s + 1, 10 + s, 0, 0, 0, 0, 0}));
-        const QByteArray whole =
-            Header(true, 3) + Page(true, first) +
-            Page(true, {Bytes({9, 1, 50, 0, 0, 0, 0, 0}), Bytes({9, 2, 60, 0, 0, 0, 0, 0})});
-        CTRData data;
-        QVERIFY(data.Decode(whole.constData(), unsigned(11 + 257 + 12)));
-        QCOMPARE(data.RecordCount(1), 32);
-        QCOMPARE(data.RecordCount(9), 1);
+            full.append(Bytes({1, s + 1, 10 + s, 0, 0, 0, 0, 0}));
+        QTest::newRow("3 pages announced, 1 and a slot and a half came: the whole slots")
+            << Header(true, 3) + Page(true, full) +
+                   Page(true, {Bytes({9, 1, 50, 0, 0, 0, 0, 0}), Bytes({9, 2, 60, 0, 0, 0, 0, 0})})
+            << 11 + 257 + 12 << "1:32 9:1";
     }
-
-    void virtualPattern()
+    void frames()
     {
+        QFETCH(QByteArray, frame);
+        QFETCH(int, length);
+        QFETCH(QString, held);
         CTRData data;
-        data.Append(CMeasurement{9, 1, 1, 0, 0, 0});
-        data.MakeVirtualData();
-        QCOMPARE(data.family, QStringLiteral("VirtualDevice"));
-        QCOMPARE(data.groupCount, 5);
-        QCOMPARE(data.RecordCount(1), 65);
-        QCOMPARE(data.RecordCount(5), 69);
-        QCOMPARE(Stored(data), 335);
-        CMeasurement r;
-        QVERIFY(data.GetRecord(5, 69, &r));
-        QCOMPARE(FormatValue(r), QStringLiteral("0.74"));
-        QCOMPARE(r.unit, 2);
-        QVERIFY(data.GetRecord(2, 3, &r));
-        QCOMPARE(r.value, 5);
-        QCOMPARE(r.unit, 1);
+        data.family = QStringLiteral("before");
+        const unsigned arrived = unsigned(length < 0 ? frame.size() : length);
+        QCOMPARE(data.Decode(frame.constData(), arrived), !held.isEmpty());
+        QStringList groups;
+        for (int g = 1; g <= data.groupCount; ++g)
+            if (data.RecordCount(g) > 0)
+                groups << QStringLiteral("%1:%2").arg(g).arg(data.RecordCount(g));
+        QCOMPARE(groups.join(' '), held);
+        QCOMPARE(data.family == "before", held.isEmpty()); // a refused reply names no family
     }
 
     // Random and mutated frames of every length up to a few pages: the
@@ -210,6 +165,70 @@ private slots:
             QVERIFY(Stored(data) <= qMax(0, (length - 11) / 8));
         }
         QVERIFY(decoded > 100);
+    }
+
+    void formatValue_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("divisor");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("divisor 0") << 1234 << 0 << "1234";
+        QTest::newRow("divisor 1000, trailing zero") << 20 << 1000 << "0.020";
+        QTest::newRow("other divisor, two decimals") << 1234 << 25 << "49.36";
+    }
+    void formatValue()
+    {
+        QFETCH(int, value);
+        QFETCH(int, divisor);
+        QTEST(FormatValue(Record(1, 1, value, divisor)), "text");
+    }
+
+    void statistics_data()
+    {
+        QTest::addColumn<Records>("records");
+        QTest::addColumn<QList<Figures>>("rows");
+        QTest::newRow("equal readings")
+            << Records{Record(1, 1, 50, 10, 2), Record(1, 2, 50, 10, 2), Record(1, 3, 50, 10, 2)}
+            << QList<Figures>{{1, 2, 3, 5, 5, 5, 0, 1}};
+        // Millimetres and inches of one group are never mixed in one figure.
+        QTest::newRow("two units in a group")
+            << Records{Record(2, 1, 100, 10, 2), Record(2, 2, 1000, 1000, 3),
+                       Record(2, 3, 200, 10, 2)}
+            << QList<Figures>{{2, 2, 2, 10, 20, 15, 7.0710678118654755, 1},
+                              {2, 3, 1, 1, 1, 1, 0, 3}};
+        QTest::newRow("negative and large, divisors 0 and 1")
+            << Records{Record(3, 1, -5, 0, 0), Record(3, 2, 2147483647, 1, 0)}
+            << QList<Figures>{{3, 0, 2, -5, 2147483647, 1073741821, 1518500252.816452, 0}};
+        QTest::newRow("divisors 10, 100, 1000 in one unit")
+            << Records{Record(4, 1, 1234, 10, 2), Record(4, 2, 1234, 100, 2),
+                       Record(4, 3, 1234, 1000, 2)}
+            << QList<Figures>{{4, 2, 3, 1.234, 123.4, 45.658, 67.55516066149202, 3}};
+        QTest::newRow("odd divisor, groups apart")
+            << Records{Record(5, 1, 1234, 25, 1), Record(1, 1, 7, 0, 1)}
+            << QList<Figures>{{1, 1, 1, 7, 7, 7, 0, 0}, {5, 1, 1, 49.36, 49.36, 49.36, 0, 2}};
+    }
+    void statistics()
+    {
+        QFETCH(Records, records);
+        QFETCH(QList<Figures>, rows);
+        CTRData data;
+        for (const CMeasurement& r : records)
+            data.Append(r);
+        const std::vector<Statistics::Row> computed = Statistics::Compute(data);
+        QCOMPARE(int(computed.size()), rows.size());
+        for (int i = 0; i < rows.size(); ++i)
+        {
+            const Statistics::Row& c = computed[std::size_t(i)];
+            const Figures got = {double(c.group), double(c.unit),    double(c.count),
+                                 c.minimum,       c.maximum,         c.mean,
+                                 c.deviation,     double(c.decimals)};
+            for (int f = 0; f < 8; ++f)
+                QVERIFY2(
+                    qAbs(got[f] - rows[i][f]) <= 1e-9 * qMax(1.0, qAbs(rows[i][f])),
+                    qPrintable(
+                        QString("row %1 figure %2: %3").arg(i).arg(f).arg(got[f], 0, 'g', 17)));
+        }
+        QCOMPARE(Statistics::Format(-0.004, 2), QStringLiteral("0.00"));
     }
 };
 

@@ -3,34 +3,14 @@
 // and meets the installed help pages and catalogues the way the program does.
 #include "Installation.h"
 #include "InstrumentSimulator.h"
-#include "MainWindow.h"
 #include "support/User.h"
+#include "support/Window.h"
 
-#include <QTableWidget>
 #include <QTextBrowser>
-#include <QToolButton>
 #include <QTranslator>
-#include <QtTest>
 
 namespace
 {
-class Window : public MainWindow
-{
-public:
-    Window()
-    {
-        pollIntervalMs = 20;
-        successMessageMs = 20;
-    }
-    using MainWindow::ResultsShown;
-    using MainWindow::SetViewState;
-};
-
-QToolButton* Button(QWidget* window, const char* name)
-{
-    return window->findChild<QToolButton*>(name);
-}
-
 QString Documents()
 {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -60,16 +40,13 @@ private slots:
     {
         const QString data = Documents() + "/Parvesta/";
         {
-            Window window;
-            window.show();
+            TestWindow window;
             // Found on the user's own COM3 once the ports were asked.
-            QTRY_VERIFY(Button(&window, "trnsfrDataButton")->isEnabled());
-            Button(&window, "trnsfrDataButton")->click();
-            QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QTableWidget*>("tableWidget")->isVisible(),
-                                     10000);
+            QVERIFY(window.ShownAndSearched() && window.transferButton->isEnabled());
+            QVERIFY(window.Transfer());
             User user;
             user.Then(User::SaveAs(data + "results1.csv"));
-            Button(&window, "saveAsButton")->click();
+            window.saveButton->click();
             QTRY_COMPARE(user.answers.size(), 0);
             QCOMPARE(user.seen[0].proposed, data + "results1.csv");
             QTRY_VERIFY(QFileInfo(data + "results1.csv").size() > 100);
@@ -82,11 +59,11 @@ private slots:
         QVERIFY(settings.open(QIODevice::ReadOnly));
         QVERIFY(settings.readAll().contains("\r\nDataPath:" + QFile::encodeName(data) + "\r\n"));
         QVERIFY(!QFile::exists(Installation::ProgramFolder() + "Settings.ini"));
-        Window again;
-        again.SetViewState(Window::ResultsShown);
+        TestWindow again;
+        again.SetViewState(TestWindow::ResultsShown);
         User user;
         user.Then(User::SaveAs(QString()));
-        Button(&again, "saveAsButton")->click();
+        again.saveButton->click();
         QTRY_COMPARE(user.answers.size(), 0);
         QCOMPARE(user.seen[0].proposed, data + "results2.csv");
     }
@@ -101,8 +78,8 @@ private slots:
         QCOMPARE(!toolkit.isEmpty(), russian); // Qt's own, from Qt's folder
         QCoreApplication::installTranslator(&toolkit);
         QCoreApplication::installTranslator(&program);
-        Window window;
-        QCOMPARE(Button(&window, "trnsfrDataButton")->text(),
+        TestWindow window;
+        QCOMPARE(window.transferButton->text(),
                  russian ? QString("Передать данные") : QString("Transfer Data"));
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"),
                  russian ? QString("Отмена") : QString("Cancel"));

@@ -1,5 +1,7 @@
 // The device link over real pseudo-terminals, against the instrument
-// simulator: port layer, command frames, handshake and read-out progress.
+// simulator: port layer, command frames, handshake and read-out progress;
+// and its receive ring: capacity, wrap-around, short reads, looking without
+// taking, emptying.
 #include "CWQXUSTester.h"
 #include "InstrumentSimulator.h"
 #include "ReplyBuilder.h"
@@ -8,7 +10,6 @@
 #include <QtTest>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -22,23 +23,15 @@ namespace
 {
 constexpr int Com = 3;
 
-QByteArray Command(char code, char parameter = 0, int extra = 0)
+// A command frame with neither parameter nor extra bytes, as the program sends them.
+QByteArray Command(char code)
 {
-    return QByteArray("WQX VX-T", 8) + code + parameter + char(extra) + QByteArray(extra, '\0');
+    return QByteArray("WQX VX-T", 8) + code + QByteArray(2, '\0');
 }
 
 QByteArray Frame(Family family, int pages)
 {
     return ReplyBuilder::Frame(family, ReplyBuilder::GeneratedSet(family, pages * 32), pages);
-}
-
-// Waits until count bytes are waiting on the link's port.
-bool WaitForInput(const CWQXUSTester& link, int count)
-{
-    for (QDeadlineTimer end(5000); !end.hasExpired(); PauseMs(1))
-        if (PortInputCount(link.port) >= count)
-            return true;
-    return false;
 }
 
 // Polls, only when bytes wait, until the ring holds target bytes; the
@@ -57,6 +50,14 @@ Ints ReadUntil(CWQXUSTester& link, int target)
 QByteArray Held(const CWQXUSTester& link)
 {
     return QByteArray(link.ring.header->base, link.ring.Count());
+}
+
+QByteArray Pattern(int n, int seed)
+{
+    QByteArray bytes(qMax(n, 0), '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 7 + seed);
+    return bytes;
 }
 } // namespace
 
@@ -118,30 +119,6 @@ private slots:
         QCOMPARE(link->portName[0], '\0');
     }
 
-    void sendCommand_data()
-    {
-        QTest::addColumn<int>("parameter");
-        QTest::addColumn<int>("extra");
-        QTest::addColumn<bool>("sent");
-        QTest::newRow("parameter and three trailing zeros") << 0x7F << 3 << true;
-        QTest::newRow("longest frame, 245 trailing zeros") << 0 << 245 << true;
-        QTest::newRow("246 trailing bytes do not fit") << 0 << 246 << false;
-    }
-    void sendCommand()
-    {
-        QFETCH(int, parameter);
-        QFETCH(int, extra);
-        QFETCH(bool, sent);
-        Attach();
-        QVERIFY(link->Open(false));
-        QCOMPARE(link->SendCommand(9, std::uint8_t(parameter), extra), sent);
-        // A refused frame leaves nothing on the wire before the next one.
-        QVERIFY(link->SendCommand(6, 0, 0));
-        QVERIFY(sim->WaitForCommands(sent ? 2 : 1, 2000));
-        const QByteArray first = sent ? Command(9, char(parameter), extra) : QByteArray();
-        QCOMPARE(sim->HostBytes(), first + Command(6));
-    }
-
     void identification_data()
     {
         using Result = CWQXUSTester::ProbeResult;
@@ -154,7 +131,6 @@ private slots:
             << QByteArray("ZELTRA OMNX") << QByteArray() << int(Result::OtherAnswer);
         QTest::newRow("other text first")
             << QByteArray("\rZELTRA OMNI") << QByteArray() << int(Result::OtherAnswer);
-        QTest::newRow("no answer") << QByteArray() << QByteArray() << int(Result::Silent);
         // About a third of a second at 9600 bit/s: the probe waits for quiet
         // before it asks, or the tail would be taken for the answer.
         QTest::newRow("asked once the tail of an earlier reply has passed")
@@ -188,39 +164,6 @@ private slots:
             QSKIP("this system's console is not a serial port with a COM number");
         QCOMPARE(CheckPort(com), PortError::Console);
         QVERIFY(!PortExists(com));
-    }
-
-    void plainFileOrHeldPortIsNotUsed()
-    {
-        // A plain file pinned as a port must not receive commands.
-        QFile file(folder.filePath("plain"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("text\n") == 5);
-        file.close();
-        QVERIFY(QFile::link(file.fileName(), folder.filePath("COM3")));
-        link->SetPort(Com);
-        QCOMPARE(CheckPort(Com), PortError::NotSerial);
-        QVERIFY(!link->Probe());
-        QCOMPARE(link->portError, PortError::NotSerial);
-        QCOMPARE(QFileInfo(file.fileName()).size(), 5); // a command is 11 bytes
-
-        // An instrument whose line another program holds is neither found nor used.
-        Attach();
-        const int holder = ::open(QFile::encodeName(sim->TerminalPath()).constData(),
-                                  O_RDWR | O_NOCTTY | O_NONBLOCK);
-        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
-        QCOMPARE(CheckPort(Com), PortError::Busy);
-        QVERIFY(!link->Probe());
-        QVERIFY(!link->StartReadOut());
-        QCOMPARE(link->portError, PortError::Busy);
-        ::close(holder);
-        QVERIFY(link->Probe()); // free again: found and answering
-        QCOMPARE(link->portError, PortError::None);
-
-        // Unplugged: the pinned name leads nowhere.
-        sim.reset();
-        QVERIFY(!link->StartReadOut());
-        QCOMPARE(link->portError, PortError::Missing);
-        QCOMPARE(CheckPort(Com), PortError::Missing);
     }
 
     void openingThePort()
@@ -313,7 +256,6 @@ private slots:
         QTest::newRow("TR-620 pages are longer than blocks")
             << Frame(Family::TR620, 2) << Ints{256, 512, 524, 525} << Ints{50, 99, 99, 100};
         QTest::newRow("header split") << three << Ints{5, 11, 300} << Ints{0, 0, 33};
-        QTest::newRow("header alone, count still missing") << three << Ints{10} << Ints{0};
         QTest::newRow("no pages") << three.left(10) + '\0' << Ints{11} << Ints{100};
         QTest::newRow("missing block never ends") << three.left(600) << Ints{600} << Ints{67};
         QTest::newRow("over-long reply stays at 100")
@@ -337,7 +279,7 @@ private slots:
             sim->Send(frame.mid(at, cuts[i] - at));
             const int piece = cuts[i] - at;
             at = cuts[i];
-            QVERIFY(WaitForInput(*link, piece));
+            QTRY_VERIFY(PortInputCount(link->port) >= piece);
             int percent = -1;
             QCOMPARE(link->ReadChunk(&percent), piece); // all that waits, in one poll
             QCOMPARE(percent, percents[i]);
@@ -351,25 +293,58 @@ private slots:
         QCOMPARE(Held(*link), frame.left(at));
     }
 
-    void plugPulledPartWay()
+    void writeReadClear_data()
     {
-        Attach(38400); // slow enough for the host to read along
-        sim->SetReply(Frame(Family::VXnn, 10));
-        InstrumentSimulator::Faults faults;
-        faults.unplugAfter = 1000;
-        sim->SetFaults(faults);
-        QVERIFY(link->StartReadOut());
-        int percent = -1;
-        for (QDeadlineTimer end(5000); !sim->Unplugged() && !end.hasExpired(); PauseMs(2))
-            link->ReadChunk(&percent);
-        QVERIFY(sim->Unplugged());
-        // What arrived before the plug was pulled is kept, and is never complete.
-        const int held = link->ring.Count();
-        QVERIFY(held > 0 && held <= 1000);
-        QCOMPARE(link->ReadChunk(&percent), 0);
-        QVERIFY(percent < 100 && !link->ReplyComplete());
-        QVERIFY(!link->StartReadOut());
-        QCOMPARE(link->ring.Count(), 0); // a failed start still resets
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("skip"); // bytes passed through first, to move both positions
+        QTest::addColumn<int>("offered");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("asked");
+        QTest::newRow("link ring keeps 64999 of 70000") << 65000 << 0 << 70000 << 64999 << 70000;
+        QTest::newRow("wraps around the end") << 65000 << 60000 << 10000 << 10000 << 10000;
+        QTest::newRow("fills up to the very end") << 16 << 10 << 6 << 6 << 6;
+        QTest::newRow("full after wrapping") << 1000 << 950 << 5000 << 999 << 999;
+        QTest::newRow("wrapped, asking fewer") << 1000 << 900 << 300 << 300 << 120;
+    }
+    void writeReadClear()
+    {
+        QFETCH(int, size);
+        QFETCH(int, skip);
+        QFETCH(int, offered);
+        QFETCH(int, stored);
+        QFETCH(int, asked);
+        KCyclicBuffer ring;
+        ring.Init(300);
+        ring.Write("old", 3);
+        ring.Init(size); // a second Init starts over, empty
+        QByteArray out(qMax(offered, skip) + 1, '\0');
+        QCOMPARE(ring.Write(Pattern(skip, 1).constData(), skip), skip);
+        QCOMPARE(ring.Read(out.data(), skip), skip);
+
+        const QByteArray bytes = Pattern(offered, 3);
+        QCOMPARE(ring.Write(bytes.constData(), offered), stored);
+        QCOMPARE(ring.Write(bytes.constData(), -1), 0);
+        if (stored == qMax(size, 1) - 1) // full: nothing held is overwritten
+            QCOMPARE(ring.Write("x", 1), 0);
+        QCOMPARE(ring.Free(), qMax(size, 1) - 1 - stored);
+        const int read = qBound(0, asked, stored);
+        QByteArray looked(qMax(asked, 0), '\0');
+        QCOMPARE(ring.Peek(looked.data(), asked), read); // a look takes nothing
+        QCOMPARE(ring.Count(), stored);
+        QCOMPARE(ring.Read(out.data(), asked), read);
+        QCOMPARE(out.left(read), bytes.left(read));
+        QCOMPARE(looked.left(read), out.left(read));
+        QCOMPARE(ring.Count(), stored - read);
+        // The rest comes out next, and the emptied ring takes as much again.
+        QCOMPARE(ring.Read(out.data(), offered), stored - read);
+        QCOMPARE(out.left(stored - read), bytes.mid(read, stored - read));
+        QCOMPARE(ring.Write(bytes.constData(), offered), stored);
+
+        ring.Clear();
+        QCOMPARE(ring.Count(), 0);
+        QCOMPARE(ring.Read(out.data(), 10), 0);
+        const QByteArray again = Pattern(qMax(size, 1), 5);
+        QCOMPARE(ring.Write(again.constData(), again.size()), again.size() - 1);
     }
 };
 

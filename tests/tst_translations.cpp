@@ -1,27 +1,20 @@
 // The program with the Russian catalogue installed and without it; the
 // catalogue and the Russian help page keep what the program relies on.
-#include "CQuorvanta.h"
-#include "MainWindow.h"
 #include "PinnedPorts.h"
+#include "support/Files.h"
 #include "support/Records.h"
+#include "support/Window.h"
 
-#include <QAbstractButton>
 #include <QHeaderView>
-#include <QLabel>
 #include <QScrollBar>
-#include <QStyle>
-#include <QTableWidget>
 #include <QTextBrowser>
 #include <QTranslator>
 #include <QXmlStreamReader>
-#include <QtTest>
-
-#include <memory>
 
 namespace
 {
 const QString Catalogue = QStringLiteral(PARVESTA_CATALOGUE);
-const QString SourceHelp = QStringLiteral(PARVESTA_SOURCE_DIR "/Help");
+const QString SourceHelp = QStringLiteral(PARVESTA_SOURCE_DIR "/Help/");
 
 // A catalogue whose background picture names nothing the program carries.
 struct MissingBackground : QTranslator
@@ -33,19 +26,13 @@ struct MissingBackground : QTranslator
     }
 };
 
-QImage Rgb(const QImage& image)
+QImage Picture(const QString& path)
 {
-    return image.convertToFormat(QImage::Format_RGB32);
+    return QImage(path).convertToFormat(QImage::Format_RGB32);
 }
-QImage Shown(QWidget* window)
+QImage Shown(const TestWindow& window)
 {
-    return Rgb(window->findChild<QLabel*>("bckgroundLabel")->pixmap().toImage());
-}
-
-QString Read(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return window.picture->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 QStringList All(const QString& text, const QString& pattern)
@@ -63,41 +50,34 @@ class TestTranslations : public QObject
 
     PinnedPorts ports; // no serial device of the machine takes part
     QTranslator russian;
-    std::unique_ptr<MainWindow> english, inRussian;
+    std::unique_ptr<TestWindow> english, inRussian;
 
 private slots:
     void initTestCase()
     {
-        english = std::make_unique<MainWindow>();
+        english = std::make_unique<TestWindow>();
         QVERIFY(russian.load(Catalogue));
         QCoreApplication::installTranslator(&russian);
-        inRussian = std::make_unique<MainWindow>();
+        inRussian = std::make_unique<TestWindow>();
         QCoreApplication::removeTranslator(&russian);
+        inRussian->show();
+        QVERIFY(QTest::qWaitForWindowExposed(inRussian.get()));
     }
 
-    // Texts of the forms and of the window's code, and the help page.
-    void russianWindowTexts()
-    {
-        QCOMPARE(inRussian->findChild<QAbstractButton*>("trnsfrDataButton")->text(),
-                 QString("Передать данные"));
-        QCOMPARE(inRussian->findChild<QWidget*>("HelpWindowGUI")->windowTitle(),
-                 QString("Справка Parvesta"));
-        QCOMPARE(inRussian->findChild<QTextBrowser*>("helpTBrowser")->source(),
-                 QUrl("index_ru.html"));
-    }
-
+    // The help page is a translated text, so the catalogue names its own.
     // Words are drawn into the background: each language shows its own
     // picture, and a catalogue naming a missing one leaves the English one.
-    void backgroundPictureOfItsLanguage()
+    void russianHelpAndPicture()
     {
-        const QImage en = Rgb(QImage(":/Image/background.bmp"));
-        QCOMPARE(Shown(inRussian.get()), Rgb(QImage(":/Image/background_ru.bmp")));
-        QCOMPARE(Shown(english.get()), en);
+        QCOMPARE(inRussian->findChild<QTextBrowser*>("helpTBrowser")->source(),
+                 QUrl("index_ru.html"));
+        QCOMPARE(Shown(*inRussian), Picture(":/Image/background_ru.bmp"));
+        QCOMPARE(Shown(*english), Picture(":/Image/background.bmp"));
         MissingBackground missing;
         QCoreApplication::installTranslator(&missing);
-        const QImage shown = Shown(std::make_unique<MainWindow>().get());
+        const QImage shown = Shown(TestWindow());
         QCoreApplication::removeTranslator(&missing);
-        QCOMPARE(shown, en);
+        QCOMPARE(shown, Picture(":/Image/background.bmp"));
     }
 
     // What a Russian user saves, byte for byte, under a Russian file name.
@@ -120,9 +100,7 @@ private slots:
                 engine->data.Append(r);
             QVERIFY(engine->WriteCsv(path.toLocal8Bit().constData()));
         }
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(),
+        QCOMPARE(ReadFile(path),
                  QByteArray("\"Группа\";\"Ячейка\";\"Значение\";\"Ед. изм.\"\r\n"
                             "1;1;12,34;\"мм\"\r\n1;2;0,486;\"дюйм.\"\r\n"
                             "2;1;5920;\"м/с\"\r\n2;2;3,37;\"мкс\"\r\n3;1;7;\"\"\r\n"));
@@ -156,8 +134,8 @@ private slots:
                 QVERIFY2(All(t, kept) == All(source, kept), qPrintable(source.left(60)));
             if (source.endsWith(".html")) // a help page: the same pictures, sections and links
                 for (const char* part : {"<img [^>]*>", " name=\"[^\"]*\"", "href=\"[^\"]*\""})
-                    QCOMPARE(All(Read(SourceHelp + "/" + t), part),
-                             All(Read(SourceHelp + "/" + source), part));
+                    QCOMPARE(All(ReadFile(SourceHelp + t), part),
+                             All(ReadFile(SourceHelp + source), part));
         }
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QVERIFY(messages >= 39);
@@ -179,9 +157,7 @@ private slots:
     // in either language.
     void statusTextsFitTheStatusLine()
     {
-        inRussian->show();
-        QVERIFY(QTest::qWaitForWindowExposed(inRussian.get()));
-        const QLabel* status = inRussian->findChild<QLabel*>("statusLabel");
+        const QLabel* status = inRussian->status;
         const QRect room(QPoint(), status->contentsRect().size());
         for (const bool translated : {false, true})
         {
@@ -223,10 +199,8 @@ private slots:
     // even beside the scroll bar.
     void russianColumnTitlesFitTheNarrowWindow()
     {
-        inRussian->show();
-        QVERIFY(QTest::qWaitForWindowExposed(inRussian.get()));
-        inRussian->findChild<QLabel*>("bckgroundLabel")->hide();
-        auto* table = inRussian->findChild<QTableWidget*>("tableWidget");
+        inRussian->picture->hide();
+        QTableWidget* table = inRussian->table;
         table->show();
         table->setRowCount(200);
         QCoreApplication::processEvents();

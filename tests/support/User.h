@@ -13,11 +13,8 @@
 // What a modal box or save dialog showed.
 struct Seen
 {
-    QString title;
-    QString text;        // a box's text
-    int buttons = 0;     // a box's buttons
-    QString proposed;    // the file a save dialog offered
-    QStringList filters; // a save dialog's filters
+    QString text;     // a box's text
+    QString proposed; // the file a save dialog offered
 };
 
 // Answers modal windows one after the other, from inside their own event
@@ -62,17 +59,10 @@ private:
             return;
         w->setProperty("answered", true);
         Seen s;
-        s.title = w->windowTitle();
         if (auto* box = qobject_cast<QMessageBox*>(w))
-        {
             s.text = box->text();
-            s.buttons = int(box->buttons().size());
-        }
         else if (auto* dialog = qobject_cast<QFileDialog*>(w))
-        {
-            s.filters = dialog->nameFilters();
             s.proposed = dialog->selectedFiles().value(0);
-        }
         seen << s;
         QTimer::singleShot(0, w, [answer = answers.takeFirst(), w] { answer(w); });
     }
