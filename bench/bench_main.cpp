@@ -299,6 +299,17 @@ bool EngineLargest()
     return ok;
 }
 
+// Instruments that never answer on COM1 to COMcount; false when one did not start.
+bool AttachSilent(PinnedPorts& ports, int count)
+{
+    InstrumentSimulator::Faults quiet;
+    quiet.silent = true;
+    bool ok = ports.valid;
+    for (int n = 1; n <= count; ++n)
+        ok = ports.Attach(n, 38400, quiet) && ok;
+    return ok;
+}
+
 // The device search with no instrument to find: every candidate is opened
 // (50 ms) and given two 50 ms polls for an answer, so 150 ms of pauses each
 // plus what opening and closing the port costs.
@@ -310,11 +321,7 @@ bool SearchNone()
     for (int candidates : {49, 0})
     {
         PinnedPorts ports;
-        InstrumentSimulator::Faults quiet;
-        quiet.silent = true;
-        for (int n = 1; n <= candidates; ++n)
-            ok = ports.Attach(n, 38400, quiet) && ok;
-        if (!ports.valid || !ok)
+        if (!AttachSilent(ports, candidates))
         {
             std::printf("  the simulators did not start\n");
             return false;
@@ -377,11 +384,7 @@ bool CliDownload(int speed)
 bool CliScan()
 {
     PinnedPorts ports;
-    InstrumentSimulator::Faults quiet;
-    quiet.silent = true;
-    bool ok = ports.valid;
-    for (int n = 1; n <= 49; ++n)
-        ok = ports.Attach(n, 38400, quiet) && ok;
+    const bool ok = AttachSilent(ports, 49);
     const QString program = ports.dir.filePath("parvesta-cli");
     if (!ok || !QFile::copy(QCoreApplication::applicationDirPath() + "/parvesta-cli", program))
     {
@@ -543,10 +546,7 @@ bool WindowStart()
     for (int portsPresent : {0, 4, 40})
     {
         PinnedPorts ports;
-        InstrumentSimulator::Faults quiet;
-        quiet.silent = true;
-        for (int n = 1; n <= portsPresent; ++n)
-            ok = ports.Attach(n, 38400, quiet) && ok;
+        ok = AttachSilent(ports, portsPresent) && ok;
         QElapsedTimer clock;
         clock.start();
         {
@@ -580,11 +580,7 @@ bool WindowPlug()
 {
     KeptSettings settings;
     PinnedPorts ports;
-    InstrumentSimulator::Faults quiet;
-    quiet.silent = true;
-    bool ok = ports.valid;
-    for (int n = 1; n <= 4; ++n)
-        ok = ports.Attach(n, 38400, quiet) && ok;
+    bool ok = AttachSilent(ports, 4);
     if (!ok)
     {
         std::printf("  the simulators did not start\n");
