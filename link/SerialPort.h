@@ -35,8 +35,9 @@ enum class PortError
 // leaves its speed as it was), no flow control, RTS on. With nonBlocking the
 // descriptor never waits; otherwise a read returns what is waiting. False,
 // holding nothing, when the device is missing, is not a terminal, another
-// program holds it, or the line does not take these settings; error (when
-// given) then says which, and None after a successful open.
+// program holds it, the system uses it as its console, or the line does not
+// take these settings; error (when given) then says which, and None after a
+// successful open.
 bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* handle,
               PortError* error = nullptr);
 // Puts the line's settings back and releases it; nothing happens when closed.
@@ -55,10 +56,10 @@ bool PauseMs(int ms);
 
 // Whether COM port number can be opened now and may be asked who is on it,
 // and if not why: a plain exclusive open, closed again at once; the line is
-// not reconfigured. A port found by the table (not pinned in the ports
-// folder) that the system uses as its console is never opened (Console),
-// and a built-in port whose driver found no UART behind it is NotSerial. A
-// pinned port is only opened.
+// not reconfigured. A port the system uses as its console is never opened
+// (Console), pinned or not; a built-in port found by the table whose driver
+// found no UART behind it is NotSerial. A pinned port is otherwise only
+// opened.
 PortError CheckPort(int number);
 // True when CheckPort finds nothing in the way. A port another program
 // holds counts as absent.

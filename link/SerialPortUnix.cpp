@@ -179,13 +179,18 @@ QString PinnedPath(int number)
 
 // True when the kernel writes its console to the device at path: whatever
 // is sent there lands on a screen or a serial terminal.
+// A link in the ports folder is judged by the device it leads to.
 bool IsConsole(const QString& path)
 {
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QString name = QFileInfo(target.isEmpty() ? path : target).fileName();
+    if (name == QLatin1String("console"))
+        return true;
     QFile active(QStringLiteral("/sys/class/tty/console/active"));
     if (!active.open(QIODevice::ReadOnly))
         return false;
     const QStringList names = QString::fromLatin1(active.readAll()).simplified().split(u' ');
-    return names.contains(QFileInfo(path).fileName());
+    return names.contains(name);
 }
 
 // True for a built-in serial port whose driver found no UART behind it: the
@@ -208,6 +213,14 @@ bool OpenPort(const char* path, bool nonBlocking, int baudRate, PortHandle* hand
     if (!handle || !path || !*path)
         return false;
     ClosePort(handle);
+    // Whatever goes to the console lands on a screen or a terminal, and the
+    // kernel's messages would mix with the instrument's bytes: never, even
+    // when the user named it.
+    if (IsConsole(QFile::decodeName(path)))
+    {
+        why = PortError::Console;
+        return false;
+    }
 
     const int fd = OpenExclusive(path, &why);
     if (fd < 0)
@@ -328,9 +341,10 @@ PortError CheckPort(int number)
     const QString device = ComDevicePath(number);
     if (device.isEmpty())
         return PortError::Missing;
-    // A user who pinned a port means it; only the table's guesses are vetted.
+    // A user who pinned a port means it; only the table's guesses are vetted
+    // for a UART. The console is never a candidate, pinned or not.
     const bool pinned = !PinnedPath(number).isEmpty();
-    if (!pinned && IsConsole(device))
+    if (IsConsole(device))
         return PortError::Console;
     PortError error = PortError::None;
     const int fd = OpenExclusive(device.toLocal8Bit().constData(), &error);
