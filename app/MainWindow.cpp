@@ -178,16 +178,19 @@ void MainWindow::OfferPartialReply()
     // Whole pages are whole records: nothing that arrived is dropped unasked.
     // A device search meanwhile would empty the link that holds them.
     offeringPages = true;
-    const QMessageBox::StandardButton answer = QMessageBox::question(
-        this, engine->textDataTransfer,
-        tr("The transfer did not complete. Keep the %n measurements from %1 of %2 pages "
-           "received?",
-           nullptr, part.records)
-            .arg(part.pagesReceived)
-            .arg(part.pagesAnnounced),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    QMessageBox box(QMessageBox::Question, engine->textDataTransfer,
+                    tr("The transfer did not complete. Keep the %n measurements from %1 of %2 "
+                       "pages received?",
+                       nullptr, part.records)
+                        .arg(part.pagesReceived)
+                        .arg(part.pagesAnnounced),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::Yes);
+    // Esc or the box's close button is no answer: only No drops the pages.
+    box.setEscapeButton(QMessageBox::Yes);
+    box.exec();
     offeringPages = false;
-    if (answer == QMessageBox::Yes && engine->KeepPartial())
+    if (box.clickedButton() == box.button(QMessageBox::Yes) && engine->KeepPartial())
         SetViewState(ResultsShown);
 }
 
@@ -354,11 +357,23 @@ bool MainWindow::SaveData()
         engine->dataPath = normaliser.directory().absolutePath() + "/";
     }
     const QString name = engine->SuggestFileName();
-    // The format follows the name's extension, whichever filter is chosen.
-    const QString path = QFileDialog::getSaveFileName(
-        this, tr("Save measurements as"), engine->SaveFolder() + name,
-        tr("Measurements (*.csv)") + ";;" + tr("Excel workbook (*.xlsx)") + ";;" +
-            tr("Instrument reply (*.bin)"));
+    // The format follows the name's extension, whichever filter is chosen; a
+    // name typed without one gets the chosen type's, before the dialog asks
+    // whether to replace a file of that name.
+    static const char* const extensions[] = {"csv", "xlsx", "bin"};
+    const QStringList filters = {tr("Measurements (*.csv)"), tr("Excel workbook (*.xlsx)"),
+                                 tr("Instrument reply (*.bin)")};
+    QFileDialog dialog(this, tr("Save measurements as"), engine->SaveFolder() + name,
+                       filters.join(QStringLiteral(";;")));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QLatin1String(extensions[0]));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString& f) {
+        const qsizetype chosen = std::max<qsizetype>(filters.indexOf(f), 0);
+        dialog.setDefaultSuffix(QLatin1String(extensions[chosen]));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    const QString path = dialog.selectedFiles().constFirst();
     if (path.isEmpty())
         return false;
     const CQuorvanta::SaveFormat format = CQuorvanta::FormatOf(path);

@@ -22,11 +22,12 @@ QString SettingsPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/Settings.ini");
 }
 
-void WriteSettings(const QString& dataPath)
+void WriteSettings(const QString& dataPath, const QByteArray& port = "Any")
 {
     WriteFile(SettingsPath(), "Quorvanta Settings File\r\nLanguage:Eng\r\nVersion:3.0\r\n"
-                              "COMSpeed:38400\r\nCOMPort:Any\r\nDataPath:" +
-                                  dataPath.toLocal8Bit() + "\r\nVirtualDevice:No\r\n");
+                              "COMSpeed:38400\r\nCOMPort:" +
+                                  port + "\r\nDataPath:" + dataPath.toLocal8Bit() +
+                                  "\r\nVirtualDevice:No\r\n");
 }
 
 QByteArray Generated(int count)
@@ -153,11 +154,12 @@ private slots:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<bool>("closing"); // ended by closing the window, not by the button
-        QTest::addColumn<int>("keep");     // the answer to the keep question; 0 when not asked
+        QTest::addColumn<int>("keep");     // the answer to the keep question; 0 not asked, -1 Esc
         QTest::addColumn<int>("rows");
         const QByteArray cut = Generated(128).left(11 + 2 * 256 + 100); // 2 of 4 pages
         QTest::newRow("cut short: kept") << cut << false << int(QMessageBox::Yes) << 64;
         QTest::newRow("cut short: given up") << cut << false << int(QMessageBox::No) << 0;
+        QTest::newRow("cut short: Esc is no answer, the pages stay") << cut << false << -1 << 64;
         QTest::newRow("cut short, window closed, a device plugged in: kept, the close cancelled")
             << cut << true << int(QMessageBox::Yes) << 64;
         QTest::newRow("garbage only: nothing to keep") << QByteArray(700, 'g') << false << 0 << 0;
@@ -180,7 +182,10 @@ private slots:
                     window->DeviceChangeEvent();
                     QTest::qWait(100); // past the settling pause
                 }
-                User::Press(QMessageBox::StandardButton(keep))(box);
+                if (keep < 0)
+                    QTest::keyClick(box, Qt::Key_Escape);
+                else
+                    User::Press(QMessageBox::StandardButton(keep))(box);
             });
         if (closing)
             user.Then(User::Press(QMessageBox::Cancel)); // the unsaved-data question
@@ -255,6 +260,14 @@ private slots:
         QVERIFY(window->isVisible() && user.seen.size() == 3);
         QCOMPARE(user.seen[1].text,
                  QStringLiteral("Received data will be lost. Do you want to save it?"));
+        // A save that fails from the question is no save: the window stays,
+        // and so do the results.
+        user.Then(User::Press(QMessageBox::Yes));
+        user.Then(User::SaveAs(folder + "/gone/x.csv"));
+        user.Then(User::Press(QMessageBox::Ok));
+        window->close();
+        QVERIFY(window->isVisible() && window->table->isVisible() && user.seen.size() == 6);
+        QVERIFY(user.seen[5].text.startsWith("The file " + folder + "/gone/x.csv could not"));
         // A new transfer asks too; saved first, the results make way for it.
         user.Then(User::Press(QMessageBox::Yes));
         user.Then(User::SaveAs(folder + "/r.txt"));
@@ -266,6 +279,11 @@ private slots:
         QVERIFY2(window->status->text().startsWith("Saved to /") &&
                      window->status->text().endsWith("/r.XLSX"),
                  qPrintable(window->status->text()));
+        // A name typed without an extension gets the chosen type's.
+        user.Then(User::SaveAs(folder + "/noext", 1));
+        window->saveButton->click();
+        QVERIFY(ReadFile(folder + "/noext.xlsx").startsWith("PK\x03\x04"));
+        QVERIFY(!QFileInfo::exists(folder + "/noext"));
         QCOMPARE(save("gone/r.csv", true), QByteArray("<unreadable>"));
         QCOMPARE(user.seen.last().text, "The file " + folder +
                                             "/gone/r.csv could not be saved: the folder does not "
@@ -274,7 +292,7 @@ private slots:
         // The failed save did not undo the good one: closing asks nothing.
         window->close();
         QVERIFY(!window->isVisible());
-        QCOMPARE(user.seen.size(), 8);
+        QCOMPARE(user.seen.size(), 12);
     }
 
     // The folder the save dialog starts in, and which folder it makes.
@@ -317,12 +335,16 @@ private slots:
         InstrumentSimulator::Faults faults;
         faults.pauseAt = 11 + 5 * 256;
         faults.pauseMs = 500;
-        QVERIFY(OpenWithInstrument(Generated(300), faults, 115200)); // 10 pages
+        // 10 pages; the five after the pause take more than a second to come.
+        QVERIFY(OpenWithInstrument(Generated(300), faults, 9600));
         window->transferButton->click();
-        QTRY_VERIFY(window->Stalled());
+        QTRY_VERIFY_WITH_TIMEOUT(window->Stalled(), 5000);
         QCOMPARE(window->bar->value(), 50); // what came before the pause still counts
         QVERIFY(ports->Attach(5));
         window->DeviceChangeEvent();
+        // Bytes come again: the stall text goes while the bar moves on.
+        QTRY_VERIFY(!window->message->isVisible());
+        QVERIFY(window->progress->isVisible() && window->bar->value() < 100);
         QVERIFY(window->WaitForResults());
         QCOMPARE(window->table->rowCount(), 300);
         QCOMPARE(window->windowTitle(), QStringLiteral("Parvesta"));
@@ -447,6 +469,17 @@ private slots:
         }
         QVERIFY(window->SearchEnds());
         QCOMPARE(window->status->text(), status);
+        QVERIFY(!window->transferButton->isEnabled());
+    }
+
+    // A port the user fixed in Settings.ini that is the system console is
+    // not asked; the status line says why nothing was found.
+    void pinnedConsoleIsNotAsked()
+    {
+        WriteSettings(dataDir->path() + "/", "COM3");
+        QVERIFY(QFile::remove(ports->Entry(3)) && QFile::link("/dev/console", ports->Entry(3)));
+        QVERIFY(Open());
+        QCOMPARE(window->status->text(), "No instrument found: COM3 is the system console");
         QVERIFY(!window->transferButton->isEnabled());
     }
 

@@ -2,11 +2,13 @@
 #define PARVESTA_TEST_USER_H
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QtTest>
 
 #include <functional>
 
@@ -37,12 +39,17 @@ public:
         return [button](QWidget* w) { static_cast<QMessageBox*>(w)->button(button)->click(); };
     }
     // The path typed into the name field, as a user does; empty cancels.
-    static Answer SaveAs(const QString& path)
+    // With type, the user first picks that file type (its position in the
+    // list) with the keyboard.
+    static Answer SaveAs(const QString& path, int type = 0)
     {
-        return [path](QWidget* w) {
+        return [path, type](QWidget* w) {
             auto* dialog = static_cast<QDialog*>(w);
             if (path.isEmpty())
                 return dialog->reject();
+            auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+            for (int i = 0; i < type; ++i)
+                QTest::keyClick(types, Qt::Key_Down);
             dialog->findChild<QLineEdit*>("fileNameEdit")->setText(path);
             dialog->accept();
         };
