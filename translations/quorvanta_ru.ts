@@ -288,6 +288,10 @@ VX-77
         <source>Std. deviation</source>
         <translation>Ст. отклонение</translation>
     </message>
+    <message>
+        <source>you may change the file, but the folder does not let you add a new file beside it, so the file cannot be replaced safely here; choose another folder</source>
+        <translation>файл можно изменять, но в его папке нельзя создать новый файл, поэтому здесь его нельзя безопасно заменить; выберите другую папку</translation>
+    </message>
 </context>
 <context>
     <name>CliTool</name>
