@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <clocale>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
@@ -81,6 +82,27 @@ QJsonArray ReadWorkbook(const QString& path)
     }
     return QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
 }
+
+int CellCount(const QJsonArray& sheets)
+{
+    int cells = 0;
+    for (const QJsonValue& sheet : sheets)
+        cells += int(sheet["cells"].toArray().size());
+    return cells;
+}
+
+// An environment variable set while it lives.
+struct Environment
+{
+    QByteArray name, saved;
+    bool was;
+    Environment(const char* variable, const QString& value)
+        : name(variable), saved(qgetenv(variable)), was(qEnvironmentVariableIsSet(variable))
+    {
+        qputenv(variable, QFile::encodeName(value));
+    }
+    ~Environment() { was ? qputenv(name, saved) : qunsetenv(name); }
+};
 
 // A child process that takes its steps one by one, each only when told to,
 // so that it can be killed between any two of them or a while into one.
@@ -172,6 +194,19 @@ private slots:
         QTest::newRow("device that is full")
             << "/dev/full" << 0 << 0755 << 0 << FileError::DiskFull;
         QTest::newRow("longest name") << longest + ".csv" << 0640 << 0755 << 0 << FileError::None;
+
+        QTest::newRow("workbook, disk full")
+            << "r.xlsx" << 0644 << 0755 << 2000 << FileError::DiskFull;
+        // Room for the finished workbook, not for its parts unpacked: the
+        // library's scratch files are cut short, the packed file is not.
+        QTest::newRow("workbook, disk full for its scratch files")
+            << "r.xlsx" << 0644 << 0755 << -1 << FileError::DiskFull;
+        QTest::newRow("workbook, read-only folder, writable file")
+            << "r.xlsx" << 0640 << 0555 << 0 << FileError::CannotReplaceSafely;
+        QTest::newRow("workbook, longest name")
+            << longest.left(250) + ".xlsx" << 0640 << 0755 << 0 << FileError::None;
+        QTest::newRow("workbook, new file, longest name")
+            << longest.left(250) + ".xlsx" << 0 << 0755 << 0 << FileError::None;
     }
     void failedSavesKeepTheEarlierFile()
     {
@@ -188,6 +223,11 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         const QString path = target.startsWith('/') ? target : folder + "/" + target;
         const bool workbook = target.endsWith(".xlsx");
+        if (sizeLimit < 0)
+        {
+            QVERIFY(Save(dir.path() + "/probe.xlsx", Records(), nullptr));
+            sizeLimit = int(QFileInfo(dir.path() + "/probe.xlsx").size()) + 1000;
+        }
         if (targetMode)
         {
             WriteFile(path, Earlier);
@@ -309,10 +349,28 @@ private slots:
         QCOMPARE(left, QStringList());
     }
 
-    // The workbook as another program reads it: numbers stored as numbers
-    // with the readings' decimals, a bold and frozen header, the statistics.
+    // The workbook as another program reads it, on desktops whose numbers
+    // have a decimal comma too: numbers stored as numbers with the readings'
+    // decimals, a bold and frozen header, the statistics.
+    void workbookReadBackByAnotherReader_data()
+    {
+        QTest::addColumn<QByteArray>("locale");
+        QTest::addColumn<QByteArray>("point"); // the locale's own decimal point
+        QTest::newRow("C") << "C.UTF-8"_qba
+                           << "."_qba;
+        QTest::newRow("German") << "de_DE.UTF-8"_qba
+                                << ","_qba;
+        QTest::newRow("Russian") << "ru_RU.UTF-8"_qba
+                                 << ","_qba;
+    }
     void workbookReadBackByAnotherReader()
     {
+        QFETCH(QByteArray, locale);
+        QFETCH(QByteArray, point);
+        const QByteArray before = std::setlocale(LC_ALL, nullptr);
+        const auto restore = qScopeGuard([&] { std::setlocale(LC_ALL, before.constData()); });
+        QVERIFY2(std::setlocale(LC_ALL, locale.constData()), locale.constData());
+
         QTemporaryDir dir;
         const QString path = dir.path() + "/r.xlsx";
         WriteFile(path, Earlier); // replaced only once the workbook is whole
@@ -322,6 +380,8 @@ private slots:
         data.Append(CMeasurement{1, 3, 486, 1000, 3, 3});
         data.Append(CMeasurement{3, 9, 28281, 10, 0, 0});
         QVERIFY(XlsxFile::Write(QFile::encodeName(path), data, WorkbookFormat()));
+        // The program's own locale is in force again.
+        QCOMPARE(QByteArray(std::localeconv()->decimal_point), point);
 
         const QJsonArray sheets = ReadWorkbook(path);
         QCOMPARE(sheets.size(), 2);
@@ -362,6 +422,58 @@ private slots:
                                     "F3 0.486 n 0.000",
                                     "A4 3 n, B4 m/s s, C4 1 n, D4 2828.1 n 0.0, E4 2828.1 n 0.0, "
                                     "F4 2828.1 n 0.0"}));
+    }
+
+    // A workbook is made beside its file, never in the system's temporary
+    // folder: it is saved where that folder is missing, and a killed save
+    // leaves nothing there, and the old file or the whole new one.
+    void killedWorkbookSavesLeaveNothingBehind()
+    {
+        QTemporaryDir dir;
+        const QString temporary = dir.path() + "/tmp";
+        const QString folder = dir.path() + "/data";
+        QVERIFY(QDir().mkpath(temporary) && QDir().mkpath(folder));
+        const QString path = folder + "/r.xlsx";
+        CTRData data;
+        for (int i = 0; i < 6000; ++i)
+            data.Append(CMeasurement{1 + i / 100, i % 100, 1000 + i, 10, 3, 2});
+
+        qint64 tookUs;
+        {
+            Environment missing("TMPDIR", dir.path() + "/missing");
+            QElapsedTimer clock;
+            clock.start();
+            FileError why = FileError::Other;
+            QVERIFY(Save(path, data, &why));
+            tookUs = clock.nsecsElapsed() / 1000;
+            QCOMPARE(why, FileError::None);
+        }
+        const int whole = CellCount(ReadWorkbook(path));
+        QVERIFY(whole > 4 * 6000);
+
+        Environment empty("TMPDIR", temporary);
+        for (const double moment : {0.0, 0.2, 0.4, 0.6, 0.8, 0.95, 1.5})
+        {
+            WriteFile(path, Earlier);
+            const pid_t pid = ::fork();
+            if (pid == 0)
+                ::_exit(Save(path, data, nullptr) ? 0 : 1);
+            QVERIFY(pid > 0);
+            ::usleep(useconds_t(double(tookUs) * moment));
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+
+            if (ReadFile(path) != Earlier)
+                QCOMPARE(CellCount(ReadWorkbook(path)), whole);
+            QCOMPARE(Others(temporary, QString()), QStringList());
+            // Killed in the instant a scratch file of the library, or the new
+            // workbook before its rename, had a name of its own.
+            QStringList left = Others(folder, "r.xlsx");
+            if (left.size() == 1 &&
+                (left[0].startsWith("tmp.") || left[0].startsWith(".parvesta-")))
+                QFile::remove(folder + "/" + left.takeFirst());
+            QCOMPARE(left, QStringList());
+        }
     }
 
     void settingsThatAreNotAFile()
