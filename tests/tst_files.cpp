@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(FileError)
+Q_DECLARE_METATYPE(SettingsFile::Found)
 
 namespace
 {
@@ -476,6 +477,50 @@ private slots:
         }
     }
 
+    void settingsFound_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // "@folder": a folder in its place
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<SettingsFile::Found>("found");
+        QTest::addColumn<int>("speed"); // after reading into 4800
+        const QByteArray rest = "\r\nLanguage:Eng\r\nVersion:3.0\r\nCOMSpeed:9600\r\n";
+        QTest::newRow("none") << QByteArray() << 0 << SettingsFile::Found::Nothing << 4800;
+        QTest::newRow("empty") << ""_qba << 0644 << SettingsFile::Found::Nothing << 4800;
+        QTest::newRow("as written")
+            << "Quorvanta Settings File" + rest << 0644 << SettingsFile::Found::Read << 9600;
+        QTest::newRow("byte-order mark, blanks, letter case")
+            << "\xEF\xBB\xBF \tquorvanta SETTINGS file  " + rest << 0644
+            << SettingsFile::Found::Read << 9600;
+        QTest::newRow("another program's file") << "[General]\r\nspeed=9600\r\n"_qba << 0644
+                                                << SettingsFile::Found::NotUnderstood << 4800;
+        QTest::newRow("mark in the middle") << "Quorvanta \xEF\xBB\xBFSettings File" + rest << 0644
+                                            << SettingsFile::Found::NotUnderstood << 4800;
+        QTest::newRow("unreadable")
+            << "Quorvanta Settings File" + rest << 0 << SettingsFile::Found::NotUnderstood << 4800;
+        QTest::newRow("a folder") << "@folder"_qba << 0755 << SettingsFile::Found::NotUnderstood
+                                  << 4800;
+    }
+    void settingsFound()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, mode);
+        if (mode == 0 && !bytes.isNull() && ::geteuid() == 0)
+            QSKIP("file permissions do not bind root");
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/Settings.ini";
+        if (bytes == "@folder")
+            QVERIFY(QDir().mkpath(path));
+        else if (!bytes.isNull())
+        {
+            WriteFile(path, bytes);
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+        }
+        SettingsFile::Values values;
+        values.comSpeed = 4800;
+        QTEST(SettingsFile::Load(QFile::encodeName(path), &values), "found");
+        QTEST(values.comSpeed, "speed");
+    }
+
     void settingsThatAreNotAFile()
     {
         QTemporaryDir dir;
@@ -485,7 +530,8 @@ private slots:
         values.comSpeed = 4800;
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!SettingsFile::Load(fifo, &values)); // without waiting for a writer
+        // Without waiting for a writer.
+        QCOMPARE(SettingsFile::Load(fifo, &values), SettingsFile::Found::NotUnderstood);
         FileError why = FileError::None;
         QVERIFY(!SettingsFile::Save(fifo, values, &why));
         QVERIFY(clock.elapsed() < 1000);
