@@ -124,6 +124,8 @@ private slots:
         QTest::newRow("byte-order mark") << "\xEF\xBB\xBFQuorvanta Settings File" + values << own;
         QTest::newRow("blanks and letter case") << " \tQUORVANTA settings file \t" + values << own;
         QTest::newRow("other words") << "Quorvanta Settings" + values << QByteArray();
+        QTest::newRow("mark inside the line")
+            << "Quorvanta \xEF\xBB\xBFSettings File" + values << QByteArray();
         QTest::newRow("another program's file")
             << "[Serial]\nport=COM3\nspeed=9600\n"_qba << QByteArray();
         QTest::newRow("not text") << QByteArray("\x00\x01\xff\xfe\x00\r\n", 7) << QByteArray();

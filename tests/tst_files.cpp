@@ -477,48 +477,36 @@ private slots:
         }
     }
 
+    // What the engine's tests cannot make: a file its user may not read.
+    // Such a file, or a folder in its place, is kept; an empty one holds
+    // nothing to keep.
     void settingsFound_data()
     {
         QTest::addColumn<QByteArray>("bytes"); // "@folder": a folder in its place
         QTest::addColumn<int>("mode");
         QTest::addColumn<SettingsFile::Found>("found");
-        QTest::addColumn<int>("speed"); // after reading into 4800
-        const QByteArray rest = "\r\nLanguage:Eng\r\nVersion:3.0\r\nCOMSpeed:9600\r\n";
-        QTest::newRow("none") << QByteArray() << 0 << SettingsFile::Found::Nothing << 4800;
-        QTest::newRow("empty") << ""_qba << 0644 << SettingsFile::Found::Nothing << 4800;
-        QTest::newRow("as written")
-            << "Quorvanta Settings File" + rest << 0644 << SettingsFile::Found::Read << 9600;
-        QTest::newRow("byte-order mark, blanks, letter case")
-            << "\xEF\xBB\xBF \tquorvanta SETTINGS file  " + rest << 0644
-            << SettingsFile::Found::Read << 9600;
-        QTest::newRow("another program's file") << "[General]\r\nspeed=9600\r\n"_qba << 0644
-                                                << SettingsFile::Found::NotUnderstood << 4800;
-        QTest::newRow("mark in the middle") << "Quorvanta \xEF\xBB\xBFSettings File" + rest << 0644
-                                            << SettingsFile::Found::NotUnderstood << 4800;
-        QTest::newRow("unreadable")
-            << "Quorvanta Settings File" + rest << 0 << SettingsFile::Found::NotUnderstood << 4800;
-        QTest::newRow("a folder") << "@folder"_qba << 0755 << SettingsFile::Found::NotUnderstood
-                                  << 4800;
+        QTest::newRow("empty") << ""_qba << 0644 << SettingsFile::Found::Nothing;
+        QTest::newRow("unreadable") << "Quorvanta Settings File\r\nLanguage:Eng\r\n"_qba << 0
+                                    << SettingsFile::Found::NotUnderstood;
+        QTest::newRow("a folder") << "@folder"_qba << 0755 << SettingsFile::Found::NotUnderstood;
     }
     void settingsFound()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, mode);
-        if (mode == 0 && !bytes.isNull() && ::geteuid() == 0)
+        if (mode == 0 && ::geteuid() == 0)
             QSKIP("file permissions do not bind root");
         QTemporaryDir dir;
         const QString path = dir.path() + "/Settings.ini";
         if (bytes == "@folder")
             QVERIFY(QDir().mkpath(path));
-        else if (!bytes.isNull())
+        else
         {
             WriteFile(path, bytes);
             QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
         }
         SettingsFile::Values values;
-        values.comSpeed = 4800;
         QTEST(SettingsFile::Load(QFile::encodeName(path), &values), "found");
-        QTEST(values.comSpeed, "speed");
     }
 
     void settingsThatAreNotAFile()
