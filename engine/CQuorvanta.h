@@ -111,10 +111,16 @@ public:
     // Settings.ini: beside the program, or in the user's configuration
     // folder when the program is installed.
     QString SettingsFilePath() const;
+    // False when no settings were taken from the file. A file that exists
+    // but could not be understood is kept as it is: SaveSettings leaves it
+    // alone, and SettingsNotice says so.
     bool LoadSettings();
     bool ReadSettings(FILE* file);
     bool SaveSettings();
     bool WriteSettings(FILE* file);
+    // For the status line, once: why the settings in force are the defaults
+    // although a Settings.ini was there. Empty when all is well.
+    QString SettingsNotice() const;
 
     // CSV export.
     QString SuggestFileName() const;
@@ -216,6 +222,7 @@ private:
 
     bool replyRecognised = false;
     QByteArray storedDataPath; // the data folder as Settings.ini spells it
+    QString unreadSettings;    // a Settings.ini that could not be understood
     FileError saveError = FileError::None;
     int saveSystemError = 0;
     int transferPercent = 0; // the highest percentage of this transfer

@@ -151,6 +151,9 @@ QString CQuorvanta::FileErrorText(FileError error, int systemError) const
         return tr("the disk can only be read; choose another disk");
     case FileError::NotAFile:
         return tr("a folder or a device has this name; choose another name");
+    case FileError::CannotReplaceSafely:
+        return tr("you may change the file, but the folder does not let you add a new file "
+                  "beside it, so the file cannot be replaced safely here; choose another folder");
     case FileError::Other:
         return QString::fromLocal8Bit(std::strerror(systemError));
     }

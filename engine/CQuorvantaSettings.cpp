@@ -47,10 +47,29 @@ bool CQuorvanta::LoadSettings()
     // administrator chose, for users who have none yet.
     if (!QFileInfo::exists(path) && !Installation::IsPortable())
         path = Installation::ProgramFolder() + QStringLiteral("Settings.ini");
-    if (!SettingsFile::Load(QFile::encodeName(path), &values))
-        return false;
-    ApplySettings(values);
-    return true;
+    unreadSettings.clear();
+    switch (SettingsFile::Load(QFile::encodeName(path), &values))
+    {
+    case SettingsFile::Found::Read:
+        ApplySettings(values);
+        return true;
+    case SettingsFile::Found::Nothing:
+        break;
+    case SettingsFile::Found::NotUnderstood:
+        // The user's own text, perhaps written by hand: it is not ours to
+        // overwrite with defaults.
+        unreadSettings = path;
+        break;
+    }
+    return false;
+}
+
+QString CQuorvanta::SettingsNotice() const
+{
+    if (unreadSettings.isEmpty())
+        return QString();
+    return tr("Settings.ini could not be understood; it is kept as it is and the defaults are "
+              "used.");
 }
 
 bool CQuorvanta::ReadSettings(FILE* file)
@@ -64,6 +83,8 @@ bool CQuorvanta::ReadSettings(FILE* file)
 
 bool CQuorvanta::SaveSettings()
 {
+    if (unreadSettings == SettingsFilePath())
+        return false;
     QDir().mkpath(Installation::ConfigFolder()); // a new user's, on the first exit
     return SettingsFile::Save(QFile::encodeName(SettingsFilePath()), SettingsValues());
 }

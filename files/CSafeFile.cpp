@@ -1,5 +1,7 @@
 #include "CSafeFile.h"
 
+#include <QRandomGenerator>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -7,9 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
-FileError ErrorOf(int errorNumber)
+FileError FileErrorOf(int errorNumber)
 {
     switch (errorNumber)
     {
@@ -33,6 +33,12 @@ FileError ErrorOf(int errorNumber)
     }
 }
 
+namespace
+{
+// Fixed in length, so that a target of any legal name (up to 255 bytes) can
+// have its temporary file beside it.
+constexpr char TemporaryPattern[] = ".parvesta-XXXXXX";
+
 void CloseDescriptor(int fd)
 {
     while (::close(fd) != 0 && errno == EINTR)
@@ -40,24 +46,20 @@ void CloseDescriptor(int fd)
     }
 }
 
-// Every byte of data at the start of fd; false with errno set.
-bool WriteAll(int fd, const char* data, std::size_t size)
+// The name an open descriptor is reached by, for linking it into a folder.
+QByteArray ProcessName(int fd)
 {
-    std::size_t done = 0;
-    while (done < size)
-    {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, off_t(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-        {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += std::size_t(n);
-    }
-    return true;
+    return "/proc/self/fd/" + QByteArray::number(fd);
+}
+
+// A temporary name of the pattern's form, for a link that must not exist yet.
+QByteArray RandomName()
+{
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = TemporaryPattern;
+    for (int i = name.indexOf('X'); i < name.size(); ++i)
+        name[i] = letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
+    return name;
 }
 } // namespace
 
@@ -70,7 +72,7 @@ CSafeFile::~CSafeFile()
 
 bool CSafeFile::Fail(int errorNumber)
 {
-    return Fail(ErrorOf(errorNumber), errorNumber);
+    return Fail(FileErrorOf(errorNumber), errorNumber);
 }
 
 bool CSafeFile::Fail(FileError why, int errorNumber)
@@ -130,32 +132,9 @@ FILE* CSafeFile::Open()
     if (exists && ::access(target.constData(), W_OK) != 0)
     {
         const int why = errno;
-        Fail(why == EACCES ? FileError::WriteProtected : ErrorOf(why), why);
+        Fail(why == EACCES ? FileError::WriteProtected : FileErrorOf(why), why);
         return nullptr;
     }
-
-    const int slash = target.lastIndexOf('/');
-    const QByteArray folder = slash >= 0 ? target.left(slash + 1) : QByteArray();
-    const QByteArray name = target.mid(slash + 1);
-    QByteArray pattern = folder + '.' + name + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-    {
-        const int why = errno;
-        // A folder we may not create files in, but whose file we may rewrite.
-        if (exists && (why == EACCES || why == EPERM))
-        {
-            file = ::open_memstream(&memory, &memorySize);
-            if (!file)
-                Fail(errno);
-            way = Way::InMemory;
-            return file;
-        }
-        Fail(why);
-        return nullptr;
-    }
-    temporary = pattern;
-    way = Way::Temporary;
 
     mode_t mode;
     if (exists)
@@ -165,6 +144,20 @@ FILE* CSafeFile::Open()
         const mode_t mask = ::umask(0);
         ::umask(mask);
         mode = 0666 & ~mask;
+    }
+    const int slash = target.lastIndexOf('/');
+    folder = slash >= 0 ? target.left(slash + 1) : QByteArrayLiteral("./");
+    const int fd = OpenTemporary(int(mode));
+    if (fd < 0)
+    {
+        const int why = errno;
+        // A file the user may change, in a folder that takes no new file:
+        // the only way left would be writing over it in place.
+        if (exists && (why == EACCES || why == EPERM))
+            Fail(FileError::CannotReplaceSafely, why);
+        else
+            Fail(why);
+        return nullptr;
     }
     ::fchmod(fd, mode);
 
@@ -178,39 +171,81 @@ FILE* CSafeFile::Open()
     return file;
 }
 
+// An empty file in the target's folder, or -1 with errno set.
+int CSafeFile::OpenTemporary(int mode)
+{
+    int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode_t(mode));
+    if (fd >= 0)
+    {
+        // It is linked in through /proc; without /proc, a named file instead.
+        if (::access(ProcessName(fd).constData(), F_OK) == 0)
+        {
+            way = Way::Unnamed;
+            return fd;
+        }
+        CloseDescriptor(fd);
+    }
+    else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return -1; // the folder's own answer; a named file would get the same
+
+    // A file system without unnamed files.
+    QByteArray pattern = folder + TemporaryPattern;
+    fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    temporary = pattern;
+    way = Way::Temporary;
+    return fd;
+}
+
 bool CSafeFile::Commit()
 {
     if (!file)
         return false;
     bool ok = std::fflush(file) == 0 && !std::ferror(file);
     int why = errno;
-    if (ok && way == Way::Temporary && ::fsync(::fileno(file)) != 0)
+    if (ok && way != Way::InPlace && (::fsync(::fileno(file)) != 0 || !Replace()))
     {
         ok = false;
         why = errno;
     }
-    if (std::fclose(file) != 0 && ok)
-    {
-        ok = false;
-        why = errno;
-    }
-    file = nullptr;
     if (!ok)
         return Fail(why ? why : EIO);
+    // A device's last bytes may be refused only now; a file is in place already.
+    FILE* done = file;
+    file = nullptr;
+    if (std::fclose(done) != 0 && way == Way::InPlace)
+        return Fail(errno);
+    return true;
+}
 
-    switch (way)
+// The written file in the target's place; false with errno set.
+bool CSafeFile::Replace()
+{
+    if (way == Way::Unnamed)
     {
-    case Way::InPlace:
-        return true;
-    case Way::InMemory:
-        return WriteOver();
-    case Way::Temporary:
-        if (::rename(temporary.constData(), target.constData()) != 0)
-            return Fail(errno);
-        temporary.clear();
-        return true;
+        const QByteArray self = ProcessName(::fileno(file));
+        // Where no file was, the new one appears whole, at once.
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) ==
+            0)
+            return true;
+        if (errno != EEXIST)
+            return false;
+        // Over an old file: a name for an instant, then the rename.
+        for (int attempt = 0; temporary.isEmpty(); ++attempt)
+        {
+            const QByteArray name = folder + RandomName();
+            if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(),
+                         AT_SYMLINK_FOLLOW) == 0)
+                temporary = name;
+            else if (errno != EEXIST || attempt == 100)
+                return false;
+        }
     }
-    return false;
+    if (::rename(temporary.constData(), target.constData()) != 0)
+        return false;
+    temporary.clear();
+    return true;
 }
 
 bool CSafeFile::Save(const QByteArray& path, const QByteArray& bytes, FileError* error,
@@ -231,29 +266,6 @@ bool CSafeFile::Save(const QByteArray& path, const QByteArray& bytes, FileError*
     return ok;
 }
 
-// The text from memory over the target: its room is taken first, so that a
-// full disk refuses before any old byte changes.
-bool CSafeFile::WriteOver()
-{
-    const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        return Fail(errno);
-    int why = 0;
-    if (memorySize > 0)
-        why = ::posix_fallocate(fd, 0, off_t(memorySize));
-    if (why == 0 && !WriteAll(fd, memory, memorySize))
-        why = errno;
-    if (why == 0 && ::ftruncate(fd, off_t(memorySize)) != 0)
-        why = errno;
-    if (why == 0 && ::fsync(fd) != 0)
-        why = errno;
-    CloseDescriptor(fd);
-    if (why != 0)
-        return Fail(why);
-    Discard();
-    return true;
-}
-
 void CSafeFile::Discard()
 {
     if (file)
@@ -261,9 +273,6 @@ void CSafeFile::Discard()
         std::fclose(file);
         file = nullptr;
     }
-    std::free(memory);
-    memory = nullptr;
-    memorySize = 0;
     if (!temporary.isEmpty())
     {
         ::unlink(temporary.constData());

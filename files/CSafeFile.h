@@ -8,24 +8,29 @@
 enum class FileError
 {
     None,
-    NoPermission,   // the folder or the file may not be written by this user
-    WriteProtected, // the user made the file read-only
-    DiskFull,       // no room, or the user's quota or file-size limit reached
-    FolderMissing,  // the folder is gone (a drive taken away, a folder renamed)
-    ReadOnlyDisk,   // the disk itself is mounted read-only
-    NotAFile,       // a folder, or a pipe nobody reads, stands in the file's place
-    Other,          // see the system's own text (SystemError)
+    NoPermission,        // the folder or the file may not be written by this user
+    WriteProtected,      // the user made the file read-only
+    DiskFull,            // no room, or the user's quota or file-size limit reached
+    FolderMissing,       // the folder is gone (a drive taken away, a folder renamed)
+    ReadOnlyDisk,        // the disk itself is mounted read-only
+    NotAFile,            // a folder, or a pipe nobody reads, stands in the file's place
+    CannotReplaceSafely, // the file may be written, but its folder takes no new file
+    Other,               // see the system's own text (SystemError)
 };
 
-// Writes a file so that a failure never changes what was there. The text goes
-// to a temporary file beside the target, which replaces the target only once
-// every byte was written, flushed and closed; the new file keeps the old
-// one's permissions, and a symbolic link is followed, not replaced. Where no
-// temporary file may be made (a folder the user may not write to, holding a
-// file the user may), the whole text is kept in memory and its room on the
-// disk is reserved before the first old byte is overwritten. A file the user
-// made read-only is not replaced. Devices are written in place, with every
-// error still checked.
+// The reason for a system error number (errno) of a failed write.
+FileError FileErrorOf(int errorNumber);
+
+// Writes a file so that a failure, or the program being killed at any moment,
+// never changes what was there. The text goes to a temporary file beside the
+// target, which replaces the target by a rename only once every byte was
+// written, flushed and synced; the new file keeps the old one's permissions,
+// and a symbolic link is followed, not replaced. The temporary file has no
+// name until then where the file system allows (O_TMPFILE), so a killed save
+// leaves nothing behind. A folder that takes no new file refuses the save
+// (CannotReplaceSafely): writing over the old file in place could leave half
+// of each. A file the user made read-only is not replaced. Devices are
+// written in place, with every error still checked.
 // Not QSaveFile: the writers speak FILE* streams, and Qt 6.4's QSaveFile
 // renames its temporary file over a device node (/dev/full, a printer).
 class CSafeFile
@@ -45,6 +50,12 @@ public:
     // Gives the save up after a write the stream refused with errorNumber;
     // the target stays as it was. Always false.
     bool Abandon(int errorNumber) { return Fail(errorNumber); }
+    // Gives the save up for why; the target stays as it was. Always false.
+    bool Abandon(FileError why, int errorNumber) { return Fail(why, errorNumber); }
+
+    // The folder the temporary file lies in, ending in '/', once Open
+    // succeeded; empty for a device, written in place.
+    QByteArray Folder() const { return way == Way::InPlace ? QByteArray() : folder; }
 
     // The whole of bytes as the file at path, the same way; error and
     // systemError (when given) say why not.
@@ -57,22 +68,22 @@ public:
 private:
     enum class Way
     {
-        Temporary, // a temporary file renamed over the target
-        InMemory,  // the text in memory, written over the target in place
+        Unnamed,   // a temporary file without a name, linked in at the end
+        Temporary, // a named temporary file renamed over the target
         InPlace,   // a device: written directly
     };
 
     bool Fail(int errorNumber);
     bool Fail(FileError why, int errorNumber);
-    bool WriteOver();
+    int OpenTemporary(int mode);
+    bool Replace();
     void Discard();
 
     QByteArray target;
-    QByteArray temporary;
+    QByteArray folder;
+    QByteArray temporary; // the temporary file's name, while it has one
     Way way = Way::Temporary;
     FILE* file = nullptr;
-    char* memory = nullptr; // the text, with Way::InMemory
-    std::size_t memorySize = 0;
     FileError error = FileError::None;
     int systemError = 0;
 };

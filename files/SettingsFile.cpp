@@ -2,6 +2,7 @@
 
 #include "CSafeFile.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -68,41 +69,57 @@ bool Storable(const QByteArray& text)
 bool Read(FILE* file, Values* values)
 {
     QByteArray line;
-    if (!file || !values || !ReadLine(file, &line) || line != Header)
+    if (!file || !values || !ReadLine(file, &line))
         return false;
+    // As an editor may have saved it: with a byte-order mark, stray blanks,
+    // other letter case.
+    if (line.startsWith("\xEF\xBB\xBF"))
+        line.remove(0, 3);
+    while (line.endsWith(' ') || line.endsWith('\t'))
+        line.chop(1);
+    while (line.startsWith(' ') || line.startsWith('\t'))
+        line.remove(0, 1);
+    if (line.compare(Header, Qt::CaseInsensitive) != 0)
+        return false;
+
+    // Taken only once the whole file was read.
+    Values read = *values;
 
     for (int number = 2; number <= 7; ++number)
     {
         ReadLine(file, &line);
+        if (std::ferror(file))
+            return false;
         const char* value = ValueOf(line.constData());
         switch (number)
         {
         case 2:
             if (std::strcmp(value, "Eng") == 0)
-                values->language = 1;
+                read.language = 1;
             else if (std::strcmp(value, "Rus") == 0)
-                values->language = 0;
+                read.language = 0;
             break;
         case 3: // the version is the program's own, never the file's
             break;
         case 4:
             if (const int speed = LeadingInteger(value))
-                values->comSpeed = speed;
+                read.comSpeed = speed;
             break;
         case 5:
-            values->fixedPort = PortNumber(value, &values->comPort);
+            read.fixedPort = PortNumber(value, &read.comPort);
             break;
         case 6:
             if (*value)
-                values->dataPath = value;
+                read.dataPath = value;
             break;
         case 7:
-            values->virtualDevice = PortNumber(value, &values->virtualPort);
-            if (!values->virtualDevice)
-                values->virtualPort = 0;
+            read.virtualDevice = PortNumber(value, &read.virtualPort);
+            if (!read.virtualDevice)
+                read.virtualPort = 0;
             break;
         }
     }
+    *values = read;
     return true;
 }
 
@@ -127,21 +144,25 @@ bool Write(FILE* file, const Values& values)
     return !std::ferror(file);
 }
 
-bool Load(const QByteArray& path, Values* values)
+Found Load(const QByteArray& path, Values* values)
 {
     const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return errno == ENOENT ? Found::Nothing : Found::NotUnderstood;
     struct stat info;
     FILE* file = nullptr;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !(file = ::fdopen(fd, "r")))
     {
         ::close(fd);
-        return false;
+        return Found::NotUnderstood;
     }
-    const bool ok = Read(file, values);
+    Found found = Found::Read;
+    if (info.st_size == 0)
+        found = Found::Nothing;
+    else if (!Read(file, values))
+        found = Found::NotUnderstood;
     std::fclose(file);
-    return ok;
+    return found;
 }
 
 bool Save(const QByteArray& path, const Values& values, FileError* error, int* systemError)

@@ -2,14 +2,19 @@
 
 #include "Statistics.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryFile>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <iterator>
+#include <locale.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
+#define ZLIB_CONST
+#include <zlib.h>
 
 namespace XlsxFile
 {
@@ -18,13 +23,47 @@ namespace
 // Number formats by decimals: readings keep the decimals the instrument gave.
 constexpr const char* NumberFormats[] = {"0", "0.0", "0.00", "0.000"};
 
+// The C library's numbers in the C form on this thread while it lives: the
+// workbook's XML wants 2828.1 and width="9.7109375" on a German or Russian
+// desktop too, where printf would write a comma. Other threads and the
+// process's own locale stay as they are.
+class CNumericLocale
+{
+public:
+    CNumericLocale()
+    {
+        const locale_t base = ::duplocale(::uselocale(locale_t(0)));
+        if (base && !(numeric = ::newlocale(LC_NUMERIC_MASK, "C", base)))
+            ::freelocale(base);
+        if (numeric)
+            previous = ::uselocale(numeric);
+    }
+    ~CNumericLocale()
+    {
+        if (numeric)
+        {
+            ::uselocale(previous);
+            ::freelocale(numeric);
+        }
+    }
+    CNumericLocale(const CNumericLocale&) = delete;
+    CNumericLocale& operator=(const CNumericLocale&) = delete;
+
+    bool InForce() const { return numeric != locale_t(0); }
+
+private:
+    locale_t numeric = locale_t(0);
+    locale_t previous = locale_t(0);
+};
+
 struct Book
 {
     lxw_workbook* book = nullptr;
     lxw_format* bold = nullptr;
     lxw_format* numbers[std::size(NumberFormats)] = {};
 
-    explicit Book(const QByteArray& path) : book(workbook_new(path.constData()))
+    Book(const QByteArray& path, lxw_workbook_options* options)
+        : book(workbook_new_opt(path.constData(), options))
     {
         if (!book)
             return;
@@ -60,6 +99,177 @@ void WriteText(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, const QStr
     if (!text.isEmpty())
         worksheet_write_string(sheet, row, column, text.toUtf8().constData(), nullptr);
 }
+
+void WriteSheets(const Book& book, const CTRData& data, const Format& format)
+{
+    lxw_worksheet* sheet = book.Sheet(format.measurementsSheet, format.columns);
+    lxw_row_t row = 1;
+    CMeasurement record;
+    for (int group = 1; group <= data.groupCount; ++group)
+    {
+        for (int position = 1; data.GetRecord(group, position, &record); ++position, ++row)
+        {
+            worksheet_write_number(sheet, row, 0, group, nullptr);
+            worksheet_write_number(sheet, row, 1, record.cell, nullptr);
+            worksheet_write_number(sheet, row, 2, ExactValue(record),
+                                   book.Decimals(ValueDecimals(record)));
+            WriteText(sheet, row, 3, format.UnitText(record.unit));
+        }
+    }
+
+    sheet = book.Sheet(format.statisticsSheet, format.statisticsColumns);
+    row = 1;
+    for (const Statistics::Row& s : Statistics::Compute(data))
+    {
+        lxw_format* decimals = book.Decimals(s.decimals);
+        worksheet_write_number(sheet, row, 0, s.group, nullptr);
+        WriteText(sheet, row, 1, format.UnitText(s.unit));
+        worksheet_write_number(sheet, row, 2, s.count, nullptr);
+        worksheet_write_number(sheet, row, 3, s.minimum, decimals);
+        worksheet_write_number(sheet, row, 4, s.maximum, decimals);
+        worksheet_write_number(sheet, row, 5, s.mean, decimals);
+        if (s.count > 1) // one reading has no spread to speak of
+            worksheet_write_number(sheet, row, 6, s.deviation, decimals);
+        ++row;
+    }
+}
+
+qint64 Little(const QByteArray& bytes, qint64 at, int size)
+{
+    if (at < 0 || at + size > bytes.size())
+        return -1;
+    qint64 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | quint8(bytes[at + i]);
+    return value;
+}
+
+// A part's bytes as they were before they were packed, or false.
+bool Unpack(const char* packed, qint64 packedSize, qint64 method, QByteArray* part)
+{
+    if (method == 0) // stored
+    {
+        if (packedSize != part->size())
+            return false;
+        std::memcpy(part->data(), packed, std::size_t(packedSize));
+        return true;
+    }
+    z_stream stream{};
+    if (method != Z_DEFLATED || inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+        return false;
+    stream.next_in = reinterpret_cast<const Bytef*>(packed);
+    stream.avail_in = uInt(packedSize);
+    stream.next_out = reinterpret_cast<Bytef*>(part->data());
+    stream.avail_out = uInt(part->size());
+    const bool whole = inflate(&stream, Z_FINISH) == Z_STREAM_END && stream.avail_out == 0;
+    inflateEnd(&stream);
+    return whole;
+}
+
+// True when every part of the workbook is whole. The library writes each
+// part to a scratch file first and does not check those writes: a disk that
+// fills up part way (or a quota, a file-size limit) leaves a part cut short
+// in a workbook the library calls done.
+bool WholeParts(const QByteArray& zip)
+{
+    // The library writes no archive comment: the directory's end closes the file.
+    const qint64 end = zip.size() - 22;
+    if (Little(zip, end, 4) != 0x06054b50)
+        return false;
+    const qint64 parts = Little(zip, end + 10, 2);
+    qint64 entry = Little(zip, end + 16, 4);
+    for (qint64 i = 0; i < parts; ++i)
+    {
+        if (Little(zip, entry, 4) != 0x02014b50)
+            return false;
+        const qint64 method = Little(zip, entry + 10, 2);
+        const qint64 checksum = Little(zip, entry + 16, 4);
+        const qint64 packedSize = Little(zip, entry + 20, 4);
+        const qint64 size = Little(zip, entry + 24, 4);
+        const qint64 nameLength = Little(zip, entry + 28, 2);
+        const QByteArray name = zip.mid(entry + 46, nameLength);
+        const qint64 local = Little(zip, entry + 42, 4);
+        entry += 46 + nameLength + Little(zip, entry + 30, 2) + Little(zip, entry + 32, 2);
+
+        const qint64 start = local + 30 + Little(zip, local + 26, 2) + Little(zip, local + 28, 2);
+        if (Little(zip, local, 4) != 0x04034b50 || size < 0 || packedSize < 0 ||
+            start + packedSize > end)
+            return false;
+        QByteArray part(size, Qt::Uninitialized);
+        if (!Unpack(zip.constData() + start, packedSize, method, &part) ||
+            qint64(crc32(0, reinterpret_cast<const Bytef*>(part.constData()), uInt(size))) !=
+                checksum)
+            return false;
+        if (name.endsWith(".xml") || name.endsWith(".rels"))
+        {
+            QXmlStreamReader xml(part);
+            while (!xml.atEnd())
+                xml.readNext();
+            if (xml.hasError())
+                return false;
+        }
+    }
+    return parts > 0;
+}
+
+// The workbook's bytes into *bytes. The library writes only to a file it
+// opens by name: it gets one in memory, which nothing outlives, and puts its
+// scratch files in scratchFolder (none: the system's temporary folder).
+bool Make(const CTRData& data, const Format& format, QByteArray scratchFolder, QByteArray* bytes,
+          FileError* error, int* systemError)
+{
+    const auto refuse = [&](FileError why, int errorNumber) {
+        *error = why;
+        *systemError = errorNumber;
+        return false;
+    };
+    const int memory = ::memfd_create("parvesta-workbook", MFD_CLOEXEC);
+    if (memory < 0)
+        return refuse(FileError::Other, errno);
+    struct Closer
+    {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{memory};
+
+    lxw_error closed;
+    int why;
+    {
+        CNumericLocale numbers;
+        if (!numbers.InForce())
+            return refuse(FileError::Other, errno ? errno : ENOMEM);
+        lxw_workbook_options options{};
+        options.tmpdir = scratchFolder.isEmpty() ? nullptr : scratchFolder.data();
+        errno = 0;
+        Book book("/proc/self/fd/" + QByteArray::number(memory), &options);
+        if (!book.book)
+            return refuse(FileError::Other, errno ? errno : ENOMEM);
+        WriteSheets(book, data, format);
+        errno = 0;
+        closed = workbook_close(book.book);
+        why = errno; // before anything else can change it
+    }
+    if (closed != LXW_NO_ERROR)
+        return refuse(why ? FileErrorOf(why) : FileError::Other, why ? why : EIO);
+
+    struct stat info;
+    if (::fstat(memory, &info) != 0)
+        return refuse(FileError::Other, errno);
+    bytes->resize(qsizetype(info.st_size));
+    for (qint64 done = 0; done < bytes->size();)
+    {
+        const ssize_t n =
+            ::pread(memory, bytes->data() + done, std::size_t(bytes->size() - done), off_t(done));
+        if (n <= 0)
+            return refuse(FileError::Other, n < 0 ? errno : EIO);
+        done += n;
+    }
+    // Only a scratch file the disk refused to hold whole cuts a part short:
+    // no room, the quota or the file-size limit.
+    if (!WholeParts(*bytes))
+        return refuse(FileError::DiskFull, ENOSPC);
+    return true;
+}
 } // namespace
 
 QString Format::UnitText(int unit) const
@@ -70,74 +280,28 @@ QString Format::UnitText(int unit) const
 bool Write(const QByteArray& path, const CTRData& data, const Format& format, FileError* error,
            int* systemError)
 {
-    // The library writes only to a file of its own naming: a private one in
-    // the temporary folder, whose bytes then replace the target safely.
-    QTemporaryFile made(QDir::tempPath() + QStringLiteral("/parvesta-XXXXXX.xlsx"));
-    if (!made.open())
+    // The temporary file beside the target first: where that cannot be, the
+    // workbook is not made at all.
+    CSafeFile out(path);
+    FILE* file = out.Open();
+    bool ok = file != nullptr;
+    if (ok)
     {
-        if (error)
-            *error = FileError::DiskFull;
-        if (systemError)
-            *systemError = ENOSPC;
-        return false;
+        QByteArray bytes;
+        FileError why = FileError::None;
+        int number = 0;
+        if (!Make(data, format, out.Folder(), &bytes, &why, &number))
+            ok = out.Abandon(why, number);
+        else if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), file) !=
+                 std::size_t(bytes.size()))
+            ok = out.Abandon(errno);
+        else
+            ok = out.Commit();
     }
-    made.close();
-
-    errno = 0;
-    Book book(QFile::encodeName(made.fileName()));
-    if (book.book)
-    {
-        lxw_worksheet* sheet = book.Sheet(format.measurementsSheet, format.columns);
-        lxw_row_t row = 1;
-        CMeasurement record;
-        for (int group = 1; group <= data.groupCount; ++group)
-        {
-            for (int position = 1; data.GetRecord(group, position, &record); ++position, ++row)
-            {
-                worksheet_write_number(sheet, row, 0, group, nullptr);
-                worksheet_write_number(sheet, row, 1, record.cell, nullptr);
-                worksheet_write_number(sheet, row, 2, ExactValue(record),
-                                       book.Decimals(ValueDecimals(record)));
-                WriteText(sheet, row, 3, format.UnitText(record.unit));
-            }
-        }
-
-        sheet = book.Sheet(format.statisticsSheet, format.statisticsColumns);
-        row = 1;
-        for (const Statistics::Row& s : Statistics::Compute(data))
-        {
-            lxw_format* decimals = book.Decimals(s.decimals);
-            worksheet_write_number(sheet, row, 0, s.group, nullptr);
-            WriteText(sheet, row, 1, format.UnitText(s.unit));
-            worksheet_write_number(sheet, row, 2, s.count, nullptr);
-            worksheet_write_number(sheet, row, 3, s.minimum, decimals);
-            worksheet_write_number(sheet, row, 4, s.maximum, decimals);
-            worksheet_write_number(sheet, row, 5, s.mean, decimals);
-            if (s.count > 1) // one reading has no spread to speak of
-                worksheet_write_number(sheet, row, 6, s.deviation, decimals);
-            ++row;
-        }
-    }
-    const int why = errno;
-    if (!book.book || workbook_close(book.book) != LXW_NO_ERROR)
-    {
-        if (error)
-            *error = why == ENOSPC || why == EDQUOT || why == EFBIG ? FileError::DiskFull
-                                                                    : FileError::Other;
-        if (systemError)
-            *systemError = why ? why : EIO;
-        return false;
-    }
-
-    QFile workbook(made.fileName());
-    if (!workbook.open(QIODevice::ReadOnly))
-    {
-        if (error)
-            *error = FileError::Other;
-        if (systemError)
-            *systemError = EIO;
-        return false;
-    }
-    return CSafeFile::Save(path, workbook.readAll(), error, systemError);
+    if (error)
+        *error = out.Error();
+    if (systemError)
+        *systemError = out.SystemError();
+    return ok;
 }
 } // namespace XlsxFile

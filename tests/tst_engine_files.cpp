@@ -61,7 +61,7 @@ private slots:
             << QByteArray("Quorvanta Settings File\nLanguage:Rus\nVersion:3.0\nCOMSpeed:4800\n")
             << 0 << 4800 << 0 << "" << 0;
         QTest::newRow("wrong header")
-            << "quorvanta settings file\r\nLanguage:Rus\r\n"_qba << 1 << 38400 << 0 << "" << 0;
+            << "Quorvanta Settings\r\nLanguage:Rus\r\n"_qba << 1 << 38400 << 0 << "" << 0;
         // However long a line, it is one setting: its tail is not the next one.
         QTest::newRow("long line") << head + "Language:Rus\r\nVersion:" + QByteArray(300, 'v') +
                                           "COM:1\r\nCOMSpeed:2400\r\n"
@@ -107,6 +107,59 @@ private slots:
         const auto again = std::make_unique<CQuorvanta>();
         QCOMPARE(again->comPort, 7);
         QCOMPARE(again->dataPath, QStringLiteral("/home/tech/Измерения/"));
+    }
+
+    // The user's file, as written by hand or by another program: read
+    // with its values and written back in the program's own form when it
+    // can be understood, otherwise kept byte for byte and said so.
+    void settingsKeptWhenNotUnderstood_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("written"); // at exit; empty: the file as it was
+        const QByteArray values = "\r\nLanguage:Rus\r\nVersion:2.1\r\nCOMSpeed:9600\r\n"
+                                  "COMPort:COM3\r\nDataPath:/srv/data/\r\nVirtualDevice:No\r\n";
+        const QByteArray own = "Quorvanta Settings File\r\nLanguage:Rus\r\nVersion:3.0\r\n"
+                               "COMSpeed:9600\r\nCOMPort:COM3\r\nDataPath:/srv/data/\r\n"
+                               "VirtualDevice:No\r\n";
+        QTest::newRow("byte-order mark") << "\xEF\xBB\xBFQuorvanta Settings File" + values << own;
+        QTest::newRow("blanks and letter case") << " \tQUORVANTA settings file \t" + values << own;
+        QTest::newRow("other words") << "Quorvanta Settings" + values << QByteArray();
+        QTest::newRow("mark inside the line")
+            << "Quorvanta \xEF\xBB\xBFSettings File" + values << QByteArray();
+        QTest::newRow("another program's file")
+            << "[Serial]\nport=COM3\nspeed=9600\n"_qba << QByteArray();
+        QTest::newRow("not text") << QByteArray("\x00\x01\xff\xfe\x00\r\n", 7) << QByteArray();
+    }
+    void settingsKeptWhenNotUnderstood()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, written);
+        WriteFile(SettingsPath(), file);
+        QString savedIn;
+        {
+            const auto engine = std::make_unique<CQuorvanta>();
+            if (written.isEmpty())
+            {
+                QCOMPARE(engine->SettingsNotice(),
+                         QStringLiteral("Settings.ini could not be understood; it is kept as it "
+                                        "is and the defaults are used."));
+                QCOMPARE(engine->comSpeed, 38400);
+                QCOMPARE(engine->dataPath, AppDir() + "Data/");
+            }
+            else
+            {
+                QCOMPARE(engine->SettingsNotice(), QString());
+                QCOMPARE(engine->comSpeed, 9600);
+                QCOMPARE(engine->dataPath, QStringLiteral("/srv/data/"));
+            }
+            // A save moves the data folder, which goes to the file at exit.
+            engine->data.MakeVirtualData();
+            QTemporaryDir dir;
+            savedIn = dir.path() + "/";
+            QVERIFY(engine->WriteCsv(QFile::encodeName(savedIn + "r.csv").constData()));
+        }
+        written.replace("DataPath:/srv/data/", "DataPath:" + QFile::encodeName(savedIn));
+        QCOMPARE(ReadFile(SettingsPath()), written.isEmpty() ? file : written);
     }
 
     void dataFoldersSettingsCannotHoldAsText()

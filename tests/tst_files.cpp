@@ -1,6 +1,7 @@
-// Saving where saving goes wrong: every failed save leaves the earlier file
-// byte for byte as it was and says why. Run as an ordinary user (see
-// as-user), so that read-only folders and files hold as they do for users.
+// Saving where saving goes wrong: every failed or killed save leaves the
+// earlier file byte for byte as it was and says why. Run as an ordinary user
+// (see as-user), so that read-only folders and files hold as they do for users.
+#include "CSafeFile.h"
 #include "CsvFile.h"
 #include "SettingsFile.h"
 #include "XlsxFile.h"
@@ -11,11 +12,16 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <clocale>
+#include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(FileError)
+Q_DECLARE_METATYPE(SettingsFile::Found)
 
 namespace
 {
@@ -41,6 +47,126 @@ CsvFile::Format Format()
     format.header = QStringLiteral("\"Group\";\"Cell\";\"Result\";\"Unit\"");
     return format;
 }
+
+XlsxFile::Format WorkbookFormat()
+{
+    XlsxFile::Format format;
+    format.measurementsSheet = "Мера";
+    format.statisticsSheet = "Stats";
+    format.columns = QStringList{"G", "C", "R", "U"};
+    format.statisticsColumns = QStringList{"G", "U", "N", "Min", "Max", "Mean", "SD"};
+    format.units[0] = "m/s";
+    format.units[2] = "mm";
+    format.units[3] = "in";
+    return format;
+}
+
+// The records saved as the name's extension says, as the engine does.
+bool Save(const QString& path, const CTRData& data, FileError* why)
+{
+    if (path.endsWith(".xlsx"))
+        return XlsxFile::Write(QFile::encodeName(path), data, WorkbookFormat(), why);
+    return CsvFile::Write(QFile::encodeName(path), data, Format(), why);
+}
+
+// What an independent reader (openpyxl, by the Python found when the build
+// was configured) finds in a workbook: per sheet, its name, frozen cell and
+// cells. Empty when it cannot read the file.
+QJsonArray ReadWorkbook(const QString& path)
+{
+    QProcess reader;
+    reader.start(PARVESTA_PYTHON, {PARVESTA_SOURCE_DIR "/tests/read-workbook.py", path});
+    if (!reader.waitForFinished(60000) || reader.exitCode() != 0)
+    {
+        qWarning("%s", reader.readAllStandardError().constData());
+        return QJsonArray();
+    }
+    return QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
+}
+
+int CellCount(const QJsonArray& sheets)
+{
+    int cells = 0;
+    for (const QJsonValue& sheet : sheets)
+        cells += int(sheet["cells"].toArray().size());
+    return cells;
+}
+
+// An environment variable set while it lives.
+struct Environment
+{
+    QByteArray name, saved;
+    bool was;
+    Environment(const char* variable, const QString& value)
+        : name(variable), saved(qgetenv(variable)), was(qEnvironmentVariableIsSet(variable))
+    {
+        qputenv(variable, QFile::encodeName(value));
+    }
+    ~Environment() { was ? qputenv(name, saved) : qunsetenv(name); }
+};
+
+// A child process that takes its steps one by one, each only when told to,
+// so that it can be killed between any two of them or a while into one.
+class SteppedChild
+{
+public:
+    explicit SteppedChild(const std::vector<std::function<void()>>& steps)
+    {
+        int toChild[2], fromChild[2];
+        if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0)
+            return;
+        pid = ::fork();
+        if (pid == 0)
+        {
+            char c;
+            for (const auto& step : steps)
+            {
+                if (::read(toChild[0], &c, 1) != 1)
+                    ::_exit(1);
+                step();
+                if (::write(fromChild[1], &c, 1) != 1)
+                    ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        ::close(toChild[0]);
+        ::close(fromChild[1]);
+        go = toChild[1];
+        done = fromChild[0];
+    }
+    ~SteppedChild() { Kill(); }
+
+    bool Started() const { return pid > 0; }
+    // Lets the next step run; with wait, until it is over.
+    bool Step(bool wait = true)
+    {
+        char c = 's';
+        return ::write(go, &c, 1) == 1 && (!wait || ::read(done, &c, 1) == 1);
+    }
+    void Kill()
+    {
+        if (pid <= 0)
+            return;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        ::close(go);
+        ::close(done);
+        pid = -1;
+    }
+
+private:
+    pid_t pid = -1;
+    int go = -1, done = -1;
+};
+
+// Names in folder besides the one given.
+QStringList Others(const QString& folder, const QString& name)
+{
+    QStringList left = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                              QDir::NoDotAndDotDot);
+    left.removeAll(name);
+    return left;
+}
 } // namespace
 
 class TestFiles : public QObject
@@ -50,17 +176,15 @@ class TestFiles : public QObject
 private slots:
     void failedSavesKeepTheEarlierFile_data()
     {
-        QTest::addColumn<QString>("target");  // in the test's folder; "@" the device
-        QTest::addColumn<int>("targetMode");  // 0: no file there before
-        QTest::addColumn<int>("folderMode");  // of the folder holding it
-        QTest::addColumn<int>("sizeLimit");   // bytes a file may hold; 0 none
-        QTest::addColumn<FileError>("error"); // None: the save works
-        QTest::newRow("disk full, writable folder")
-            << "r.csv" << 0644 << 0755 << 2000 << FileError::DiskFull;
-        QTest::newRow("disk full, read-only folder")
-            << "r.csv" << 0644 << 0555 << 2000 << FileError::DiskFull;
-        QTest::newRow("read-only folder, room enough: written in place")
-            << "r.csv" << 0640 << 0555 << 0 << FileError::None;
+        QTest::addColumn<QString>("target");       // in the test's folder, or a device
+        QTest::addColumn<int>("targetMode");       // 0: no file there before
+        QTest::addColumn<int>("folderMode");       // of the folder holding it
+        QTest::addColumn<int>("sizeLimit");        // bytes a file may hold; 0 none
+        QTest::addColumn<FileError>("error");      // None: the save works
+        const QString longest = QString(251, 'n'); // with ".csv", 255 bytes: the most a name holds
+        QTest::newRow("disk full") << "r.csv" << 0644 << 0755 << 2000 << FileError::DiskFull;
+        QTest::newRow("read-only folder, writable file")
+            << "r.csv" << 0640 << 0555 << 0 << FileError::CannotReplaceSafely;
         QTest::newRow("read-only folder, new file")
             << "new.csv" << 0 << 0555 << 0 << FileError::NoPermission;
         QTest::newRow("write-protected file")
@@ -68,7 +192,22 @@ private slots:
         QTest::newRow("folder gone") << "gone/r.csv" << 0 << 0755 << 0 << FileError::FolderMissing;
         QTest::newRow("a folder in the file's place")
             << "r.csv/" << 0 << 0755 << 0 << FileError::NotAFile;
-        QTest::newRow("device that is full") << "@" << 0 << 0755 << 0 << FileError::DiskFull;
+        QTest::newRow("device that is full")
+            << "/dev/full" << 0 << 0755 << 0 << FileError::DiskFull;
+        QTest::newRow("longest name") << longest + ".csv" << 0640 << 0755 << 0 << FileError::None;
+
+        QTest::newRow("workbook, disk full")
+            << "r.xlsx" << 0644 << 0755 << 2000 << FileError::DiskFull;
+        // Room for the finished workbook, not for its parts unpacked: the
+        // library's scratch files are cut short, the packed file is not.
+        QTest::newRow("workbook, disk full for its scratch files")
+            << "r.xlsx" << 0644 << 0755 << -1 << FileError::DiskFull;
+        QTest::newRow("workbook, read-only folder, writable file")
+            << "r.xlsx" << 0640 << 0555 << 0 << FileError::CannotReplaceSafely;
+        QTest::newRow("workbook, longest name")
+            << longest.left(250) + ".xlsx" << 0640 << 0755 << 0 << FileError::None;
+        QTest::newRow("workbook, new file, longest name")
+            << longest.left(250) + ".xlsx" << 0 << 0755 << 0 << FileError::None;
     }
     void failedSavesKeepTheEarlierFile()
     {
@@ -83,36 +222,43 @@ private slots:
         QTemporaryDir dir;
         const QString folder = dir.path() + "/data";
         QVERIFY(QDir().mkpath(folder));
-        const QString earlier = folder + "/r.csv";
+        const QString path = target.startsWith('/') ? target : folder + "/" + target;
+        const bool workbook = target.endsWith(".xlsx");
+        if (sizeLimit < 0)
+        {
+            QVERIFY(Save(dir.path() + "/probe.xlsx", Records(), nullptr));
+            sizeLimit = int(QFileInfo(dir.path() + "/probe.xlsx").size()) + 1000;
+        }
         if (targetMode)
         {
-            WriteFile(earlier, Earlier);
-            QCOMPARE(::chmod(QFile::encodeName(earlier).constData(), mode_t(targetMode)), 0);
+            WriteFile(path, Earlier);
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(targetMode)), 0);
         }
         if (target.endsWith('/'))
-            QVERIFY(QDir().mkpath(folder + "/" + target));
+            QVERIFY(QDir().mkpath(path));
         QCOMPARE(::chmod(QFile::encodeName(folder).constData(), mode_t(folderMode)), 0);
-        const QString path = target == "@" ? "/dev/full" : folder + "/" + target;
 
         FileError why = FileError::Other;
         bool saved;
         {
             FileSizeLimit limit(sizeLimit ? rlim_t(sizeLimit) : RLIM_INFINITY);
-            saved = CsvFile::Write(QFile::encodeName(path), Records(), Format(), &why);
+            saved = Save(path, Records(), &why);
         }
         QCOMPARE(why, error);
         QCOMPARE(saved, error == FileError::None);
+        if (saved) // whole
+            QVERIFY(workbook ? ReadFile(path).startsWith("PK\x03\x04")
+                             : ReadFile(path).count("\r\n") == 336);
         if (targetMode) // replaced whole, or not at all; its mode kept
         {
-            QCOMPARE(Mode(earlier), mode_t(targetMode));
-            QVERIFY(saved ? ReadFile(earlier).count("\r\n") == 336 : ReadFile(earlier) == Earlier);
+            QCOMPARE(Mode(path), mode_t(targetMode));
+            if (!saved)
+                QCOMPARE(ReadFile(path), Earlier);
         }
         // No temporary file is left behind.
         ::chmod(QFile::encodeName(folder).constData(), 0755);
-        QStringList left =
-            QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        left.removeAll("r.csv");
-        QCOMPARE(left, QStringList());
+        const QString name = target.startsWith('/') ? QString() : target.section('/', 0, 0);
+        QCOMPARE(Others(folder, name), QStringList());
     }
 
     void saveThroughALinkKeepsLinkAndMode()
@@ -135,10 +281,97 @@ private slots:
                  QStringList{"results.csv"});
     }
 
-    // The workbook as another program reads it: numbers stored as numbers
-    // with the readings' decimals, a bold and frozen header, the statistics.
+    // A save killed at any moment leaves the old file whole or the new one
+    // whole, never a mix, and no temporary file.
+    void killedSavesLeaveTheOldFileOrTheNew_data()
+    {
+        QTest::addColumn<bool>("existed"); // an old file was there
+        QTest::addColumn<int>("steps");    // open, first half, second half, commit
+        QTest::addColumn<int>("delayUs");  // then killed this long into the next; -1 before it
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("before the temporary file") << true << 0 << -1 << "old";
+        QTest::newRow("temporary file made, empty") << true << 1 << -1 << "old";
+        QTest::newRow("half the text written") << true << 2 << -1 << "old";
+        QTest::newRow("all written, not committed") << true << 3 << -1 << "old";
+        QTest::newRow("committing, at once") << true << 3 << 0 << "either";
+        QTest::newRow("committing, 0.2 ms in") << true << 3 << 200 << "either";
+        QTest::newRow("committing, 2 ms in") << true << 3 << 2000 << "either";
+        QTest::newRow("committing, 20 ms in") << true << 3 << 20000 << "either";
+        QTest::newRow("committed") << true << 4 << -1 << "new";
+        QTest::newRow("new file, half written") << false << 2 << -1 << "old";
+        QTest::newRow("new file, committing") << false << 3 << 0 << "either";
+    }
+    void killedSavesLeaveTheOldFileOrTheNew()
+    {
+        QFETCH(bool, existed);
+        QFETCH(int, steps);
+        QFETCH(int, delayUs);
+        QFETCH(QString, outcome);
+
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/results.csv";
+        const QByteArray old = existed ? QByteArray(1 << 20, 'o') : QByteArray("<unreadable>");
+        if (existed)
+            WriteFile(path, old);
+        // Large enough that writing and syncing it takes a while.
+        QByteArray text(8 << 20, '\0');
+        for (int i = 0; i < text.size(); ++i)
+            text[i] = "0123456789;\r\n"[i % 13];
+        const std::size_t half = std::size_t(text.size() / 2);
+
+        CSafeFile out(QFile::encodeName(path));
+        FILE* file = nullptr;
+        SteppedChild child(
+            {[&] { file = out.Open(); }, [&] { std::fwrite(text.constData(), 1, half, file); },
+             [&] { std::fwrite(text.constData() + half, 1, half, file); }, [&] { out.Commit(); }});
+        QVERIFY(child.Started());
+        for (int i = 0; i < steps; ++i)
+            QVERIFY(child.Step());
+        if (delayUs >= 0)
+        {
+            QVERIFY(child.Step(false));
+            ::usleep(useconds_t(delayUs));
+        }
+        child.Kill();
+
+        const QByteArray now = ReadFile(path);
+        if (outcome == "old")
+            QVERIFY(now == old);
+        else if (outcome == "new")
+            QVERIFY(now == text);
+        else
+            QVERIFY2(now == old || now == text, qPrintable(QString::number(now.size())));
+        QStringList left = Others(dir.path(), "results.csv");
+        // Killed in the instant between linking the new file in under its
+        // temporary name and renaming it over the old one: that name holds
+        // the whole new file.
+        if (outcome == "either" && left.size() == 1 && left[0].startsWith(".parvesta-"))
+            QVERIFY(ReadFile(dir.path() + "/" + left.takeFirst()) == text);
+        QCOMPARE(left, QStringList());
+    }
+
+    // The workbook as another program reads it, on desktops whose numbers
+    // have a decimal comma too: numbers stored as numbers with the readings'
+    // decimals, a bold and frozen header, the statistics.
+    void workbookReadBackByAnotherReader_data()
+    {
+        QTest::addColumn<QByteArray>("locale");
+        QTest::addColumn<QByteArray>("point"); // the locale's own decimal point
+        QTest::newRow("C") << "C.UTF-8"_qba
+                           << "."_qba;
+        QTest::newRow("German") << "de_DE.UTF-8"_qba
+                                << ","_qba;
+        QTest::newRow("Russian") << "ru_RU.UTF-8"_qba
+                                 << ","_qba;
+    }
     void workbookReadBackByAnotherReader()
     {
+        QFETCH(QByteArray, locale);
+        QFETCH(QByteArray, point);
+        const QByteArray before = std::setlocale(LC_ALL, nullptr);
+        const auto restore = qScopeGuard([&] { std::setlocale(LC_ALL, before.constData()); });
+        QVERIFY2(std::setlocale(LC_ALL, locale.constData()), locale.constData());
+
         QTemporaryDir dir;
         const QString path = dir.path() + "/r.xlsx";
         WriteFile(path, Earlier); // replaced only once the workbook is whole
@@ -146,22 +379,12 @@ private slots:
         data.Append(CMeasurement{1, 1, 1234, 100, 3, 2});
         data.Append(CMeasurement{1, 2, 1240, 100, 3, 2});
         data.Append(CMeasurement{1, 3, 486, 1000, 3, 3});
-        data.Append(CMeasurement{3, 9, 5920, 1, 0, 0});
-        XlsxFile::Format format;
-        format.measurementsSheet = "Мера";
-        format.statisticsSheet = "Stats";
-        format.columns = QStringList{"G", "C", "R", "U"};
-        format.statisticsColumns = QStringList{"G", "U", "N", "Min", "Max", "Mean", "SD"};
-        format.units[0] = "m/s";
-        format.units[2] = "mm";
-        format.units[3] = "in";
-        QVERIFY(XlsxFile::Write(QFile::encodeName(path), data, format));
+        data.Append(CMeasurement{3, 9, 28281, 10, 0, 0});
+        QVERIFY(XlsxFile::Write(QFile::encodeName(path), data, WorkbookFormat()));
+        // The program's own locale is in force again.
+        QCOMPARE(QByteArray(std::localeconv()->decimal_point), point);
 
-        QProcess reader;
-        reader.start("python3", {PARVESTA_SOURCE_DIR "/tests/read-workbook.py", path});
-        QVERIFY(reader.waitForFinished(20000));
-        QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
-        const QJsonArray sheets = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
+        const QJsonArray sheets = ReadWorkbook(path);
         QCOMPARE(sheets.size(), 2);
         // A sheet's name and frozen cell, then a text per row: each cell's
         // place, value, type, number format unless General, and boldness.
@@ -186,19 +409,104 @@ private slots:
                     seen.last() += ", " + cell;
             }
         }
-        QCOMPARE(seen, QStringList(
-                           {"Мера frozen A2", "A1 G s bold, B1 C s bold, C1 R s bold, D1 U s bold",
-                            "A2 1 n, B2 1 n, C2 12.34 n 0.00, D2 mm s",
-                            "A3 1 n, B3 2 n, C3 12.4 n 0.00, D3 mm s",
-                            "A4 1 n, B4 3 n, C4 0.486 n 0.000, D4 in s",
-                            "A5 3 n, B5 9 n, C5 5920 n 0, D5 m/s s", "Stats frozen A2",
-                            "A1 G s bold, B1 U s bold, C1 N s bold, D1 Min s bold, "
-                            "E1 Max s bold, F1 Mean s bold, G1 SD s bold",
-                            "A2 1 n, B2 mm s, C2 2 n, D2 12.34 n 0.00, E2 12.4 n 0.00, "
-                            "F2 12.37 n 0.00, G2 0.0424264068712 n 0.00",
-                            "A3 1 n, B3 in s, C3 1 n, D3 0.486 n 0.000, E3 0.486 n 0.000, "
-                            "F3 0.486 n 0.000",
-                            "A4 3 n, B4 m/s s, C4 1 n, D4 5920 n 0, E4 5920 n 0, F4 5920 n 0"}));
+        QCOMPARE(seen, QStringList({"Мера frozen A2",
+                                    "A1 G s bold, B1 C s bold, C1 R s bold, D1 U s bold",
+                                    "A2 1 n, B2 1 n, C2 12.34 n 0.00, D2 mm s",
+                                    "A3 1 n, B3 2 n, C3 12.4 n 0.00, D3 mm s",
+                                    "A4 1 n, B4 3 n, C4 0.486 n 0.000, D4 in s",
+                                    "A5 3 n, B5 9 n, C5 2828.1 n 0.0, D5 m/s s", "Stats frozen A2",
+                                    "A1 G s bold, B1 U s bold, C1 N s bold, D1 Min s bold, "
+                                    "E1 Max s bold, F1 Mean s bold, G1 SD s bold",
+                                    "A2 1 n, B2 mm s, C2 2 n, D2 12.34 n 0.00, E2 12.4 n 0.00, "
+                                    "F2 12.37 n 0.00, G2 0.0424264068712 n 0.00",
+                                    "A3 1 n, B3 in s, C3 1 n, D3 0.486 n 0.000, E3 0.486 n 0.000, "
+                                    "F3 0.486 n 0.000",
+                                    "A4 3 n, B4 m/s s, C4 1 n, D4 2828.1 n 0.0, E4 2828.1 n 0.0, "
+                                    "F4 2828.1 n 0.0"}));
+    }
+
+    // A workbook is made beside its file, never in the system's temporary
+    // folder: it is saved where that folder is missing, and a killed save
+    // leaves nothing there, and the old file or the whole new one.
+    void killedWorkbookSavesLeaveNothingBehind()
+    {
+        QTemporaryDir dir;
+        const QString temporary = dir.path() + "/tmp";
+        const QString folder = dir.path() + "/data";
+        QVERIFY(QDir().mkpath(temporary) && QDir().mkpath(folder));
+        const QString path = folder + "/r.xlsx";
+        CTRData data;
+        for (int i = 0; i < 6000; ++i)
+            data.Append(CMeasurement{1 + i / 100, i % 100, 1000 + i, 10, 3, 2});
+
+        qint64 tookUs;
+        {
+            Environment missing("TMPDIR", dir.path() + "/missing");
+            QElapsedTimer clock;
+            clock.start();
+            FileError why = FileError::Other;
+            QVERIFY(Save(path, data, &why));
+            tookUs = clock.nsecsElapsed() / 1000;
+            QCOMPARE(why, FileError::None);
+        }
+        const int whole = CellCount(ReadWorkbook(path));
+        QVERIFY(whole > 4 * 6000);
+
+        Environment empty("TMPDIR", temporary);
+        for (const double moment : {0.0, 0.2, 0.4, 0.6, 0.8, 0.95, 1.5})
+        {
+            WriteFile(path, Earlier);
+            const pid_t pid = ::fork();
+            if (pid == 0)
+                ::_exit(Save(path, data, nullptr) ? 0 : 1);
+            QVERIFY(pid > 0);
+            ::usleep(useconds_t(double(tookUs) * moment));
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+
+            if (ReadFile(path) != Earlier)
+                QCOMPARE(CellCount(ReadWorkbook(path)), whole);
+            QCOMPARE(Others(temporary, QString()), QStringList());
+            // Killed in the instant a scratch file of the library, or the new
+            // workbook before its rename, had a name of its own.
+            QStringList left = Others(folder, "r.xlsx");
+            if (left.size() == 1 &&
+                (left[0].startsWith("tmp.") || left[0].startsWith(".parvesta-")))
+                QFile::remove(folder + "/" + left.takeFirst());
+            QCOMPARE(left, QStringList());
+        }
+    }
+
+    // What the engine's tests cannot make: a file its user may not read.
+    // Such a file, or a folder in its place, is kept; an empty one holds
+    // nothing to keep.
+    void settingsFound_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // "@folder": a folder in its place
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<SettingsFile::Found>("found");
+        QTest::newRow("empty") << ""_qba << 0644 << SettingsFile::Found::Nothing;
+        QTest::newRow("unreadable") << "Quorvanta Settings File\r\nLanguage:Eng\r\n"_qba << 0
+                                    << SettingsFile::Found::NotUnderstood;
+        QTest::newRow("a folder") << "@folder"_qba << 0755 << SettingsFile::Found::NotUnderstood;
+    }
+    void settingsFound()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, mode);
+        if (mode == 0 && ::geteuid() == 0)
+            QSKIP("file permissions do not bind root");
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/Settings.ini";
+        if (bytes == "@folder")
+            QVERIFY(QDir().mkpath(path));
+        else
+        {
+            WriteFile(path, bytes);
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+        }
+        SettingsFile::Values values;
+        QTEST(SettingsFile::Load(QFile::encodeName(path), &values), "found");
     }
 
     void settingsThatAreNotAFile()
@@ -210,7 +518,8 @@ private slots:
         values.comSpeed = 4800;
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!SettingsFile::Load(fifo, &values)); // without waiting for a writer
+        // Without waiting for a writer.
+        QCOMPARE(SettingsFile::Load(fifo, &values), SettingsFile::Found::NotUnderstood);
         FileError why = FileError::None;
         QVERIFY(!SettingsFile::Save(fifo, values, &why));
         QVERIFY(clock.elapsed() < 1000);

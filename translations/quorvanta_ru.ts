@@ -288,6 +288,14 @@ VX-77
         <source>Std. deviation</source>
         <translation>Ст. отклонение</translation>
     </message>
+    <message>
+        <source>you may change the file, but the folder does not let you add a new file beside it, so the file cannot be replaced safely here; choose another folder</source>
+        <translation>файл можно изменять, но в его папке нельзя создать новый файл, поэтому здесь его нельзя безопасно заменить; выберите другую папку</translation>
+    </message>
+    <message>
+        <source>Settings.ini could not be understood; it is kept as it is and the defaults are used.</source>
+        <translation>Settings.ini не распознан и оставлен как есть; настройки по умолчанию.</translation>
+    </message>
 </context>
 <context>
     <name>CliTool</name>
