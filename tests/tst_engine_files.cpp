@@ -75,8 +75,15 @@ private slots:
         QFETCH(int, virtualPort);
         if (!file.isEmpty())
             WriteFile(SettingsPath(), file);
+        // Started from another folder, it stays there: names on a command
+        // line are the caller's.
+        QTemporaryDir elsewhere;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
         const auto engine = std::make_unique<CQuorvanta>();
-        QCOMPARE(QDir::currentPath() + QLatin1Char('/'), AppDir());
+        const QString after = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(before));
+        QCOMPARE(QDir(after).canonicalPath(), QDir(elsewhere.path()).canonicalPath());
         // The system's, whatever the file says (see tst_engine_files_comma).
         QCOMPARE(engine->decimalSeparator, qEnvironmentVariable("PARVESTA_EXPECT_SEPARATOR", "."));
         QTEST(engine->language, "language");
