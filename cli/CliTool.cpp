@@ -318,8 +318,9 @@ int CliTool::Command(const QByteArray& name, const QList<QByteArray>& arguments)
             for (int k = 0; k < known && !spec; ++k)
                 if (isLong ? longName == Options[k].name : argument[at] == Options[k].letter)
                     spec = &Options[k];
-            const QString given =
-                Shown(isLong ? argument.left(equals) : QByteArray("-") + argument[at]);
+            const QString given = Shown(!isLong      ? QByteArray("-") + argument[at]
+                                        : equals < 0 ? argument
+                                                     : argument.left(equals));
             if (!spec)
                 return Usage(tr("unknown option %1").arg(given), command);
             QByteArray value;
