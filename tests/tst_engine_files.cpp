@@ -144,6 +144,25 @@ private slots:
         QCOMPARE(ReadFile(SettingsPath()), before);
     }
 
+    // A data folder Settings.ini names without its full path lies beside the
+    // program, from whatever folder the program was started.
+    void relativeDataFolderBesideTheProgram()
+    {
+        QVERIFY(QDir().mkpath(AppDir() + "Results"));
+        WriteFile(SettingsPath(), "Quorvanta Settings File\r\nLanguage:Eng\r\nVersion:3.0\r\n"
+                                  "COMSpeed:38400\r\nCOMPort:Any\r\nDataPath:Results/\r\n"
+                                  "VirtualDevice:No\r\n");
+        QTemporaryDir elsewhere;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        const auto engine = std::make_unique<CQuorvanta>();
+        engine->writesSettings = false;
+        const QString folder = engine->SaveFolder();
+        QVERIFY(QDir::setCurrent(before));
+        QDir(AppDir() + "Results").removeRecursively();
+        QCOMPARE(folder, AppDir() + "Results/");
+    }
+
     // The decimal comma and the Russian texts: tst_translations.
     void csvFile()
     {
