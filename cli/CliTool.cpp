@@ -251,6 +251,11 @@ bool ReadReplyFile(const QByteArray& path, QByteArray* bytes, QDateTime* changed
     return ok;
 }
 
+QByteArray VersionLine()
+{
+    return QByteArray("parvesta-cli ") + CQuorvanta::Version + '\n';
+}
+
 QString Suffix(const QByteArray& path)
 {
     return QFileInfo(QString::fromUtf8(path)).suffix().toLower();
@@ -278,7 +283,7 @@ int CliTool::Run(const QList<QByteArray>& arguments)
     else if (first == "-h" || first == "--help")
         Out(MainHelp);
     else if (first == "-V" || first == "--version")
-        Out(QByteArray("parvesta-cli ") + CQuorvanta::Version + '\n');
+        Out(VersionLine());
     else
         exit = Command(first, arguments.mid(2));
     return CloseStandardOutput(exit);
@@ -292,8 +297,38 @@ int CliTool::Command(const QByteArray& name, const QList<QByteArray>& arguments)
         command != QLatin1String("stats"))
         return Usage(tr("unknown command %1").arg(Shown(name)));
 
+    if (const QString problem =
+            ParseOptions(arguments, scan ? ScanOptionCount : int(std::size(Options)));
+        !problem.isEmpty())
+        return Usage(problem, command);
+    if (options.IsSet("help"))
+    {
+        Out(HelpOf(command));
+        return Done;
+    }
+    if (options.IsSet("version"))
+    {
+        Out(VersionLine());
+        return Done;
+    }
+    quiet = options.IsSet("quiet");
+    if (scan)
+        return options.names.isEmpty() ? Scan() : Usage(tr("scan takes no arguments"), command);
+    if (command == QLatin1String("download"))
+        return options.names.isEmpty() ? Download(false)
+                                       : Usage(tr("%1 takes no file").arg(command), command);
+    if (command == QLatin1String("decode"))
+        return options.names.size() == 1
+                   ? Decode(false)
+                   : Usage(tr("%1 wants one saved reply").arg(command), command);
+    if (options.names.size() > 1)
+        return Usage(tr("stats wants at most one saved reply"), command);
+    return options.names.isEmpty() ? Download(true) : Decode(true);
+}
+
+QString CliTool::ParseOptions(const QList<QByteArray>& arguments, int known)
+{
     // Options anywhere, "--" before names that begin with "-".
-    const int known = scan ? ScanOptionCount : int(std::size(Options));
     bool optionsEnd = false;
     for (int i = 0; i < arguments.size(); ++i)
     {
@@ -322,7 +357,7 @@ int CliTool::Command(const QByteArray& name, const QList<QByteArray>& arguments)
                                         : equals < 0 ? argument
                                                      : argument.left(equals));
             if (!spec)
-                return Usage(tr("unknown option %1").arg(given), command);
+                return tr("unknown option %1").arg(given);
             QByteArray value;
             const bool attached = isLong ? equals >= 0 : at + 1 < argument.size();
             if (spec->takesValue)
@@ -332,39 +367,17 @@ int CliTool::Command(const QByteArray& name, const QList<QByteArray>& arguments)
                 else if (i + 1 < arguments.size())
                     value = arguments[++i];
                 else
-                    return Usage(tr("%1 wants a value").arg(given), command);
+                    return tr("%1 wants a value").arg(given);
             }
             else if (isLong && attached)
-                return Usage(tr("%1 takes no value").arg(given), command);
+                return tr("%1 takes no value").arg(given);
             options.values.insert(QLatin1String(spec->name), value);
             if (isLong || spec->takesValue)
                 break;
         }
     }
 
-    if (options.IsSet("help"))
-    {
-        Out(HelpOf(command));
-        return Done;
-    }
-    if (options.IsSet("version"))
-    {
-        Out(QByteArray("parvesta-cli ") + CQuorvanta::Version + '\n');
-        return Done;
-    }
-    quiet = options.IsSet("quiet");
-    if (scan)
-        return options.names.isEmpty() ? Scan() : Usage(tr("scan takes no arguments"), command);
-    if (command == QLatin1String("download"))
-        return options.names.isEmpty() ? Download(false)
-                                       : Usage(tr("%1 takes no file").arg(command), command);
-    if (command == QLatin1String("decode"))
-        return options.names.size() == 1
-                   ? Decode(false)
-                   : Usage(tr("%1 wants one saved reply").arg(command), command);
-    if (options.names.size() > 1)
-        return Usage(tr("stats wants at most one saved reply"), command);
-    return options.names.isEmpty() ? Download(true) : Decode(true);
+    return QString();
 }
 
 int CliTool::Usage(const QString& problem, const QString& command)

@@ -54,6 +54,9 @@ public:
 
 private:
     int Command(const QByteArray& command, const QList<QByteArray>& arguments);
+    // Fills options from a command's arguments, knowing the first known
+    // entries of the option table; the mistake in words, or empty.
+    QString ParseOptions(const QList<QByteArray>& arguments, int known);
     int Scan();
     int Download(bool statisticsOnly);
     int Decode(bool statisticsOnly);
