@@ -5,22 +5,25 @@
 #include "SerialPort.h"
 #include "Statistics.h"
 
-#include <QCommandLineParser>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <iterator>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
 const char* const MainHelp =
-    "Usage: parvesta-cli COMMAND [OPTIONS]\n"
+    "Usage: parvesta-cli COMMAND [OPTIONS] [FILE]\n"
     "\n"
     "Reads the results stored in a VX-nn or TR-620 instrument, as the Parvesta\n"
     "window does, for scripts and lab systems. Progress and messages go to\n"
@@ -32,52 +35,75 @@ const char* const MainHelp =
     "  decode     read the results of an instrument reply saved earlier (.bin)\n"
     "  stats      the statistics per group and unit, of a download or a saved reply\n"
     "\n"
-    "`parvesta-cli COMMAND --help` describes a command. Settings (COM speed and\n"
-    "port, the virtual device) come from the Settings.ini the window uses; this\n"
-    "program never writes it.\n"
+    "`parvesta-cli COMMAND --help` describes a command. Options may come before\n"
+    "or after a file name; file names are taken from the folder you are in.\n"
+    "Settings (COM speed and port, the virtual device) come from the\n"
+    "Settings.ini the window uses; this program never writes it.\n"
     "\n"
-    "Exit codes: 0 done, 2 no instrument, 3 transfer failed or stalled, 4 the\n"
+    "  -h, --help      this text\n"
+    "  -V, --version   the program's name and version\n"
+    "\n"
+    "Exit codes: 0 done, 2 no instrument, 3 the transfer failed, stalled or was\n"
+    "cut short (also with --keep-partial), or the reply was not understood, 4 an\n"
     "output could not be written (an earlier file is left as it was), 64 bad usage.\n";
 
 const char* const ScanHelp =
-    "Usage: parvesta-cli scan\n"
+    "Usage: parvesta-cli scan [-q]\n"
     "\n"
     "Lists every candidate port (COM1 to COM49, or the port Settings.ini fixes)\n"
     "with its COM number, its device and what happened, one port a line, tab-\n"
     "separated: answered, silent, other-answer, busy, no-permission (with the\n"
     "dialout hint), not-serial, console, virtual-device. The summary goes to\n"
-    "standard error. Exit 0 when an instrument answered, else 2.\n";
+    "standard error (not with -q). Exit 0 when an instrument answered, else 2.\n";
 
 const char* const DownloadHelp =
     "Usage: parvesta-cli download [OPTIONS]\n"
     "\n"
     "Finds the instrument (or uses the port given), reads out its results and\n"
-    "writes them: by default as CSV to standard output, exactly as the window\n"
-    "saves them.\n"
+    "writes them: by default as CSV to standard output. The CSV is the same on\n"
+    "every computer: the header \"Group\";\"Cell\";\"Result\";\"Unit\", English unit\n"
+    "names and \".\" as decimal point, whatever the desktop's language.\n"
     "\n"
     "Options:\n"
-    "  --port COMn|PATH      use this port only (a COM number, or a device path)\n"
+    "  --port COMn|PATH      use this port only (COM1 to COM255, or a device path)\n"
     "  --speed N             line speed in bits per second (default from Settings.ini)\n"
     "  -o, --output FILE     write to FILE; its extension chooses the format:\n"
     "                        .xlsx workbook, .json JSON, .bin the instrument's reply,\n"
     "                        anything else CSV. An earlier FILE is replaced only\n"
     "                        when the new one is whole.\n"
     "  --format csv|xlsx|json  the format, whatever the extension\n"
-    "  --raw FILE            also keep the instrument's reply, byte for byte\n"
-    "  --decimal . | ,       decimal separator of the CSV (default: the locale's)\n"
+    "  --raw FILE            also keep the instrument's reply, byte for byte, even\n"
+    "                        when the transfer failed\n"
+    "  --decimal . | ,       decimal separator of the CSV (default .)\n"
+    "  --like-window         write the CSV or workbook exactly as the window saves\n"
+    "                        it here: its language's column titles and units, the\n"
+    "                        desktop's decimal separator (unless --decimal)\n"
     "  --timeout S           give up when no byte came for S seconds (default 10)\n"
     "  --keep-partial        on a stall, still write the records of the whole\n"
     "                        pages that arrived (the exit code is still 3)\n"
-    "  --quiet               no progress and no messages\n";
+    "  -q, --quiet           no progress and no messages\n"
+    "\n"
+    "-o and --raw are checked before the instrument is read: a folder that is\n"
+    "missing or may not be written ends the program at once (exit 4). When one\n"
+    "output fails after the read-out, the others are still written.\n"
+    "\n"
+    "JSON holds \"schema\" (1), \"program\", \"downloaded\" (UTC), \"family\", \"port\",\n"
+    "\"device\", \"complete\", \"pagesAnnounced\", \"pagesReceived\", the \"records\"\n"
+    "(group, cell, value, decimals, unit) and the \"statistics\".\n";
 
 const char* const DecodeHelp =
     "Usage: parvesta-cli decode FILE.bin [OPTIONS]\n"
     "\n"
     "Decodes an instrument reply saved earlier (by the window's Save As with a\n"
-    ".bin name, or by download --raw) and writes the results as download does.\n"
+    ".bin name, or by download --raw) and writes the results as download does;\n"
+    "in JSON, \"downloaded\" is the time the file was last changed.\n"
     "\n"
-    "Options: -o FILE, --format csv|xlsx|json, --decimal . | , and --quiet, as\n"
-    "for download.\n";
+    "A reply that was cut short is not decoded: the program says how many pages\n"
+    "came and exits with 3. With --keep-partial it writes the records of the\n"
+    "whole pages, still says so, and still exits with 3, as download does.\n"
+    "\n"
+    "Options: -o FILE, --format csv|xlsx|json, --decimal . | ,, --like-window,\n"
+    "--keep-partial and -q, as for download.\n";
 
 const char* const StatsHelp =
     "Usage: parvesta-cli stats [FILE.bin] [OPTIONS]\n"
@@ -85,7 +111,9 @@ const char* const StatsHelp =
     "Prints the statistics per group and unit (count, minimum, maximum, mean,\n"
     "standard deviation) of a saved reply, or, without a file, of a download\n"
     "from the instrument; the options of download select the port and the\n"
-    "line (--port, --speed, --timeout, --keep-partial, --raw, --quiet).\n";
+    "line (--port, --speed, --timeout, --keep-partial, --raw, -q). Column titles\n"
+    "and units are English unless --like-window. Exit 4 when standard output\n"
+    "cannot be written.\n";
 
 const char* HelpOf(const QString& command)
 {
@@ -99,6 +127,25 @@ const char* HelpOf(const QString& command)
         return StatsHelp;
     return MainHelp;
 }
+
+constexpr int HighestComPort = 255;
+// A saved reply is at most a ring's worth; a longer file holds nothing more.
+constexpr qint64 MaxReplyFileBytes = 1 << 20;
+
+struct OptionSpec
+{
+    const char* name;
+    char letter; // 0: none
+    bool takesValue;
+};
+
+constexpr OptionSpec Options[] = {
+    {"help", 'h', false}, {"version", 'V', false},    {"quiet", 'q', false},
+    {"port", 0, true},    {"speed", 0, true},         {"output", 'o', true},
+    {"format", 0, true},  {"raw", 0, true},           {"decimal", 0, true},
+    {"timeout", 0, true}, {"keep-partial", 0, false}, {"like-window", 0, false},
+};
+constexpr int ScanOptionCount = 3; // scan takes only the first ones
 
 // The reason a port was not asked, as a fixed word for scripts.
 QString ErrorKeyword(PortError error)
@@ -131,69 +178,206 @@ void Print(FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-// The options of a download; decode and stats take those that apply.
-void AddOptions(QCommandLineParser& parser)
+// A name as given, for a message: its bytes as text, and each byte that is
+// not part of a UTF-8 character as \xNN, so that it can be typed again.
+QString Shown(const QByteArray& name)
 {
-    parser.addOptions({
-        {"port", "", "port"},
-        {"speed", "", "bits"},
-        {{"o", "output"}, "", "file"},
-        {"format", "", "format"},
-        {"raw", "", "file"},
-        {"decimal", "", "separator"},
-        {"timeout", "", "seconds", "10"},
-        {"keep-partial", ""},
-        {"quiet", ""},
-        {{"h", "help"}, ""},
-    });
+    QString shown;
+    for (int i = 0; i < name.size();)
+    {
+        const auto lead = static_cast<unsigned char>(name[i]);
+        const int length = lead < 0x80             ? 1
+                           : (lead & 0xE0) == 0xC0 ? 2
+                           : (lead & 0xF0) == 0xE0 ? 3
+                           : (lead & 0xF8) == 0xF0 ? 4
+                                                   : 0;
+        const QByteArray character = name.mid(i, length);
+        if (length > 0 && character.size() == length &&
+            QString::fromUtf8(character).toUtf8() == character)
+        {
+            shown += QString::fromUtf8(character);
+            i += length;
+        }
+        else
+        {
+            shown += QStringLiteral("\\x%1").arg(lead, 2, 16, QLatin1Char('0'));
+            ++i;
+        }
+    }
+    return shown;
+}
+
+QString SystemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The whole file at path (at most MaxReplyFileBytes) and when it last
+// changed; false with *error set when it cannot be read.
+bool ReadReplyFile(const QByteArray& path, QByteArray* bytes, QDateTime* changed, int* error)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+    {
+        *error = errno;
+        return false;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))
+    {
+        *error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        return false;
+    }
+    *changed = QDateTime::fromMSecsSinceEpoch(
+        qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000, Qt::UTC);
+    char chunk[65536];
+    bool ok = true;
+    while (bytes->size() < MaxReplyFileBytes)
+    {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+        {
+            *error = errno;
+            ok = false;
+        }
+        if (n <= 0)
+            break;
+        bytes->append(chunk, int(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+QByteArray VersionLine()
+{
+    return QByteArray("parvesta-cli ") + CQuorvanta::Version + '\n';
+}
+
+QString Suffix(const QByteArray& path)
+{
+    return QFileInfo(QString::fromUtf8(path)).suffix().toLower();
 }
 } // namespace
 
 CliTool::CliTool() : terminal(::isatty(STDERR_FILENO) != 0) {}
 
-CliTool::~CliTool() = default;
-
-int CliTool::Run(const QStringList& arguments)
+CliTool::~CliTool()
 {
-    const QString command = arguments.value(1);
-    if (command.isEmpty() || command == QLatin1String("-h") || command == QLatin1String("--help"))
-    {
-        Print(command.isEmpty() ? stderr : stdout, QString::fromLatin1(MainHelp));
-        return command.isEmpty() ? BadUsage : Done;
-    }
-    const QStringList rest = arguments.mid(1); // the command stands in for the program name
-    if (command == QLatin1String("scan"))
-        return Scan(rest);
-    if (command == QLatin1String("download"))
-        return Download(rest, false);
-    if (command == QLatin1String("decode"))
-        return Decode(rest, false);
-    if (command == QLatin1String("stats"))
-        return rest.size() > 1 && !rest[1].startsWith('-') ? Decode(rest, true)
-                                                           : Download(rest, true);
-    return Usage(tr("unknown command %1").arg(command));
+    engine.reset(); // before the ports folder it may use goes
+    if (pinned)
+        SetPortsFolder(QString());
 }
 
-bool CliTool::Parse(QCommandLineParser& parser, const QStringList& arguments,
-                    const QString& command, int* exit)
+int CliTool::Run(const QList<QByteArray>& arguments)
 {
-    AddOptions(parser);
-    if (!parser.parse(arguments))
+    const QByteArray first = arguments.value(1);
+    int exit = Done;
+    if (first.isEmpty())
     {
-        *exit = Usage(parser.errorText(), command);
-        return false;
+        Print(stderr, QString::fromLatin1(MainHelp));
+        exit = BadUsage;
     }
-    if (parser.isSet("help"))
+    else if (first == "-h" || first == "--help")
+        Out(MainHelp);
+    else if (first == "-V" || first == "--version")
+        Out(VersionLine());
+    else
+        exit = Command(first, arguments.mid(2));
+    return CloseStandardOutput(exit);
+}
+
+int CliTool::Command(const QByteArray& name, const QList<QByteArray>& arguments)
+{
+    const QString command = QString::fromUtf8(name);
+    const bool scan = command == QLatin1String("scan");
+    if (!scan && command != QLatin1String("download") && command != QLatin1String("decode") &&
+        command != QLatin1String("stats"))
+        return Usage(tr("unknown command %1").arg(Shown(name)));
+
+    if (const QString problem =
+            ParseOptions(arguments, scan ? ScanOptionCount : int(std::size(Options)));
+        !problem.isEmpty())
+        return Usage(problem, command);
+    if (options.IsSet("help"))
     {
-        Print(stdout, QString::fromLatin1(HelpOf(command)));
-        *exit = Done;
-        return false;
+        Out(HelpOf(command));
+        return Done;
     }
-    quiet = parser.isSet("quiet");
-    // Settings.ini is the window's: read here, never written.
-    engine = std::make_unique<CQuorvanta>();
-    engine->writesSettings = false;
-    return true;
+    if (options.IsSet("version"))
+    {
+        Out(VersionLine());
+        return Done;
+    }
+    quiet = options.IsSet("quiet");
+    if (scan)
+        return options.names.isEmpty() ? Scan() : Usage(tr("scan takes no arguments"), command);
+    if (command == QLatin1String("download"))
+        return options.names.isEmpty() ? Download(false)
+                                       : Usage(tr("%1 takes no file").arg(command), command);
+    if (command == QLatin1String("decode"))
+        return options.names.size() == 1
+                   ? Decode(false)
+                   : Usage(tr("%1 wants one saved reply").arg(command), command);
+    if (options.names.size() > 1)
+        return Usage(tr("stats wants at most one saved reply"), command);
+    return options.names.isEmpty() ? Download(true) : Decode(true);
+}
+
+QString CliTool::ParseOptions(const QList<QByteArray>& arguments, int known)
+{
+    // Options anywhere, "--" before names that begin with "-".
+    bool optionsEnd = false;
+    for (int i = 0; i < arguments.size(); ++i)
+    {
+        const QByteArray& argument = arguments[i];
+        if (optionsEnd || argument == "-" || !argument.startsWith('-'))
+        {
+            options.names << argument;
+            continue;
+        }
+        if (argument == "--")
+        {
+            optionsEnd = true;
+            continue;
+        }
+        // --name, --name=value, or -x, -xVALUE and switches run together (-qh).
+        const bool isLong = argument.startsWith("--");
+        const int equals = isLong ? argument.indexOf('=') : -1;
+        for (int at = 1; at < argument.size(); ++at)
+        {
+            const OptionSpec* spec = nullptr;
+            const QByteArray longName = argument.mid(2, equals < 0 ? -1 : equals - 2);
+            for (int k = 0; k < known && !spec; ++k)
+                if (isLong ? longName == Options[k].name : argument[at] == Options[k].letter)
+                    spec = &Options[k];
+            const QString given = Shown(!isLong      ? QByteArray("-") + argument[at]
+                                        : equals < 0 ? argument
+                                                     : argument.left(equals));
+            if (!spec)
+                return tr("unknown option %1").arg(given);
+            QByteArray value;
+            const bool attached = isLong ? equals >= 0 : at + 1 < argument.size();
+            if (spec->takesValue)
+            {
+                if (attached)
+                    value = isLong ? argument.mid(equals + 1) : argument.mid(at + 1);
+                else if (i + 1 < arguments.size())
+                    value = arguments[++i];
+                else
+                    return tr("%1 wants a value").arg(given);
+            }
+            else if (isLong && attached)
+                return tr("%1 takes no value").arg(given);
+            options.values.insert(QLatin1String(spec->name), value);
+            if (isLong || spec->takesValue)
+                break;
+        }
+    }
+
+    return QString();
 }
 
 int CliTool::Usage(const QString& problem, const QString& command)
@@ -209,23 +393,50 @@ void CliTool::Say(const QString& text) const
         Print(stderr, text + '\n');
 }
 
-int CliTool::Scan(const QStringList& arguments)
+void CliTool::Out(const QByteArray& bytes)
 {
-    QCommandLineParser parser;
-    parser.addOption({{"h", "help"}, ""});
-    parser.addOption({"quiet", ""});
-    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty())
-        return Usage(parser.errorText().isEmpty() ? tr("scan takes no arguments")
-                                                  : parser.errorText(),
-                     QStringLiteral("scan"));
-    if (parser.isSet("help"))
+    if (outputFailed)
+        return;
+    if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) !=
+            std::size_t(bytes.size()) ||
+        std::fflush(stdout) != 0)
     {
-        Print(stdout, QString::fromLatin1(ScanHelp));
-        return Done;
+        outputFailed = true;
+        outputError = errno;
     }
-    quiet = parser.isSet("quiet");
+}
+
+int CliTool::CloseStandardOutput(int exit)
+{
+    // A full disk or a closed pipe shows only when the buffered text leaves.
+    errno = 0;
+    bool ok = !outputFailed && std::fflush(stdout) == 0 && !std::ferror(stdout);
+    int why = outputFailed ? outputError : errno;
+    if (std::fclose(stdout) != 0 && ok)
+    {
+        ok = false;
+        why = errno;
+    }
+    if (ok || exit == BadUsage)
+        return exit;
+    Say(tr("Standard output could not be written: %1.").arg(SystemText(why ? why : EIO)));
+    return NotWritten;
+}
+
+void CliTool::MakeEngine()
+{
+    // Settings.ini is the window's: read here, never written.
     engine = std::make_unique<CQuorvanta>();
     engine->writesSettings = false;
+    if (!options.IsSet("like-window"))
+        engine->WriteInEnglish();
+    if (options.IsSet("decimal"))
+        engine->decimalSeparator = QString::fromLatin1(options.Value("decimal"));
+}
+
+int CliTool::Scan()
+{
+    MakeEngine();
     const bool found = engine->FindDevice();
     // One line per port that could be asked: COM number, device, a fixed
     // keyword for scripts, and what a person can do about it.
@@ -264,78 +475,174 @@ int CliTool::Scan(const QStringList& arguments)
         const QString device = !target.isEmpty()       ? target
                                : port.device.isEmpty() ? QStringLiteral("-")
                                                        : port.device;
-        Print(stdout, QStringLiteral("COM%1\t%2\t%3%4\n")
-                          .arg(port.number)
-                          .arg(device, outcome, hint.isEmpty() ? QString() : '\t' + hint));
+        Out(QStringLiteral("COM%1\t%2\t%3%4\n")
+                .arg(port.number)
+                .arg(device, outcome, hint.isEmpty() ? QString() : '\t' + hint)
+                .toLocal8Bit());
     }
     Say(engine->SearchSummary());
     return found ? Done : NoInstrument;
 }
 
-bool CliTool::ApplyPort(const QString& port)
+bool CliTool::CheckOptions(const QString& command, bool statisticsOnly, int* exit)
 {
-    static const QRegularExpression comNumber(QStringLiteral("^(?:COM|com)([1-9][0-9]*)$"));
-    const QRegularExpressionMatch match = comNumber.match(port);
-    engine->fixedPort = true;
-    if (match.hasMatch())
-    {
-        engine->comPort = match.captured(1).toInt();
-        portLabel = port.toUpper();
-        return true;
-    }
-    // A device path: pinned to a COM number of a ports folder of our own, the
-    // way a user pins a device for the window.
-    static QTemporaryDir pinned;
-    if (!pinned.isValid() ||
-        !QFile::link(QFileInfo(port).absoluteFilePath(), pinned.filePath(QStringLiteral("COM1"))))
+    *exit = Done;
+    format = QString::fromUtf8(options.Value("format")).toLower();
+    if (options.IsSet("format") && format != QLatin1String("csv") &&
+        format != QLatin1String("xlsx") && format != QLatin1String("json"))
+        *exit = Usage(tr("--format wants csv, xlsx or json"), command);
+    else if (const QString decimal = QString::fromUtf8(options.Value("decimal"));
+             options.IsSet("decimal") && decimal != QLatin1String(".") &&
+             decimal != QLatin1String(","))
+        *exit = Usage(tr("--decimal wants . or ,"), command);
+    if (*exit != Done)
         return false;
-    SetPortsFolder(pinned.path());
-    engine->comPort = 1;
-    portLabel = port;
-    portDevice = QFileInfo(port).canonicalFilePath();
+    if (format.isEmpty())
+    {
+        const QString suffix = Suffix(options.Value("output"));
+        format = suffix == QLatin1String("xlsx") || suffix == QLatin1String("json") ||
+                         suffix == QLatin1String("bin")
+                     ? suffix
+                     : QStringLiteral("csv");
+    }
+    if (format == QLatin1String("xlsx") && !options.IsSet("output") && !statisticsOnly)
+    {
+        *exit = Usage(tr("a workbook needs a file: -o FILE.xlsx"), command);
+        return false;
+    }
+    for (const char* name : {"output", "raw"})
+        if (options.IsSet(name) && options.Value(name).isEmpty())
+        {
+            *exit = Usage(tr("--%1 wants a file name").arg(QLatin1String(name)), command);
+            return false;
+        }
     return true;
 }
 
-int CliTool::Download(const QStringList& arguments, bool statisticsOnly)
+bool CliTool::OutputsWritable(bool instrument)
+{
+    for (const char* name : {"raw", "output"})
+    {
+        const QByteArray path = options.Value(name);
+        if (path.isEmpty() || engine->CanWrite(path))
+            continue;
+        const QString why =
+            tr("%1 cannot be written: %2.").arg(Shown(path), engine->SaveErrorText());
+        Say(instrument ? why + ' ' + tr("The instrument was not read.") : why);
+        return false;
+    }
+    return true;
+}
+
+bool CliTool::ApplyPort(const QString& command, int* exit)
+{
+    *exit = Done;
+    if (!options.IsSet("port"))
+        return true;
+    const QByteArray port = options.Value("port");
+    const QByteArray upper = port.toUpper();
+    if (upper.startsWith("COM") && upper.size() > 3 &&
+        std::all_of(upper.begin() + 3, upper.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    {
+        bool fits = false;
+        const qulonglong number = upper.mid(3).toULongLong(&fits);
+        if (fits && number == 0)
+            *exit = Usage(tr("%1 is not a port number: ports are numbered from COM1 to COM%2")
+                              .arg(Shown(port))
+                              .arg(HighestComPort),
+                          command);
+        else if (!fits || number > qulonglong(HighestComPort))
+            *exit = Usage(tr("%1 is out of range: ports are numbered from COM1 to COM%2")
+                              .arg(Shown(port))
+                              .arg(HighestComPort),
+                          command);
+        if (*exit != Done)
+            return false;
+        engine->fixedPort = true;
+        engine->comPort = int(number);
+        portLabel = QStringLiteral("COM%1").arg(number);
+        return true;
+    }
+
+    // A device path: pinned to a COM number of a ports folder of our own, the
+    // way a user pins a device for the window; first, is it a device at all?
+    portLabel = Shown(port);
+    struct stat info;
+    PortError problem = PortError::None;
+    if (::stat(port.constData(), &info) != 0)
+        problem = errno == EACCES ? PortError::NoPermission : PortError::Missing;
+    else if (!S_ISCHR(info.st_mode))
+        problem = PortError::NotSerial;
+    QByteArray target = port;
+    if (!target.startsWith('/'))
+    {
+        char folder[PATH_MAX];
+        if (!::getcwd(folder, sizeof folder))
+            problem = PortError::Failed;
+        target = QByteArray(folder) + '/' + port;
+    }
+    pinned = std::make_unique<QTemporaryDir>();
+    const QByteArray link = QFile::encodeName(pinned->filePath(QStringLiteral("COM1")));
+    if (problem == PortError::None &&
+        (!pinned->isValid() || ::symlink(target.constData(), link.constData()) != 0))
+        problem = PortError::Failed;
+    if (problem != PortError::None)
+    {
+        Say(engine->NotOpenedText(problem, portLabel));
+        *exit = NoInstrument;
+        return false;
+    }
+    SetPortsFolder(pinned->path());
+    engine->fixedPort = true;
+    engine->comPort = 1;
+    engine->fixedPortName = portLabel;
+    char device[PATH_MAX];
+    portDevice = ::realpath(port.constData(), device) ? QFile::decodeName(device) : portLabel;
+    return true;
+}
+
+int CliTool::Download(bool statisticsOnly)
 {
     const QString command = statisticsOnly ? QStringLiteral("stats") : QStringLiteral("download");
-    QCommandLineParser parser;
-    if (int exit = Done; !Parse(parser, arguments, command, &exit))
+    int exit = Done;
+    if (!CheckOptions(command, statisticsOnly, &exit))
         return exit;
-    if (!parser.positionalArguments().isEmpty())
-        return Usage(tr("%1 takes no file").arg(command), command);
     bool ok = true;
-    const int timeout = parser.value("timeout").toInt(&ok);
+    const int timeout =
+        options.IsSet("timeout") ? QString::fromUtf8(options.Value("timeout")).toInt(&ok) : 10;
     if (!ok || timeout < 1)
         return Usage(tr("--timeout wants a number of seconds, 1 or more"), command);
-    int speed = 0;
-    if (parser.isSet("speed") && ((speed = parser.value("speed").toInt(&ok)) <= 0 || !ok))
+    const int speed =
+        options.IsSet("speed") ? QString::fromUtf8(options.Value("speed")).toInt(&ok) : 0;
+    if (!ok || speed < 0 || (options.IsSet("speed") && speed == 0))
         return Usage(tr("--speed wants a speed in bits per second"), command);
-    // Checked before the instrument is asked: bad options cost no transfer.
-    if (const int bad = WriteResults(parser, statisticsOnly); bad != Done)
-        return bad;
+
+    MakeEngine();
+    // Checked before the instrument is asked: a bad port or output costs no transfer.
+    if (!ApplyPort(command, &exit))
+        return exit;
+    if (!OutputsWritable(true))
+        return NotWritten;
     if (speed > 0)
         engine->comSpeed = speed;
-    if (parser.isSet("port") && !ApplyPort(parser.value("port")))
-        return Usage(tr("--port wants COMn or the path of a serial device"), command);
 
     if (!engine->FindDevice())
     {
         Say(engine->SearchSummary());
         return NoInstrument;
     }
-    if (portLabel.isEmpty() || portLabel.startsWith(QLatin1String("COM")))
+    if (engine->fixedPortName.isEmpty())
         portLabel = QStringLiteral("COM%1").arg(engine->currentLink->portNumber);
     if (portDevice.isEmpty())
         portDevice = QString::fromLocal8Bit(engine->currentLink->portName);
 
-    const int transferred = Transfer(timeout, parser.isSet("keep-partial"));
-    if (parser.isSet("raw"))
-        if (const int raw = WriteRaw(parser.value("raw")); raw != Done)
-            return raw;
-    if (transferred != Done && engine->incomplete.pagesAnnounced == 0)
-        return transferred; // nothing kept: nothing to write
-    const int written = WriteResults(parser, statisticsOnly);
+    const int transferred = Transfer(timeout, options.IsSet("keep-partial"));
+    downloaded = QDateTime::currentDateTimeUtc();
+    // Nothing kept of a failed transfer: only the instrument's bytes are written.
+    const bool results = transferred == Done || engine->incomplete.pagesAnnounced > 0;
+    if (!results && !options.IsSet("raw"))
+        return transferred;
+    const int written = WriteOutputs(statisticsOnly, results);
     return written != Done ? written : transferred;
 }
 
@@ -360,7 +667,9 @@ int CliTool::Transfer(int timeoutSeconds, bool keepPartial)
         int percent = 0;
         engine->Progress(&percent);
         ShowProgress(percent);
-        if (percent == 100)
+        // A reply longer than the program holds is refused whole; its rest
+        // need not be waited for.
+        if (percent == 100 || engine->ReplyTooLarge())
             break;
         if (engine->Stalled())
         {
@@ -380,6 +689,11 @@ int CliTool::Transfer(int timeoutSeconds, bool keepPartial)
     engine->StopTransfer();
     ShowProgress(-1);
     engine->Finish();
+    if (engine->TooManyPages())
+    {
+        Say(engine->TooManyPagesText());
+        return TransferFailed;
+    }
     if (engine->data.groupCount < 1)
     {
         if (!engine->ReplyRecognised())
@@ -416,149 +730,158 @@ void CliTool::ShowProgress(int percent)
                       .arg(percent, 3));
 }
 
-int CliTool::Decode(const QStringList& arguments, bool statisticsOnly)
+int CliTool::Decode(bool statisticsOnly)
 {
     const QString command = statisticsOnly ? QStringLiteral("stats") : QStringLiteral("decode");
-    QCommandLineParser parser;
-    if (int exit = Done; !Parse(parser, arguments, command, &exit))
+    int exit = Done;
+    if (!CheckOptions(command, statisticsOnly, &exit))
         return exit;
-    if (parser.positionalArguments().size() != 1)
-        return Usage(tr("%1 wants one saved reply").arg(command), command);
-    if (const int bad = WriteResults(parser, statisticsOnly); bad != Done)
-        return bad;
+    MakeEngine();
+    if (!OutputsWritable(false))
+        return NotWritten;
 
-    const QString path = parser.positionalArguments().first();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const QByteArray path = options.names.first();
+    portLabel = Shown(path);
+    QByteArray bytes;
+    int error = 0;
+    if (!ReadReplyFile(path, &bytes, &downloaded, &error))
     {
-        Say(tr("%1 cannot be read: %2").arg(path, file.errorString()));
+        Say(tr("%1 cannot be read: %2").arg(portLabel, SystemText(error)));
         return BadUsage;
     }
-    portLabel = path;
-    engine->ReadReply(file.readAll());
-    if (engine->data.groupCount < 1 && !engine->ReplyRecognised())
+    engine->ReadReply(bytes);
+    if (engine->TooManyPages())
     {
-        Say(tr("%1 is not a reply of a known instrument.").arg(path));
+        Say(engine->TooManyPagesText());
         return TransferFailed;
     }
-    return WriteResults(parser, statisticsOnly);
+    if (engine->data.groupCount < 1 && !engine->ReplyRecognised())
+    {
+        Say(tr("%1 is not a reply of a known instrument.").arg(portLabel));
+        return TransferFailed;
+    }
+    if (engine->replyPages.Complete())
+        return WriteOutputs(statisticsOnly, true);
+
+    // Cut short, as a stalled download is: the same choice, the same exit code.
+    Say(tr("%1 was cut short: %2 of the %3 pages the instrument announced are whole.")
+            .arg(portLabel)
+            .arg(engine->replyPages.received)
+            .arg(engine->replyPages.announced));
+    if (!options.IsSet("keep-partial"))
+    {
+        Say(tr("Nothing was written; --keep-partial writes the records of the whole pages."));
+        return TransferFailed;
+    }
+    if (!engine->KeepWholePages())
+        return TransferFailed;
+    Say(tr("Kept the %1 measurements of %2 of %3 pages.")
+            .arg(engine->incomplete.records)
+            .arg(engine->incomplete.pagesReceived)
+            .arg(engine->incomplete.pagesAnnounced));
+    const int written = WriteOutputs(statisticsOnly, true);
+    return written != Done ? written : TransferFailed;
 }
 
-// Before a transfer (engine->data empty) this only checks the options; after
-// it, it writes. Both ways it returns an exit code.
-int CliTool::WriteResults(const QCommandLineParser& parser, bool statisticsOnly)
+int CliTool::WriteOutputs(bool statisticsOnly, bool withRecords)
 {
-    const bool checking = engine->data.groupCount == 0 && engine->reply.isEmpty();
-    const QString output = parser.value("output");
-    QString format = parser.value("format").toLower();
-    if (!format.isEmpty() && format != QLatin1String("csv") && format != QLatin1String("xlsx") &&
-        format != QLatin1String("json"))
-        return Usage(tr("--format wants csv, xlsx or json"));
-    if (format.isEmpty())
+    bool all = true;
+    if (options.IsSet("raw"))
     {
-        const QString suffix = QFileInfo(output).suffix().toLower();
-        format = suffix == QLatin1String("xlsx") || suffix == QLatin1String("json") ||
-                         suffix == QLatin1String("bin")
-                     ? suffix
-                     : QStringLiteral("csv");
-    }
-    if (format == QLatin1String("xlsx") && output.isEmpty() && !statisticsOnly)
-        return Usage(tr("a workbook needs a file: -o FILE.xlsx"));
-    const QString decimal = parser.value("decimal");
-    if (parser.isSet("decimal") && decimal != QLatin1String(".") && decimal != QLatin1String(","))
-        return Usage(tr("--decimal wants . or ,"));
-    if (checking)
-        return Done;
-    if (!decimal.isEmpty())
-        engine->decimalSeparator = decimal;
-
-    if (statisticsOnly)
-    {
-        // A table for people: columns as wide as their widest text.
-        QList<QStringList> lines{engine->StatisticsColumns()};
-        for (const Statistics::Row& s : Statistics::Compute(engine->data))
-            lines << QStringList{QString::number(s.group),
-                                 engine->UnitText(s.unit),
-                                 QString::number(s.count),
-                                 Statistics::Format(s.minimum, s.decimals),
-                                 Statistics::Format(s.maximum, s.decimals),
-                                 Statistics::Format(s.mean, s.decimals),
-                                 s.count > 1 ? Statistics::Format(s.deviation, s.decimals)
-                                             : QStringLiteral("-")};
-        QList<int> widths(lines[0].size(), 0);
-        for (const QStringList& line : lines)
-            for (int c = 0; c < line.size(); ++c)
-                widths[c] = qMax(widths[c], int(line[c].size()));
-        for (const QStringList& line : lines)
+        const QByteArray path = options.Value("raw");
+        if (!engine->Write(path.constData(), CQuorvanta::SaveFormat::Reply))
         {
-            QString text;
-            for (int c = 0; c < line.size(); ++c)
-                text += (c == 1 ? line[c].leftJustified(widths[c] + 2)
-                                : line[c].rightJustified(widths[c]) + QStringLiteral("  "));
-            while (text.endsWith(' '))
-                text.chop(1);
-            Print(stdout, text + '\n');
+            Say(tr("%1 could not be written: %2.").arg(Shown(path), engine->SaveErrorText()));
+            all = false;
         }
-        return Done;
     }
+    if (withRecords && !(statisticsOnly ? WriteStatistics() : WriteResults()))
+        all = false;
+    return all ? Done : NotWritten;
+}
 
+bool CliTool::WriteStatistics()
+{
+    // A table for people: columns as wide as their widest text.
+    QList<QStringList> lines{engine->StatisticsColumns()};
+    for (const Statistics::Row& s : Statistics::Compute(engine->data))
+        lines << QStringList{QString::number(s.group),
+                             engine->UnitText(s.unit),
+                             QString::number(s.count),
+                             Statistics::Format(s.minimum, s.decimals),
+                             Statistics::Format(s.maximum, s.decimals),
+                             Statistics::Format(s.mean, s.decimals),
+                             s.count > 1 ? Statistics::Format(s.deviation, s.decimals)
+                                         : QStringLiteral("-")};
+    QList<int> widths(lines[0].size(), 0);
+    for (const QStringList& line : lines)
+        for (int c = 0; c < line.size(); ++c)
+            widths[c] = qMax(widths[c], int(line[c].size()));
+    for (const QStringList& line : lines)
+    {
+        QString text;
+        for (int c = 0; c < line.size(); ++c)
+            text += (c == 1 ? line[c].leftJustified(widths[c] + 2)
+                            : line[c].rightJustified(widths[c]) + QStringLiteral("  "));
+        while (text.endsWith(' '))
+            text.chop(1);
+        Out((text + '\n').toLocal8Bit());
+    }
+    return !outputFailed; // said when standard output is closed
+}
+
+JsonFile::Source CliTool::JsonSource() const
+{
     JsonFile::Source source;
     source.port = portLabel;
     source.device = portDevice;
-    source.pagesReceived = engine->incomplete.pagesReceived;
-    source.pagesAnnounced = engine->incomplete.pagesAnnounced;
-    if (output.isEmpty())
-    {
-        bool written;
-        if (format == QLatin1String("json"))
-        {
-            const QByteArray document = JsonFile::Document(engine->data, source);
-            written = std::fwrite(document.constData(), 1, std::size_t(document.size()), stdout) ==
-                      std::size_t(document.size());
-        }
-        else
-        {
-            written = CsvFile::Write(stdout, engine->data, engine->CsvFormat());
-        }
-        if (!written || std::fflush(stdout) != 0)
-        {
-            Say(tr("The results could not be written to standard output."));
-            return NotWritten;
-        }
-        return Done;
-    }
+    source.pagesReceived = engine->replyPages.received;
+    source.pagesAnnounced = engine->replyPages.announced;
+    source.complete = engine->replyPages.Complete();
+    source.downloaded = downloaded;
+    source.program = QStringLiteral("parvesta-cli");
+    source.version = engine->version;
+    return source;
+}
 
-    const QByteArray path = engine->EncodePath(QFileInfo(output).absoluteFilePath());
+bool CliTool::WriteResults()
+{
+    if (options.IsSet("output"))
+        return WriteFile(options.Value("output"), format);
+    if (format == QLatin1String("json"))
+        Out(JsonFile::Document(engine->data, JsonSource()));
+    else if (!outputFailed && (!CsvFile::Write(stdout, engine->data, engine->CsvFormat()) ||
+                               std::fflush(stdout) != 0))
+    {
+        outputFailed = true;
+        outputError = errno;
+    }
+    return !outputFailed; // said when standard output is closed
+}
+
+bool CliTool::WriteFile(const QByteArray& path, const QString& as)
+{
     bool written;
     QString why;
-    if (format == QLatin1String("json"))
+    if (as == QLatin1String("json"))
     {
         FileError error = FileError::None;
         int systemError = 0;
-        written = JsonFile::Write(path, engine->data, source, &error, &systemError);
+        written = JsonFile::Write(path, engine->data, JsonSource(), &error, &systemError);
         why = engine->FileErrorText(error, systemError);
     }
-    else if (format == QLatin1String("xlsx"))
+    else if (as == QLatin1String("xlsx"))
         written = engine->Write(path.constData(), CQuorvanta::SaveFormat::Workbook);
-    else if (format == QLatin1String("bin"))
+    else if (as == QLatin1String("bin"))
         written = engine->Write(path.constData(), CQuorvanta::SaveFormat::Reply);
     else
         written = engine->Write(path.constData(), CQuorvanta::SaveFormat::Csv);
     if (!written)
     {
         Say(tr("%1 could not be written: %2.")
-                .arg(output, why.isEmpty() ? engine->SaveErrorText() : why));
-        return NotWritten;
+                .arg(Shown(path), why.isEmpty() ? engine->SaveErrorText() : why));
+        return false;
     }
-    Say(tr("Saved to %1").arg(output));
-    return Done;
-}
-
-int CliTool::WriteRaw(const QString& path)
-{
-    const QByteArray target = engine->EncodePath(QFileInfo(path).absoluteFilePath());
-    if (engine->Write(target.constData(), CQuorvanta::SaveFormat::Reply))
-        return Done;
-    Say(tr("%1 could not be written: %2.").arg(path, engine->SaveErrorText()));
-    return NotWritten;
+    Say(tr("Saved to %1").arg(Shown(path)));
+    return true;
 }

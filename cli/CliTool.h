@@ -1,16 +1,26 @@
 #ifndef PARVESTA_CLITOOL_H
 #define PARVESTA_CLITOOL_H
 
+#include <QByteArray>
 #include <QCoreApplication>
-#include <QStringList>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QString>
 
 #include <memory>
 
 class CQuorvanta;
-class QCommandLineParser;
+class QTemporaryDir;
+namespace JsonFile
+{
+struct Source;
+}
 
 // parvesta-cli: the program's engine for scripts and lab systems. Each
-// command is one member; each returns the process's exit code.
+// command is one member; each returns the process's exit code. Names of
+// files and devices stay the bytes the shell passed, relative to the
+// caller's working folder: they need not be UTF-8.
 class CliTool
 {
     Q_DECLARE_TR_FUNCTIONS(CliTool)
@@ -21,40 +31,72 @@ public:
     {
         Done = 0,
         NoInstrument = 2,
-        TransferFailed = 3, // failed, stalled, or a reply that was not understood
-        NotWritten = 4,     // the output could not be written; an earlier file is as it was
+        TransferFailed = 3, // failed, stalled, cut short, or a reply that was not understood
+        NotWritten = 4,     // an output could not be written; an earlier file is as it was
         BadUsage = 64,
     };
 
     CliTool();
     ~CliTool();
 
-    // arguments as main received them, the program's name first.
-    int Run(const QStringList& arguments);
+    // The arguments as main received them, the program's name first.
+    int Run(const QList<QByteArray>& arguments);
+
+    // A command's arguments taken apart: options may stand before or after
+    // the names, "--" ends them.
+    struct Arguments
+    {
+        QList<QByteArray> names;           // the arguments that are no options
+        QHash<QString, QByteArray> values; // by long option name; empty for a switch
+        bool IsSet(const char* option) const { return values.contains(QLatin1String(option)); }
+        QByteArray Value(const char* option) const { return values.value(QLatin1String(option)); }
+    };
 
 private:
-    int Scan(const QStringList& arguments);
-    int Download(const QStringList& arguments, bool statisticsOnly);
-    int Decode(const QStringList& arguments, bool statisticsOnly);
+    int Command(const QByteArray& command, const QList<QByteArray>& arguments);
+    // Fills options from a command's arguments, knowing the first known
+    // entries of the option table; the mistake in words, or empty.
+    QString ParseOptions(const QList<QByteArray>& arguments, int known);
+    int Scan();
+    int Download(bool statisticsOnly);
+    int Decode(bool statisticsOnly);
 
-    // Parses a command's options and makes the engine; false, with exit
-    // set, when the program ends here (help shown, or bad usage).
-    bool Parse(QCommandLineParser& parser, const QStringList& arguments, const QString& command,
-               int* exit);
-    int Usage(const QString& problem, const QString& command = QString());
-    bool ApplyPort(const QString& port);
+    // Checks the options of download, decode and stats; false, with exit
+    // set, when they are wrong.
+    bool CheckOptions(const QString& command, bool statisticsOnly, int* exit);
+    void MakeEngine();
+    // Refuses, before anything is read, outputs that could not be written;
+    // the message says the instrument was not read when it would have been.
+    bool OutputsWritable(bool instrument);
+    // Takes --port; false, with exit set, when it names no usable port.
+    bool ApplyPort(const QString& command, int* exit);
     int Transfer(int timeoutSeconds, bool keepPartial);
-    int WriteResults(const QCommandLineParser& parser, bool statisticsOnly);
-    int WriteRaw(const QString& path);
+    // Every output asked for; each is tried even when another failed.
+    int WriteOutputs(bool statisticsOnly, bool withRaw);
+    bool WriteResults();
+    JsonFile::Source JsonSource() const;
+    bool WriteStatistics();
+    bool WriteFile(const QByteArray& path, const QString& format);
+
+    int Usage(const QString& problem, const QString& command = QString());
     void ShowProgress(int percent);
     void Say(const QString& text) const;
+    // Results to standard output; a failure is remembered for the exit code.
+    void Out(const QByteArray& bytes);
+    int CloseStandardOutput(int exit);
 
+    Arguments options;
+    std::unique_ptr<QTemporaryDir> pinned; // the ports folder of a --port PATH
     std::unique_ptr<CQuorvanta> engine;
     QString portLabel;  // the port as the user named it, or as the search found it
     QString portDevice; // the device path behind it
+    QDateTime downloaded;
+    QString format; // csv, xlsx, json or bin
     bool quiet = false;
     bool terminal = false; // standard error is a terminal: a bar, else percent lines
     int shownPercent = -1;
+    bool outputFailed = false; // standard output refused a write
+    int outputError = 0;
 };
 
 #endif

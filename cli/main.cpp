@@ -8,13 +8,18 @@
 
 int main(int argc, char** argv)
 {
+    // The arguments as the shell passed them: a file name that is not UTF-8
+    // would not survive the trip through QString.
+    QList<QByteArray> arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QByteArray(argv[i]);
     QCoreApplication application(argc, argv);
-    // The texts of the files follow the same catalogues as the window's, so a
-    // CSV file is the same whichever program wrote it.
+    // Messages in the window's language; the files are written in English
+    // unless --like-window asks for the window's texts.
     QTranslator toolkit, program;
     Installation::LoadCatalogues(&toolkit, &program);
     QCoreApplication::installTranslator(&toolkit);
     QCoreApplication::installTranslator(&program);
     CliTool tool;
-    return tool.Run(QCoreApplication::arguments());
+    return tool.Run(arguments);
 }

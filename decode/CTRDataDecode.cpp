@@ -78,8 +78,8 @@ bool WalkPages(CTRData& data, const char* reply, unsigned length, Family family,
 {
     if (length < unsigned(ReplyFrame::HeaderSize))
         return false;
-    const int pages = static_cast<std::int8_t>(reply[ReplyFrame::PageCountOffset]);
-    if (pages <= 0)
+    const int pages = ReplyFrame::AnnouncedPages(reply, length);
+    if (pages == 0)
         return false;
 
     bool found = false;

@@ -6,7 +6,6 @@
 #include "SerialPort.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QLocale>
 #include <algorithm>
 #include <cstring>
@@ -14,13 +13,25 @@
 
 namespace
 {
+// What a reply's header announced and how much of it came.
+CQuorvanta::ReplyPages PagesOf(const char* reply, unsigned length)
+{
+    CQuorvanta::ReplyPages pages;
+    pages.announced = ReplyFrame::AnnouncedPages(reply, length);
+    pages.received = ReplyFrame::WholePages(reply, length);
+    pages.limit = CQuorvanta::MaxPages(ReplyFrame::FamilyOf(reply, length));
+    return pages;
+}
+
 // Turns the pages of a reply that arrived whole into records in data.
 CQuorvanta::PartialReply DecodeWholePages(const char* reply, unsigned length, CTRData* data)
 {
     CQuorvanta::PartialReply part;
-    part.pagesAnnounced = ReplyFrame::AnnouncedPages(reply, length);
-    part.pagesReceived = ReplyFrame::WholePages(reply, length);
-    if (part.pagesReceived == 0)
+    const CQuorvanta::ReplyPages pages = PagesOf(reply, length);
+    part.pagesAnnounced = pages.announced;
+    part.pagesReceived = pages.received;
+    // Part of a reply too long to hold is no record of what the instrument keeps.
+    if (part.pagesReceived == 0 || pages.TooMany())
         return part;
     const int pageSize = ReplyFrame::PageSize(ReplyFrame::FamilyOf(reply, length));
     data->Decode(reply, unsigned(ReplyFrame::HeaderSize + pageSize * part.pagesReceived));
@@ -32,10 +43,12 @@ CQuorvanta::PartialReply DecodeWholePages(const char* reply, unsigned length, CT
 
 CQuorvanta::CQuorvanta() : QObject(nullptr)
 {
-    version = QStringLiteral("3.0");
+    version = QString::fromLatin1(Version);
 
+    // The working folder stays the caller's: the program's own files are
+    // found by absolute paths, and a name given on a command line means
+    // what it means in the caller's shell.
     appDir = DirectoryOf(QCoreApplication::applicationFilePath().toUtf8().constData());
-    QDir::setCurrent(appDir);
     // An installed program keeps the user's port links with the settings.
     if (!Installation::IsPortable())
         SetPortsFolder(Installation::ConfigFolder() + QStringLiteral("ports"));
@@ -59,13 +72,8 @@ CQuorvanta::CQuorvanta() : QObject(nullptr)
                          "\n"
                          "VX-77\n"
                          "Connect the device to PC with the USB cable.");
-    textGroup = tr("Group");
     textOf = tr("of");
-    unitVelocity = tr("m/s");
-    unitTime = tr("us");
-    unitMm = tr("mm");
-    unitInches = tr("Inches");
-    csvHeader = tr("\"Group\";\"Cell\";\"Result\";\"Unit\"");
+    SetFileTexts();
     msgUnsavedQuestion = tr("Received data will be lost. Do you want to save it?");
     msgUnsavedTitle = tr("Received data was not saved.");
     textDataTransfer = tr("Data transfer");
@@ -74,6 +82,28 @@ CQuorvanta::CQuorvanta() : QObject(nullptr)
     const QString point = QLocale::system().decimalPoint();
     if (!point.isEmpty())
         decimalSeparator = point.left(1);
+}
+
+void CQuorvanta::SetFileTexts()
+{
+    textGroup = FileText(QT_TR_NOOP("Group"));
+    unitVelocity = FileText(QT_TR_NOOP("m/s"));
+    unitTime = FileText(QT_TR_NOOP("us"));
+    unitMm = FileText(QT_TR_NOOP("mm"));
+    unitInches = FileText(QT_TR_NOOP("Inches"));
+    csvHeader = FileText(QT_TR_NOOP("\"Group\";\"Cell\";\"Result\";\"Unit\""));
+}
+
+QString CQuorvanta::FileText(const char* source) const
+{
+    return english ? QString::fromUtf8(source) : tr(source);
+}
+
+void CQuorvanta::WriteInEnglish()
+{
+    english = true;
+    SetFileTexts();
+    decimalSeparator = QStringLiteral(".");
 }
 
 CQuorvanta::~CQuorvanta()
@@ -146,6 +176,29 @@ bool CQuorvanta::Stalled() const
            currentLink->QuietMs() >= stallMs;
 }
 
+int CQuorvanta::MaxPages(ReplyFrame::Family family)
+{
+    const int pageSize = ReplyFrame::PageSize(family);
+    // A ring keeps one of its bytes free.
+    return pageSize > 0 ? (CWQXUSTester::RingSize - 1 - ReplyFrame::HeaderSize) / pageSize : 0;
+}
+
+QString CQuorvanta::TooManyPagesText() const
+{
+    return tr("The instrument announced %1 pages of results; this program reads at most %2.")
+        .arg(replyPages.announced)
+        .arg(replyPages.limit);
+}
+
+bool CQuorvanta::ReplyTooLarge() const
+{
+    if (!currentLink || !currentLink->active || virtualDevice)
+        return false;
+    char head[ReplyFrame::HeaderSize];
+    const unsigned n = unsigned(currentLink->ring.Peek(head, int(sizeof head)));
+    return PagesOf(head, n).TooMany();
+}
+
 CQuorvanta::PartialReply CQuorvanta::PartialSummary() const
 {
     if (!currentLink || virtualDevice)
@@ -159,15 +212,31 @@ CQuorvanta::PartialReply CQuorvanta::PartialSummary() const
 
 bool CQuorvanta::KeepPartial()
 {
-    data.Clear();
-    incomplete = PartialReply();
-    replyRecognised = false;
-    unsavedData = false;
     if (!currentLink || virtualDevice)
+    {
+        data.Clear();
+        incomplete = PartialReply();
+        replyPages = ReplyPages();
+        replyRecognised = false;
+        unsavedData = false;
         return false;
+    }
     CWQXUSTester& link = *currentLink;
     link.linearLength = link.ring.Read(link.linear, link.ring.Count());
-    const PartialReply part = DecodeWholePages(link.linear, unsigned(link.linearLength), &data);
+    return KeepWholePagesOf(link.linear, unsigned(link.linearLength));
+}
+
+bool CQuorvanta::KeepWholePages()
+{
+    return KeepWholePagesOf(reply.constData(), unsigned(reply.size()));
+}
+
+bool CQuorvanta::KeepWholePagesOf(const char* bytes, unsigned length)
+{
+    data.Clear();
+    incomplete = PartialReply();
+    replyPages = PagesOf(bytes, length);
+    const PartialReply part = DecodeWholePages(bytes, length, &data);
     replyRecognised = part.pagesAnnounced > 0;
     if (part.records > 0)
         incomplete = part;
@@ -182,6 +251,12 @@ bool CQuorvanta::ReadReply(const QByteArray& bytes)
     reply = bytes;
     replyRecognised = ReplyFrame::FamilyOf(bytes.constData(), unsigned(bytes.size())) !=
                       ReplyFrame::Family::Unknown;
+    replyPages = PagesOf(bytes.constData(), unsigned(bytes.size()));
+    if (replyPages.TooMany())
+    {
+        unsavedData = false;
+        return false;
+    }
     const bool found = data.Decode(bytes.constData(), unsigned(bytes.size()));
     unsavedData = found;
     return found;
@@ -191,6 +266,7 @@ bool CQuorvanta::Finish()
 {
     data.Clear();
     incomplete = PartialReply();
+    replyPages = ReplyPages();
     replyRecognised = virtualDevice;
     if (virtualDevice)
     {
@@ -209,6 +285,12 @@ bool CQuorvanta::Finish()
     replyRecognised = link.linearLength >= ReplyFrame::HeaderSize &&
                       ReplyFrame::FamilyOf(link.linear, unsigned(link.linearLength)) !=
                           ReplyFrame::Family::Unknown;
+    replyPages = PagesOf(link.linear, unsigned(link.linearLength));
+    if (replyPages.TooMany())
+    {
+        unsavedData = false;
+        return false;
+    }
     const bool found = data.Decode(link.linear, unsigned(link.linearLength));
     unsavedData = found;
     return found;

@@ -4,6 +4,7 @@
 #include "CTRData.h"
 #include "CWQXUSTester.h"
 #include "CsvFile.h"
+#include "ReplyFrame.h"
 #include "SettingsFile.h"
 #include "XlsxFile.h"
 
@@ -20,6 +21,8 @@ class CQuorvanta : public QObject
 
 public:
     static constexpr int MaxLinks = 50;
+    // The program's version: in Settings.ini, the title and --version.
+    static constexpr char Version[] = "3.0";
 
     // The whole pages of a reply that did not complete, and what they hold.
     struct PartialReply
@@ -27,6 +30,16 @@ public:
         int records = 0;        // measurements decodable from the whole pages
         int pagesReceived = 0;  // pages that arrived whole
         int pagesAnnounced = 0; // pages the reply's header announced
+    };
+
+    // What the header of the last reply announced and how much of it came.
+    struct ReplyPages
+    {
+        int announced = 0; // pages announced; 0 without a header of a known family
+        int received = 0;  // announced pages that arrived whole
+        int limit = 0;     // the most pages of the reply's family a read-out holds
+        bool Complete() const { return received >= announced; }
+        bool TooMany() const { return announced > limit; }
     };
 
     // What the last device search learnt of one COM port it looked at.
@@ -58,6 +71,18 @@ public:
     bool Finish();
     // Turns a reply saved earlier into records in data, as Finish would have.
     bool ReadReply(const QByteArray& bytes);
+    // The most pages of a family's reply that a link's ring holds, header
+    // included; 0 for an unknown family.
+    static int MaxPages(ReplyFrame::Family family);
+    // True when the last reply announced more pages than a read-out holds:
+    // Finish, KeepPartial and ReadReply then leave data empty, rather than
+    // offer what fitted as if it were all.
+    bool TooManyPages() const { return replyPages.TooMany(); }
+    // That in words, for the user.
+    QString TooManyPagesText() const;
+    // True once the running read-out's header announces more pages than its
+    // ring holds: the rest need not be waited for.
+    bool ReplyTooLarge() const;
 
     // Moves every byte waiting on a running read-out into its link, at once;
     // for a caller woken by the port. Returns the bytes moved.
@@ -75,6 +100,9 @@ public:
     // Like Finish, but turns only the reply's whole pages into records and
     // remembers in incomplete what they were. True when they held records.
     bool KeepPartial();
+    // The same for the reply ReadReply read: data then holds the records of
+    // its whole pages only.
+    bool KeepWholePages();
     // Why the last StartTransfer could not open the instrument's port, in words.
     QString StartFailure() const;
     // A reason a port could not be opened, about the port named.
@@ -194,10 +222,16 @@ public:
     int stallMs = 5000;     // quiet this long, a read-out counts as stalled
     // Set by KeepPartial: data holds only these pages. All zero otherwise.
     PartialReply incomplete;
+    // The pages of the last reply, set by Finish, KeepPartial and ReadReply;
+    // all zero for the virtual device.
+    ReplyPages replyPages;
     // Every byte the instrument sent in the last read-out, kept by
     // StopTransfer whether the reply was whole, cut short or not understood,
     // so that it can be saved, decoded again or sent to support.
     QByteArray reply;
+    // How the user named the fixed port, when not by its COM number (a
+    // device path given on a command line): the texts name it so.
+    QString fixedPortName;
     // False: Settings.ini is read but never written (the command-line tool
     // must not change what the window keeps).
     bool writesSettings = true;
@@ -210,17 +244,32 @@ public:
 
     // The texts a CSV file is written with, as the window saves it.
     CsvFile::Format CsvFormat() const;
+    // Files and statistics from now on in the program's own English words,
+    // with "." as decimal point, whatever the desktop's language: a script
+    // reading them gets the same columns on every computer.
+    void WriteInEnglish();
+    // True when a file could be saved at path now (its folder is there and
+    // may be written, no folder has its name); false, with SaveErrorText
+    // saying why, when a save there would fail. Nothing is left behind.
+    bool CanWrite(const QByteArray& path);
 
 private:
     bool IsVirtualLink(const CWQXUSTester& link) const;
     void EndSearch();
     QString PortLabel(const PortOutcome& port) const;
+    // "COMn", or the fixed port's own name.
+    QString PortName(int number) const;
     SettingsFile::Values SettingsValues() const;
     QByteArray DataPathBytes() const;
     void ApplySettings(const SettingsFile::Values& values);
     XlsxFile::Format WorkbookFormat() const;
+    // A text of the files: translated, unless WriteInEnglish was called.
+    QString FileText(const char* source) const;
+    bool KeepWholePagesOf(const char* bytes, unsigned length);
+    void SetFileTexts();
 
     bool replyRecognised = false;
+    bool english = false;      // WriteInEnglish was called
     QByteArray storedDataPath; // the data folder as Settings.ini spells it
     QString unreadSettings;    // a Settings.ini that could not be understood
     FileError saveError = FileError::None;

@@ -13,8 +13,11 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 CsvFile::Format CQuorvanta::CsvFormat() const
 {
@@ -37,8 +40,10 @@ QString CQuorvanta::DefaultDataPath() const
 QString CQuorvanta::SaveFolder() const
 {
     // A folder on a drive that was taken away: its nearest parent that is
-    // still there, never a folder made anew under the mount point.
-    QString folder = QDir::cleanPath(dataPath);
+    // still there, never a folder made anew under the mount point. A folder
+    // Settings.ini names without its full path lies in the program's folder,
+    // wherever the program was started from.
+    QString folder = QDir::cleanPath(QDir(appDir).filePath(dataPath));
     while (!QFileInfo(folder).isDir() && folder != QDir::rootPath() && folder.contains('/'))
         folder = QFileInfo(folder).path();
     return QFileInfo(folder).isDir() ? QDir(folder).absolutePath() + '/' : QString();
@@ -78,8 +83,8 @@ CQuorvanta::SaveFormat CQuorvanta::FormatOf(const QString& fileName)
 XlsxFile::Format CQuorvanta::WorkbookFormat() const
 {
     XlsxFile::Format format;
-    format.measurementsSheet = tr("Measurements");
-    format.statisticsSheet = tr("Statistics");
+    format.measurementsSheet = FileText(QT_TR_NOOP("Measurements"));
+    format.statisticsSheet = FileText(QT_TR_NOOP("Statistics"));
     // The CSV header's four titles, without their quotes.
     for (QString column : csvHeader.split(QLatin1Char(';')))
         format.columns << column.remove(QLatin1Char('"'));
@@ -91,8 +96,13 @@ XlsxFile::Format CQuorvanta::WorkbookFormat() const
 
 QStringList CQuorvanta::StatisticsColumns() const
 {
-    return {textGroup,     tr("Unit"), tr("Count"),         tr("Minimum"),
-            tr("Maximum"), tr("Mean"), tr("Std. deviation")};
+    return {textGroup,
+            FileText(QT_TR_NOOP("Unit")),
+            FileText(QT_TR_NOOP("Count")),
+            FileText(QT_TR_NOOP("Minimum")),
+            FileText(QT_TR_NOOP("Maximum")),
+            FileText(QT_TR_NOOP("Mean")),
+            FileText(QT_TR_NOOP("Std. deviation"))};
 }
 
 bool CQuorvanta::Write(const char* fileName, SaveFormat format)
@@ -126,6 +136,31 @@ bool CQuorvanta::Write(const char* fileName, SaveFormat format)
     if (format != SaveFormat::Reply)
         unsavedData = false;
     return true;
+}
+
+bool CQuorvanta::CanWrite(const QByteArray& path)
+{
+    saveError = FileError::None;
+    saveSystemError = 0;
+    struct stat info;
+    if (::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+    {
+        // A device or a pipe: opening it to try would already be a write
+        // (a pipe's reader would see its end), so only its permission is asked.
+        if (::access(path.constData(), W_OK) == 0)
+            return true;
+        saveError = FileError::NoPermission;
+        saveSystemError = errno;
+        return false;
+    }
+    // Opened the way the save will open it, and given up at once: its
+    // temporary file goes again, the file itself is not touched.
+    CSafeFile trial(path);
+    if (trial.Open())
+        return true;
+    saveError = trial.Error();
+    saveSystemError = trial.SystemError();
+    return false;
 }
 
 QString CQuorvanta::SaveErrorText() const

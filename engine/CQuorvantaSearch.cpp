@@ -192,8 +192,8 @@ QString CQuorvanta::StartFailure() const
 {
     if (!currentLink)
         return tr("No instrument was found.");
-    QString port = QStringLiteral("COM%1").arg(currentLink->portNumber);
-    if (currentLink->portName[0])
+    QString port = PortName(currentLink->portNumber);
+    if (currentLink->portName[0] && fixedPortName.isEmpty())
         port += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(currentLink->portName));
     return PortErrorText(currentLink->portError, port);
 }
@@ -228,13 +228,22 @@ QString CQuorvanta::PortErrorText(PortError error, const QString& port) const
     return QString();
 }
 
+QString CQuorvanta::PortName(int number) const
+{
+    if (fixedPort && number == comPort && !fixedPortName.isEmpty())
+        return fixedPortName;
+    return QStringLiteral("COM%1").arg(number);
+}
+
 QString CQuorvanta::PortLabel(const PortOutcome& port) const
 {
     // A pinned port is named after the device its link leads to.
     const QString target = QFileInfo(port.device).canonicalFilePath();
     const QString device = target.isEmpty() ? port.device : target;
-    const QString name = QStringLiteral("COM%1").arg(port.number);
-    return device.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, device);
+    const QString name = PortName(port.number);
+    if (device.isEmpty() || device == name)
+        return name;
+    return QStringLiteral("%1 (%2)").arg(name, device);
 }
 
 QString CQuorvanta::NotOpenedText(PortError error, const QString& port) const
@@ -296,7 +305,7 @@ QString CQuorvanta::SearchSummary() const
     const PortOutcome* reason = denied ? denied : busy ? busy : unusable;
     if (reason)
         return tr("No instrument found: %1")
-            .arg(NotOpenedText(reason->error, QStringLiteral("COM%1").arg(reason->number)));
+            .arg(NotOpenedText(reason->error, PortName(reason->number)));
     if (tried == 0)
         return tr("No instrument found: no serial port to try");
     if (tried == 1)

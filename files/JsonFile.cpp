@@ -31,6 +31,7 @@ QByteArray Document(const CTRData& data, const Source& source)
             records.append(QJsonObject{{"group", group},
                                        {"cell", record.cell},
                                        {"value", ExactValue(record)},
+                                       {"decimals", ValueDecimals(record)},
                                        {"unit", UnitName(record.unit)}});
     }
     QJsonArray statistics;
@@ -43,12 +44,22 @@ QByteArray Document(const CTRData& data, const Source& source)
             figures["deviation"] = row.deviation;
         statistics.append(figures);
     }
-    QJsonObject document{{"family", data.family.isEmpty() ? QJsonValue() : data.family},
-                         {"port", source.port},
-                         {"device", source.device},
-                         {"records", records},
-                         {"statistics", statistics}};
-    if (source.pagesAnnounced > 0)
+    QJsonObject document{
+        {"schema", SchemaVersion},
+        {"program", QJsonObject{{"name", source.program}, {"version", source.version}}},
+        {"downloaded", source.downloaded.isValid()
+                           ? QJsonValue(source.downloaded.toUTC().toString(Qt::ISODate))
+                           : QJsonValue()},
+        {"family", data.family.isEmpty() ? QJsonValue() : data.family},
+        {"port", source.port},
+        {"device", source.device},
+        {"complete", source.complete},
+        {"pagesAnnounced", source.pagesAnnounced},
+        {"pagesReceived", source.pagesReceived},
+        {"records", records},
+        {"statistics", statistics}};
+    // Kept for the readers written before "complete" existed.
+    if (!source.complete)
         document["incomplete"] = QJsonObject{{"pagesReceived", source.pagesReceived},
                                              {"pagesAnnounced", source.pagesAnnounced}};
     return QJsonDocument(document).toJson(QJsonDocument::Indented);

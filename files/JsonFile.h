@@ -5,22 +5,31 @@
 #include "CTRData.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 // The records as one JSON object, for the next program in a chain: the
-// instrument family, the port it was read from, every record (group, cell,
-// value as a number, unit) and the statistics per group and unit. Units are
-// the fixed names of the unit codes ("m/s", "us", "mm", "Inches"), whatever
-// the language of the desktop.
+// instrument family, the port it was read from, whether the reply was
+// complete, when it was read and by which program, every record (group,
+// cell, value as a number, the decimals it is shown with, unit) and the
+// statistics per group and unit. Units are the fixed names of the unit codes
+// ("m/s", "us", "mm", "Inches"), whatever the language of the desktop.
+// SchemaVersion grows when a field changes its meaning or goes away.
 namespace JsonFile
 {
+constexpr int SchemaVersion = 1;
+
 // Where the records came from.
 struct Source
 {
-    QString port;           // "COM3", or the device path given
+    QString port;           // "COM3", the device path given, or the reply file
     QString device;         // the device path the port resolved to
-    int pagesReceived = 0;  // with pagesAnnounced: whole pages of a reply that
-    int pagesAnnounced = 0; // did not complete; both 0 for a whole reply
+    int pagesReceived = 0;  // whole pages of the reply
+    int pagesAnnounced = 0; // pages its header announced; both 0 for the virtual device
+    bool complete = true;   // false: the records are those of the whole pages only
+    QDateTime downloaded;   // when the instrument was read
+    QString program;        // the name of the program that read it
+    QString version;        // and its version
 };
 
 QByteArray Document(const CTRData& data, const Source& source);

@@ -1,6 +1,7 @@
 // parvesta-cli as a script runs it: a copy of the program in a folder of its
 // own, whose ports folder holds simulated instruments on pseudo-terminals and
-// pins every other COM number to nothing.
+// pins every other COM number to nothing. The script works in a folder of
+// its own too, as a user in ~/lab does.
 #include "CQuorvanta.h"
 #include "PinnedPorts.h"
 #include "ReplyBuilder.h"
@@ -11,8 +12,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTranslator>
 
+#include <QScopeGuard>
+
+#include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 using ReplyFrame::Family;
 Q_DECLARE_METATYPE(ReplyFrame::Family)
@@ -36,6 +42,40 @@ QByteArray WindowCsv(const QByteArray& reply)
     const QByteArray path = QFile::encodeName(dir.filePath("w.csv"));
     return engine->WriteCsv(path.constData()) ? ReadFile(dir.filePath("w.csv")) : QByteArray();
 }
+
+// A file by the bytes of its name, which need not be UTF-8.
+QByteArray ReadBytes(const QByteArray& path)
+{
+    FILE* file = std::fopen(path.constData(), "rb");
+    if (!file)
+        return "<unreadable>";
+    QByteArray bytes;
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        bytes.append(chunk, int(n));
+    std::fclose(file);
+    return bytes;
+}
+
+// The lines of a CSV text without their CR LF.
+QList<QByteArray> Lines(const QByteArray& csv)
+{
+    QList<QByteArray> lines = csv.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (QByteArray& line : lines)
+        line.chop(line.endsWith('\r') ? 1 : 0);
+    return lines;
+}
+
+QProcessEnvironment Locale(const QString& locale)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LANG", locale);
+    environment.insert("LC_ALL", locale);
+    environment.remove("LANGUAGE");
+    return environment;
+}
 } // namespace
 
 class TestCli : public QObject
@@ -45,17 +85,51 @@ class TestCli : public QObject
     std::unique_ptr<PinnedPorts> ports;
     QString program;
 
-    Run Cli(const QStringList& arguments, int timeoutMs = 20000)
+    std::unique_ptr<QTemporaryDir> lab; // the caller's working folder, one per test
+
+    Run Start(QProcess& process, const QString& command, const QStringList& arguments)
     {
-        QProcess process;
-        process.start(program, arguments);
+        if (process.workingDirectory().isEmpty())
+            process.setWorkingDirectory(lab->path());
+        process.start(command, arguments);
         Run run;
-        if (!process.waitForFinished(timeoutMs))
+        if (!process.waitForFinished(30000))
             return run;
         run.exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
         run.out = process.readAllStandardOutput();
         run.err = QString::fromUtf8(process.readAllStandardError());
         return run;
+    }
+    Run Cli(const QStringList& arguments,
+            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        return Start(process, program, arguments);
+    }
+    // Arguments passed as bytes, through the shell: QProcess would make a
+    // name that is not UTF-8 into another name.
+    Run CliBytes(const QList<QByteArray>& arguments)
+    {
+        QString script = QStringLiteral("exec \"$0\"");
+        for (const QByteArray& argument : arguments)
+        {
+            QString octal;
+            for (char c : argument)
+                octal += QStringLiteral("\\%1").arg(uint(static_cast<unsigned char>(c)), 3, 8,
+                                                    QLatin1Char('0'));
+            script += QStringLiteral(" \"$(printf '%1')\"").arg(octal);
+        }
+        QProcess process;
+        return Start(process, "/bin/sh", {"-c", script, program});
+    }
+    QString InLab(const QString& name) const { return lab->filePath(name); }
+    InstrumentSimulator* Instrument(const QByteArray& reply, int com = 7)
+    {
+        InstrumentSimulator* sim = ports->Attach(com);
+        if (sim)
+            sim->SetReply(reply);
+        return sim;
     }
 
 private slots:
@@ -63,10 +137,15 @@ private slots:
     {
         ports = std::make_unique<PinnedPorts>();
         QVERIFY(ports->valid);
+        lab = std::make_unique<QTemporaryDir>();
         program = ports->dir.filePath("parvesta-cli");
         QVERIFY(QFile::copy(PARVESTA_CLI, program));
     }
-    void cleanup() { ports.reset(); }
+    void cleanup()
+    {
+        ports.reset();
+        lab.reset();
+    }
 
     void scanSaysWhatEachPortDid()
     {
@@ -203,24 +282,467 @@ private slots:
     void badUsage_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("no command") << QStringList{};
-        QTest::newRow("unknown command") << QStringList{"fetch"};
-        QTest::newRow("unknown option") << QStringList{"download", "--colour"};
-        QTest::newRow("workbook to standard output") << QStringList{"download", "--format", "xlsx"};
-        QTest::newRow("decimal") << QStringList{"download", "--decimal", ";"};
-        QTest::newRow("timeout") << QStringList{"download", "--timeout", "soon"};
-        QTest::newRow("decode without a file") << QStringList{"decode"};
+        QTest::addColumn<QString>("why");
+        QTest::newRow("no command") << QStringList{} << "";
+        QTest::newRow("unknown command") << QStringList{"fetch"} << "unknown command fetch";
+        QTest::newRow("unknown option") << QStringList{"download", "--colour"} << "--colour";
+        QTest::newRow("workbook to standard output")
+            << QStringList{"download", "--format", "xlsx"} << "workbook";
+        QTest::newRow("decimal") << QStringList{"download", "--decimal", ";"} << "--decimal";
+        QTest::newRow("timeout") << QStringList{"download", "--timeout", "soon"} << "--timeout";
+        QTest::newRow("decode without a file") << QStringList{"decode"} << "decode wants";
+        QTest::newRow("-o without its file") << QStringList{"download", "-o"} << "-o wants";
+        QTest::newRow("a switch with a value")
+            << QStringList{"download", "--quiet=yes"} << "--quiet";
+        QTest::newRow("stats of two replies") << QStringList{"stats", "a.bin", "b.bin"} << "stats";
+        // The port as the user wrote it, not the COM number it fell back to.
+        QTest::newRow("COM0") << QStringList{"download", "--port", "COM0"}
+                              << "COM0 is not a port number";
+        QTest::newRow("COM99999999999") << QStringList{"download", "--port", "COM99999999999"}
+                                        << "COM99999999999 is out of range";
     }
     void badUsage()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(QString, why);
         QVERIFY(ports->Attach(2));
         const Run run = Cli(arguments);
         QCOMPARE(run.exit, 64);
-        QVERIFY2(run.err.contains("Usage: parvesta-cli"), qPrintable(run.err));
+        QVERIFY2(run.err.contains("Usage: parvesta-cli") && run.err.contains(why),
+                 qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
         // Nothing was asked of the instrument.
         QCOMPARE(ports->sims.back()->Commands().size(), 0);
+    }
+
+    // Every name is the caller's, relative to the folder the script runs in,
+    // byte for byte; none lands beside the program.
+    void namesFromTheCallersFolder_data()
+    {
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<QString>("shown"); // the output's name in messages
+        QTest::newRow("plain names") << "results.csv"_qba
+                                     << "reply.bin"_qba
+                                     << "results.csv";
+        QTest::newRow("in a folder below") << "sub/results.json"_qba
+                                           << "sub/reply.bin"_qba
+                                           << "sub/results.json";
+        QTest::newRow("names that are not UTF-8") << "caf\xe9.csv"_qba
+                                                  << "r\xff\xfe.bin"_qba
+                                                  << "caf\\xe9.csv";
+    }
+    void namesFromTheCallersFolder()
+    {
+        QFETCH(QByteArray, output);
+        QFETCH(QByteArray, raw);
+        QFETCH(QString, shown);
+        QVERIFY(QDir(lab->path()).mkpath("sub"));
+        const QByteArray frame =
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 70));
+        QVERIFY(Instrument(frame));
+        const QByteArray here = QFile::encodeName(lab->path()) + '/';
+        const QByteArray again = output.left(output.lastIndexOf('.')) + ".again.csv";
+        // QTemporaryDir cannot remove what it cannot name.
+        const auto removeNames = qScopeGuard([&] {
+            for (const QByteArray& name : {output, raw, again})
+                ::unlink((here + name).constData());
+        });
+        Run run = CliBytes({"download", "-o", output, "--raw", raw});
+        QCOMPARE(run.exit, 0);
+        QVERIFY2(run.err.endsWith("Saved to " + shown + "\n"), qPrintable(run.err));
+        QCOMPARE(ReadBytes(here + raw), frame);
+        const QByteArray saved = ReadBytes(here + output);
+        if (output.endsWith(".json"))
+            QCOMPARE(QJsonDocument::fromJson(saved)["records"].toArray().size(), 70);
+        else
+            QCOMPARE(saved, WindowCsv(frame));
+        QCOMPARE(QDir(ports->dir.path()).entryList(QDir::Files), QStringList{"parvesta-cli"});
+
+        // The reply kept, read again from there; its results written beside it.
+        run = CliBytes({"decode", raw, "-o", again});
+        QCOMPARE(run.exit, 0);
+        QCOMPARE(ReadBytes(here + again), WindowCsv(frame));
+        run = CliBytes({"stats", "-q", raw});
+        QCOMPARE(run.exit, 0);
+        QVERIFY2(run.out.startsWith("Group") && run.err.isEmpty(), run.out);
+        // A name that is not there is named as given, with the system's reason.
+        run = CliBytes({"decode", "gone\xff.bin"});
+        QCOMPARE(run.exit, 64);
+        QVERIFY2(run.err.startsWith("gone\\xff.bin cannot be read: No such file or directory"),
+                 qPrintable(run.err));
+    }
+
+    // An output that cannot be written ends the program before the
+    // instrument is asked anything.
+    void outputsCheckedBeforeTheReadOut_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("-o in a missing folder")
+            << QStringList{"-o", "nodir/out.csv"} << "nodir/out.csv cannot be written: the folder";
+        QTest::newRow("--raw in a missing folder")
+            << QStringList{"-o", "ok.csv", "--raw", "nodir/raw.bin"}
+            << "nodir/raw.bin cannot be written: the folder";
+        QTest::newRow("-o names a folder")
+            << QStringList{"-o", "."} << ". cannot be written: a folder";
+        QTest::newRow("--raw name too long")
+            << QStringList{"--raw", QString(300, 'r') + ".bin"} << "File name too long";
+    }
+    void outputsCheckedBeforeTheReadOut()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, why);
+        InstrumentSimulator* sim = Instrument(
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 40)));
+        QVERIFY(sim);
+        const Run run = Cli(QStringList{"download"} + arguments);
+        QCOMPARE(run.exit, 4);
+        QVERIFY2(run.err.contains(why) && run.err.contains("The instrument was not read."),
+                 qPrintable(run.err));
+        QCOMPARE(sim->Commands().size(), 0);
+        QCOMPARE(QDir(lab->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // One output that fails after the read-out costs none of the others.
+    void oneOutputFailsAfterTheReadOut_data()
+    {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("raw");
+        QTest::newRow("the reply to a full disk") << "out.csv"
+                                                  << "/dev/full";
+        QTest::newRow("the results to a full disk") << "/dev/full"
+                                                    << "reply.bin";
+    }
+    void oneOutputFailsAfterTheReadOut()
+    {
+        QFETCH(QString, output);
+        QFETCH(QString, raw);
+        const QByteArray frame =
+            ReplyBuilder::Frame(Family::TR620, ReplyBuilder::GeneratedSet(Family::TR620, 50));
+        InstrumentSimulator* sim = Instrument(frame);
+        QVERIFY(sim);
+        const Run run = Cli({"download", "-o", output, "--raw", raw});
+        QCOMPARE(run.exit, 4);
+        QCOMPARE(Commands(sim, 6), 1);
+        QVERIFY2(run.err.contains("/dev/full could not be written: the disk is full"),
+                 qPrintable(run.err));
+        if (raw == "/dev/full")
+            QCOMPARE(ReadFile(InLab(output)), WindowCsv(frame));
+        else
+            QCOMPARE(ReadFile(InLab(raw)), frame);
+    }
+
+    // The page count is a byte from 1 to 255; what a read-out holds is read
+    // whole, a longer reply is refused in words rather than cut silently.
+    void longReplies_data()
+    {
+        QTest::addColumn<Family>("family");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("VX-nn, 128 pages") << Family::VXnn << 128 << true;
+        QTest::newRow("VX-nn, 253 pages, the most") << Family::VXnn << 253 << true;
+        QTest::newRow("VX-nn, 255 pages") << Family::VXnn << 255 << false;
+        QTest::newRow("TR-620, 252 pages, the most") << Family::TR620 << 252 << true;
+        QTest::newRow("TR-620, 253 pages") << Family::TR620 << 253 << false;
+    }
+    void longReplies()
+    {
+        QFETCH(Family, family);
+        QFETCH(int, pages);
+        QFETCH(bool, held);
+        // Every slot of every page holds a record, the last ones too.
+        const QByteArray frame =
+            ReplyBuilder::Frame(family, ReplyBuilder::GeneratedSet(family, pages * 32));
+        QCOMPARE(int(static_cast<unsigned char>(frame.at(10))), pages);
+        QVERIFY(Instrument(frame));
+        WriteFile(InLab("reply.bin"), frame);
+        const QStringList commands[] = {{"download", "-o", "out.csv"},
+                                        {"decode", "reply.bin", "-o", "out.csv"}};
+        for (const QStringList& arguments : commands)
+        {
+            QFile::remove(InLab("out.csv"));
+            const Run run = Cli(arguments);
+            if (held)
+            {
+                QCOMPARE(run.exit, 0);
+                QCOMPARE(Lines(ReadFile(InLab("out.csv"))).size(), pages * 32 + 1);
+                QCOMPARE(ReadFile(InLab("out.csv")), WindowCsv(frame));
+                continue;
+            }
+            QCOMPARE(run.exit, 3);
+            const QString limit = family == Family::VXnn ? "253" : "252";
+            QVERIFY2(run.err.contains(QStringLiteral("The instrument announced %1 pages of "
+                                                     "results; this program reads at most %2.")
+                                          .arg(pages)
+                                          .arg(limit)),
+                     qPrintable(run.err));
+            QVERIFY(!QFile::exists(InLab("out.csv")));
+        }
+    }
+
+    // The JSON says what came, when and from which program, and each value's decimals.
+    void jsonSaysWhatCame_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("cutAt"); // 0: the reply is whole
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<int>("pagesReceived"); // of 4
+        const int cut = 11 + 2 * 256 + 40;
+        QTest::newRow("download") << QStringList{"download"} << 0 << 0 << 4;
+        QTest::newRow("download stalled, --keep-partial")
+            << QStringList{"download", "--timeout", "1", "--keep-partial"} << cut << 3 << 2;
+        QTest::newRow("decode") << QStringList{"decode", "reply.bin"} << 0 << 0 << 4;
+        QTest::newRow("decode of a cut reply, --keep-partial")
+            << QStringList{"decode", "--keep-partial", "reply.bin"} << cut << 3 << 2;
+    }
+    void jsonSaysWhatCame()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, cutAt);
+        QFETCH(int, pagesReceived);
+        const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(Family::VXnn, 4 * 32);
+        const QByteArray frame = ReplyBuilder::Frame(Family::VXnn, records);
+        InstrumentSimulator::Faults faults;
+        faults.truncateAt = cutAt ? cutAt : -1;
+        QVERIFY(ports->Attach(3, 0, faults));
+        ports->sims.back()->SetReply(frame);
+        WriteFile(InLab("reply.bin"), cutAt ? frame.left(cutAt) : frame);
+        const QDateTime changed(QDate(2024, 3, 1), QTime(10, 20, 30), Qt::UTC);
+        QFile file(InLab("reply.bin"));
+        QVERIFY(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(changed, QFileDevice::FileModificationTime));
+        file.close();
+
+        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+        const Run run = Cli(arguments + QStringList{"--format", "json"});
+        QTEST(run.exit, "exit");
+        const QJsonObject json = QJsonDocument::fromJson(run.out).object();
+        QCOMPARE(json["schema"].toInt(), 1);
+        QCOMPARE(json["program"]["name"].toString(), QStringLiteral("parvesta-cli"));
+        QCOMPARE(json["program"]["version"].toString(), QStringLiteral("3.0"));
+        QCOMPARE(json["complete"].toBool(), pagesReceived == 4);
+        QCOMPARE(json["pagesAnnounced"].toInt(), 4);
+        QCOMPARE(json["pagesReceived"].toInt(), pagesReceived);
+        const QString downloaded = json["downloaded"].toString();
+        QVERIFY2(downloaded.endsWith('Z'), qPrintable(downloaded));
+        if (arguments.first() == "decode")
+            QCOMPARE(QDateTime::fromString(downloaded, Qt::ISODate), changed);
+        else
+            QVERIFY(QDateTime::fromString(downloaded, Qt::ISODate) >= before &&
+                    QDateTime::fromString(downloaded, Qt::ISODate) <=
+                        QDateTime::currentDateTimeUtc());
+        const QJsonArray got = json["records"].toArray();
+        QCOMPARE(got.size(), pagesReceived * 32);
+        for (int i = 0; i < got.size(); ++i)
+            QCOMPARE(got[i]["decimals"].toInt(), ValueDecimals(records[std::size_t(i)]));
+    }
+
+    // A reply cut short is no reply with fewer results: the script hears of it.
+    void cutReplyDecoded_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("toFile");
+        QTest::addColumn<int>("written"); // records; -1 none
+        QTest::newRow("refused") << QStringList{} << true << -1;
+        QTest::newRow("refused, nothing to standard output") << QStringList{} << false << -1;
+        QTest::newRow("--keep-partial: the whole pages")
+            << QStringList{"--keep-partial"} << true << 9 * 32;
+        QTest::newRow("--keep-partial, to standard output")
+            << QStringList{"--keep-partial"} << false << 9 * 32;
+    }
+    void cutReplyDecoded()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, toFile);
+        QFETCH(int, written);
+        const QByteArray frame =
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 40 * 32));
+        WriteFile(InLab("part.bin"), frame.left(11 + 9 * 256 + 100));
+        const QStringList output = toFile ? QStringList{"-o", "part.csv"} : QStringList{};
+        const Run run = Cli(QStringList{"decode", "part.bin"} + options + output);
+        QCOMPARE(run.exit, 3);
+        QVERIFY2(run.err.contains("part.bin was cut short: 9 of the 40 pages"),
+                 qPrintable(run.err));
+        const QByteArray csv = toFile ? ReadFile(InLab("part.csv")) : run.out;
+        if (written < 0)
+            QVERIFY(!QFile::exists(InLab("part.csv")) && run.out.isEmpty());
+        else
+            QCOMPARE(Lines(csv).size(), written + 1);
+    }
+
+    // Standard output that refuses the results is an output not written.
+    void standardOutputFull_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("stats") << QStringList{"stats", "reply.bin"};
+        QTest::newRow("decode, CSV") << QStringList{"decode", "reply.bin"};
+        QTest::newRow("decode, JSON") << QStringList{"decode", "reply.bin", "--format", "json"};
+        QTest::newRow("--version") << QStringList{"--version"};
+    }
+    void standardOutputFull()
+    {
+        QFETCH(QStringList, arguments);
+        WriteFile(InLab("reply.bin"), ReplyBuilder::Frame(Family::TR620, ReplyBuilder::GeneratedSet(
+                                                                             Family::TR620, 60)));
+        QProcess process;
+        process.setStandardOutputFile("/dev/full");
+        const Run run = Start(process, program, arguments);
+        QCOMPARE(run.exit, 4);
+        QVERIFY2(run.err.contains("Standard output could not be written: No space left on device"),
+                 qPrintable(run.err));
+    }
+
+    // A script's CSV is the same on every desktop, in a build that speaks
+    // Russian too; --like-window writes what the window saves there.
+    void sameCsvOnEveryDesktop_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("separator"); // the desktop's
+        QTest::newRow("C") << "C.UTF-8"
+                           << ".";
+        QTest::newRow("German") << "de_DE.UTF-8"
+                                << ",";
+        QTest::newRow("Russian") << "ru_RU.UTF-8"
+                                 << ",";
+    }
+    void sameCsvOnEveryDesktop()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, separator);
+        QVERIFY(QFile::copy(PARVESTA_CATALOGUE, ports->dir.filePath("quorvanta.qm")));
+        QTranslator russian;
+        QVERIFY(russian.load(PARVESTA_CATALOGUE));
+        const auto translated = [&russian](const QByteArray& text) {
+            return russian.translate("CQuorvanta", text.constData()).toUtf8();
+        };
+        const QByteArray frame =
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 90));
+        WriteFile(InLab("reply.bin"), frame);
+
+        const Run plain = Cli({"decode", "reply.bin"}, Locale(locale));
+        QCOMPARE(plain.exit, 0);
+        QCOMPARE(plain.out, WindowCsv(frame)); // this test runs in C.UTF-8, in English
+        QVERIFY(
+            plain.out.startsWith("\"Group\";\"Cell\";\"Result\";\"Unit\"\r\n1;1;0.1;\"mm\"\r\n"));
+        QCOMPARE(Cli({"decode", "reply.bin", "--decimal", ","}, Locale(locale)).out,
+                 QByteArray(plain.out).replace('.', ','));
+        const Run stats = Cli({"stats", "reply.bin"}, Locale(locale));
+        QVERIFY2(stats.out.startsWith("Group  Unit"), stats.out);
+
+        // The window's texts from the catalogue, the desktop's separator.
+        const Run window = Cli({"decode", "reply.bin", "--like-window"}, Locale(locale));
+        QCOMPARE(window.exit, 0);
+        const QList<QByteArray> english = Lines(plain.out), like = Lines(window.out);
+        QCOMPARE(like.size(), english.size());
+        QCOMPARE(like[0], translated(english[0]));
+        QVERIFY(like[0] != english[0]);
+        for (int i = 1; i < english.size(); ++i)
+        {
+            QList<QByteArray> fields = english[i].split(';');
+            fields[2].replace('.', separator.toLatin1());
+            fields[3] = '"' + translated(fields[3].mid(1, fields[3].size() - 2)) + '"';
+            QCOMPARE(like[i], fields.join(';'));
+        }
+    }
+
+    // The conventions of the tools a script is written with.
+    void conventions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("out"); // its beginning
+        QTest::newRow("--version") << QStringList{"--version"} << "parvesta-cli 3.0\n"_qba;
+        QTest::newRow("-V") << QStringList{"-V"} << "parvesta-cli 3.0\n"_qba;
+        QTest::newRow("a command's --version")
+            << QStringList{"decode", "--version"} << "parvesta-cli 3.0\n"_qba;
+        QTest::newRow("--help") << QStringList{"--help"} << "Usage: parvesta-cli COMMAND"_qba;
+        QTest::newRow("stats -q, option first")
+            << QStringList{"stats", "-q", "reply.bin"} << "Group  Unit"_qba;
+        QTest::newRow("stats --quiet, option first")
+            << QStringList{"stats", "--quiet", "reply.bin"} << "Group  Unit"_qba;
+        QTest::newRow("stats --quiet, option last")
+            << QStringList{"stats", "reply.bin", "--quiet"} << "Group  Unit"_qba;
+        QTest::newRow("decode -qo, switches run together")
+            << QStringList{"decode", "-qo", "out.csv", "reply.bin"} << ""_qba;
+        QTest::newRow("decode --output=FILE, a name after --")
+            << QStringList{"decode", "--output=out.csv", "-q", "--", "reply.bin"} << ""_qba;
+    }
+    void conventions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, out);
+        WriteFile(InLab("reply.bin"),
+                  ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 60)));
+        const Run run = Cli(arguments);
+        QCOMPARE(run.exit, 0);
+        QVERIFY2(run.out.startsWith(out), run.out);
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+        if (arguments.join(' ').contains("out.csv"))
+            QCOMPARE(Lines(ReadFile(InLab("out.csv"))).size(), 61);
+    }
+
+    // A device path is named as the user gave it, relative to the caller.
+    void portGivenAsAPath_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("not a device") << "/etc/passwd" << 2 << "/etc/passwd is not a serial device";
+        QTest::newRow("not there") << "/dev/ttyNOPE9" << 2 << "/dev/ttyNOPE9 is not there";
+        QTest::newRow("a link in the caller's folder") << "line" << 0 << "Saved to out.json";
+    }
+    void portGivenAsAPath()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, why);
+        InstrumentSimulator* sim = Instrument(
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 33)));
+        QVERIFY(sim && QFile::link(sim->TerminalPath(), InLab("line")));
+        const Run run = Cli({"download", "--port", port, "-o", "out.json"});
+        QTEST(run.exit, "exit");
+        QVERIFY2(run.err.contains(why), qPrintable(run.err));
+        if (run.exit != 0)
+        {
+            QCOMPARE(sim->Commands().size(), 0);
+            return;
+        }
+        const QJsonObject json = QJsonDocument::fromJson(ReadFile(InLab("out.json"))).object();
+        QCOMPARE(json["port"].toString(), port);
+        QCOMPARE(json["device"].toString(), sim->TerminalPath());
+        QCOMPARE(json["records"].toArray().size(), 33);
+    }
+
+    // The window program answers --help and --version on a terminal without
+    // a display, and opens no window.
+    void windowProgramOnATerminal_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QByteArray>("out"); // its beginning, or all of it after a line
+        QTest::newRow("--help") << "--help"
+                                << "Usage: parvesta "_qba;
+        QTest::newRow("-h") << "-h"
+                            << "Usage: parvesta "_qba;
+        QTest::newRow("--version") << "--version"
+                                   << "Parvesta 3.0\n"_qba;
+        QTest::newRow("-V") << "-V"
+                            << "Parvesta 3.0\n"_qba;
+    }
+    void windowProgramOnATerminal()
+    {
+        QFETCH(QString, option);
+        QFETCH(QByteArray, out);
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            environment.remove(name);
+        process.setProcessEnvironment(environment);
+        const Run run = Start(process, PARVESTA_WINDOW, {option});
+        QCOMPARE(run.exit, 0);
+        if (out.endsWith('\n'))
+            QCOMPARE(run.out, out);
+        else
+            QVERIFY2(run.out.startsWith(out) && run.out.contains("--version"), run.out);
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
     }
 };
 

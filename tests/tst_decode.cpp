@@ -91,8 +91,11 @@ private slots:
         QTest::newRow("unknown signature") << "WQXON" + Bytes({1, 4, 0, 1, 2, 1}) + tr << -1 << "";
         QTest::newRow("VX, any byte 9") << "WQXONVX-T" + Bytes({0xFF, 1}) + vx << -1 << "1:1";
         QTest::newRow("page count 0") << Header(false, 0) + vx << -1 << "";
-        QTest::newRow("page count 0x80") << Header(false, 0x80) + vx.repeated(3) << -1 << "";
-        QTest::newRow("page count 0xFF") << Header(true, 0xFF) + tr.repeated(3) << -1 << "";
+        // The count is a byte the instrument sends unsigned.
+        QTest::newRow("page count 0x80: 128 pages, 3 came")
+            << Header(false, 0x80) + vx.repeated(3) << -1 << "1:3";
+        QTest::newRow("page count 0xFF: 255 pages, 3 came")
+            << Header(true, 0xFF) + tr.repeated(3) << -1 << "1:3";
         QTest::newRow("only empty slots") << Header(false, 2) + Page(false).repeated(2) << -1 << "";
         QTest::newRow("TR-620 slot with flag T alone is empty")
             << Header(true, 1) + Page(true, {Bytes({3, 7, 0, 0x80, 0, 1, 0, 0})}) << -1 << "";
@@ -104,8 +107,7 @@ private slots:
         for (int page = 0; page < 127; ++page)
             most +=
                 Page(false, QList<QByteArray>(31, QByteArray(8, '\0')) << VXSlot(1, page + 1, 9));
-        QTest::newRow("0x7F pages, the most, each walked to its last slot")
-            << most << -1 << "1:127";
+        QTest::newRow("0x7F pages, each walked to its last slot") << most << -1 << "1:127";
         // The record in slot 0 of page 1 lies at 11 + 257; the 257th byte of
         // page 0 and a page after the announced ones are not records.
         QTest::newRow("TR-620 pages are 257 bytes")

@@ -75,8 +75,15 @@ private slots:
         QFETCH(int, virtualPort);
         if (!file.isEmpty())
             WriteFile(SettingsPath(), file);
+        // Started from another folder, it stays there: names on a command
+        // line are the caller's.
+        QTemporaryDir elsewhere;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
         const auto engine = std::make_unique<CQuorvanta>();
-        QCOMPARE(QDir::currentPath() + QLatin1Char('/'), AppDir());
+        const QString after = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(before));
+        QCOMPARE(QDir(after).canonicalPath(), QDir(elsewhere.path()).canonicalPath());
         // The system's, whatever the file says (see tst_engine_files_comma).
         QCOMPARE(engine->decimalSeparator, qEnvironmentVariable("PARVESTA_EXPECT_SEPARATOR", "."));
         QTEST(engine->language, "language");
@@ -188,6 +195,25 @@ private slots:
             QVERIFY(!engine->DataPathKept());
         }
         QCOMPARE(ReadFile(SettingsPath()), before);
+    }
+
+    // A data folder Settings.ini names without its full path lies beside the
+    // program, from whatever folder the program was started.
+    void relativeDataFolderBesideTheProgram()
+    {
+        QVERIFY(QDir().mkpath(AppDir() + "Results"));
+        WriteFile(SettingsPath(), "Quorvanta Settings File\r\nLanguage:Eng\r\nVersion:3.0\r\n"
+                                  "COMSpeed:38400\r\nCOMPort:Any\r\nDataPath:Results/\r\n"
+                                  "VirtualDevice:No\r\n");
+        QTemporaryDir elsewhere;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        const auto engine = std::make_unique<CQuorvanta>();
+        engine->writesSettings = false;
+        const QString folder = engine->SaveFolder();
+        QVERIFY(QDir::setCurrent(before));
+        QDir(AppDir() + "Results").removeRecursively();
+        QCOMPARE(folder, AppDir() + "Results/");
     }
 
     // The decimal comma and the Russian texts: tst_translations.

@@ -296,6 +296,10 @@ VX-77
         <source>Settings.ini could not be understood; it is kept as it is and the defaults are used.</source>
         <translation>Settings.ini не распознан и оставлен как есть; настройки по умолчанию.</translation>
     </message>
+    <message>
+        <source>The instrument announced %1 pages of results; this program reads at most %2.</source>
+        <translation>Прибор сообщил о %1 страницах результатов; программа читает не более %2.</translation>
+    </message>
 </context>
 <context>
     <name>CliTool</name>
@@ -308,10 +312,6 @@ VX-77
         <translation>scan не принимает аргументов</translation>
     </message>
     <message>
-        <source>%1 takes no file</source>
-        <translation>%1 не принимает файла</translation>
-    </message>
-    <message>
         <source>--timeout wants a number of seconds, 1 or more</source>
         <translation>--timeout требует число секунд, не меньше 1</translation>
     </message>
@@ -320,20 +320,12 @@ VX-77
         <translation>--speed требует скорость в битах в секунду</translation>
     </message>
     <message>
-        <source>--port wants COMn or the path of a serial device</source>
-        <translation>--port требует COMn или путь к последовательному устройству</translation>
-    </message>
-    <message>
         <source>No data came from %1 for %2 s: the transfer stopped.</source>
         <translation>От %1 не поступало данных %2 с: передача остановлена.</translation>
     </message>
     <message>
         <source>Kept the %1 measurements of %2 of %3 pages.</source>
         <translation>Сохранено измерений: %1, страниц %2 из %3.</translation>
-    </message>
-    <message>
-        <source>%1 wants one saved reply</source>
-        <translation>%1 требует один сохранённый ответ</translation>
     </message>
     <message>
         <source>%1 cannot be read: %2</source>
@@ -356,10 +348,6 @@ VX-77
         <translation>--decimal требует . или ,</translation>
     </message>
     <message>
-        <source>The results could not be written to standard output.</source>
-        <translation>Не удалось вывести результаты в стандартный вывод.</translation>
-    </message>
-    <message>
         <source>%1 could not be written: %2.</source>
         <translation>Не удалось записать %1: %2.</translation>
     </message>
@@ -370,6 +358,62 @@ VX-77
     <message>
         <source>add the user to the dialout group</source>
         <translation>добавьте пользователя в группу dialout</translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation>неизвестный параметр %1</translation>
+    </message>
+    <message>
+        <source>%1 wants a value</source>
+        <translation>%1 требует значения</translation>
+    </message>
+    <message>
+        <source>%1 takes no value</source>
+        <translation>%1 не принимает значения</translation>
+    </message>
+    <message>
+        <source>stats wants at most one saved reply</source>
+        <translation>stats принимает не более одного сохранённого ответа</translation>
+    </message>
+    <message>
+        <source>Standard output could not be written: %1.</source>
+        <translation>Не удалось записать в стандартный вывод: %1.</translation>
+    </message>
+    <message>
+        <source>--%1 wants a file name</source>
+        <translation>--%1 требует имени файла</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: %2.</source>
+        <translation>%1 не удаётся записать: %2.</translation>
+    </message>
+    <message>
+        <source>The instrument was not read.</source>
+        <translation>Прибор не опрашивался.</translation>
+    </message>
+    <message>
+        <source>%1 is not a port number: ports are numbered from COM1 to COM%2</source>
+        <translation>%1 — не номер порта: порты нумеруются от COM1 до COM%2</translation>
+    </message>
+    <message>
+        <source>%1 is out of range: ports are numbered from COM1 to COM%2</source>
+        <translation>%1 вне допустимого диапазона: порты нумеруются от COM1 до COM%2</translation>
+    </message>
+    <message>
+        <source>%1 was cut short: %2 of the %3 pages the instrument announced are whole.</source>
+        <translation>%1 оборван: целыми пришли %2 из %3 страниц, о которых сообщил прибор.</translation>
+    </message>
+    <message>
+        <source>Nothing was written; --keep-partial writes the records of the whole pages.</source>
+        <translation>Ничего не записано; с --keep-partial записываются измерения целых страниц.</translation>
+    </message>
+    <message>
+        <source>%1 takes no file</source>
+        <translation>%1 не принимает файла</translation>
+    </message>
+    <message>
+        <source>%1 wants one saved reply</source>
+        <translation>%1 требует один сохранённый ответ</translation>
     </message>
 </context>
 <context>
