@@ -226,7 +226,9 @@ void MainWindow::PollTransfer()
     int percent = 0;
     engine->Progress(&percent);
     emit ProgressChanged(percent);
-    if (percent != 100)
+    // A reply longer than a read-out holds is refused whole, as soon as its
+    // header says so.
+    if (percent != 100 && !engine->ReplyTooLarge())
     {
         ShowStall(engine->Stalled());
         return;
@@ -238,8 +240,10 @@ void MainWindow::PollTransfer()
     {
         // A reply that could not be understood is a failed transfer, not an
         // instrument without measurements.
-        const QString text = engine->ReplyRecognised() ? tr("No measurements in connected device!")
-                                                       : engine->msgFailed;
+        const QString text = engine->TooManyPages() ? engine->TooManyPagesText()
+                             : engine->ReplyRecognised()
+                                 ? tr("No measurements in connected device!")
+                                 : engine->msgFailed;
         QMessageBox::warning(this, "", text, QMessageBox::Ok, QMessageBox::NoButton);
         SetViewState(NoResults);
     }
@@ -495,6 +499,15 @@ void MainWindow::StepSearch(int waitMs)
     }
     searchButton->setEnabled(true);
     ui.trnsfrDataButton->setEnabled(engine->deviceFound);
+    // A Settings.ini the program could not understand is said once, in
+    // place of the first search's outcome, which its tip still holds.
+    if (!settingsNoticeShown && !engine->SettingsNotice().isEmpty())
+    {
+        settingsNoticeShown = true;
+        ShowStatus(engine->SettingsNotice(),
+                   SearchStatus() + QLatin1Char('\n') + engine->SearchDetails());
+        return;
+    }
     ShowStatus(SearchStatus(), engine->SearchDetails());
 }
 

@@ -117,6 +117,7 @@ private:
     QSocketNotifier* portNotifier = nullptr; // wakes the window as the instrument's bytes come
     QTimer* messageTimer = nullptr;          // ends the success text
     bool offeringPages = false;              // the keep question is open
+    bool settingsNoticeShown = false;        // a Settings.ini not understood was said
     QString formTitle;                       // the title while the results are whole
     QSize progressFormSize;                  // the progress window as the form makes it
     QLabel* statusLabel = nullptr;           // the status line: what the program knows now

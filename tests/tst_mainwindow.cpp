@@ -133,6 +133,10 @@ private slots:
         QTest::newRow("garbage ahead of a reply")
             << QByteArray("\r\nERR 17\r\n\0", 11) + Generated(40)
             << "Data transfer failed! Please try again.";
+        // Refused as soon as the header says so, not after 255 pages came.
+        QTest::newRow("more pages than a read-out holds")
+            << ReplyBuilder::Header(Family::VXnn, 255) + Generated(40).mid(11)
+            << "The instrument announced 255 pages of results; this program reads at most 253.";
     }
     void repliesWithoutRecords()
     {
@@ -470,6 +474,24 @@ private slots:
         QVERIFY(window->SearchEnds());
         QCOMPARE(window->status->text(), status);
         QVERIFY(!window->transferButton->isEnabled());
+    }
+
+    // A Settings.ini the program cannot understand is said once, in the
+    // status line, and kept as it was.
+    void settingsNotUnderstood()
+    {
+        const QByteArray own = "Parvesta Einstellungen\r\nCOMPort:COM9\r\n";
+        WriteFile(SettingsPath(), own);
+        QVERIFY(OpenWithInstrument());
+        QCOMPARE(window->status->text(), "Settings.ini could not be understood; it is kept as it "
+                                         "is and the defaults are used.");
+        QVERIFY(window->status->toolTip().startsWith("Instrument on COM2"));
+        QVERIFY(window->transferButton->isEnabled()); // the defaults search every port
+        window->Button("searchButton")->click();
+        QVERIFY(window->SearchEnds());
+        QVERIFY(window->status->text().startsWith("Instrument on COM2"));
+        window.reset();
+        QCOMPARE(ReadFile(SettingsPath()), own);
     }
 
     // A port the user fixed in Settings.ini that is the system console is

@@ -180,10 +180,13 @@ private slots:
                 found.arg(engine("%1 is not a serial device").arg("COM33")),
                 found.arg(engine("%1 refuses the line settings").arg("COM33")),
                 found.arg(engine("%1 could not be opened").arg("COM33")),
+                found.arg(engine("%1 is the system console").arg("COM33")),
+                engine("Settings.ini could not be understood; it is kept as it is and the "
+                       "defaults are used."),
                 engine("No instrument found: no serial port to try"),
                 engine("No instrument found (%n ports tried)", 49),
-                window("Incomplete: %1 of %2 pages").arg(126).arg(127) + " \u2014 " +
-                    window("%n measurements in %1 groups", 4032).arg(126),
+                window("Incomplete: %1 of %2 pages").arg(252).arg(253) + " \u2014 " +
+                    window("%n measurements in %1 groups", 8064).arg(252),
                 window("%n measurements in 1 group", 4064),
             };
             QCoreApplication::removeTranslator(&russian);
