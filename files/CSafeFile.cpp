@@ -101,6 +101,13 @@ FILE* CSafeFile::Open()
 
     struct stat info;
     const bool exists = ::stat(target.constData(), &info) == 0;
+    // A name too long for the folder, or a folder that may not be searched,
+    // is found now: an unnamed temporary file would meet it only at the end.
+    if (!exists && errno != ENOENT)
+    {
+        Fail(errno);
+        return nullptr;
+    }
     if (exists && S_ISDIR(info.st_mode))
     {
         Fail(FileError::NotAFile, EISDIR);
