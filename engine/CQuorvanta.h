@@ -274,6 +274,7 @@ private:
     QString unreadSettings;    // a Settings.ini that could not be understood
     FileError saveError = FileError::None;
     int saveSystemError = 0;
+    QByteArray savePath;     // the file the last save wrote or tried
     int transferPercent = 0; // the highest percentage of this transfer
     bool searching = false;
     int probedLinks = 0;            // links the search asks; the rest are not asked

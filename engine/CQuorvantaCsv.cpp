@@ -111,6 +111,7 @@ bool CQuorvanta::Write(const char* fileName, SaveFormat format)
     saveSystemError = 0;
     if (!fileName)
         return false;
+    savePath = fileName;
     bool written = false;
     switch (format)
     {
@@ -142,6 +143,7 @@ bool CQuorvanta::CanWrite(const QByteArray& path)
 {
     saveError = FileError::None;
     saveSystemError = 0;
+    savePath = path;
     struct stat info;
     if (::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
     {
@@ -165,6 +167,12 @@ bool CQuorvanta::CanWrite(const QByteArray& path)
 
 QString CQuorvanta::SaveErrorText() const
 {
+    // A folder whose name is not UTF-8 reaches the window's dialog with
+    // stand-ins for its bytes: the path it gives leads nowhere.
+    if ((saveError == FileError::FolderMissing || saveError == FileError::Other) &&
+        savePath.contains("\xEF\xBF\xBD"))
+        return tr("the name of the folder or of the file is not UTF-8 text, which this "
+                  "program cannot write to; choose another folder or name");
     return FileErrorText(saveError, saveSystemError);
 }
 

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace
 {
@@ -278,6 +279,16 @@ private slots:
         QVERIFY(engine->WriteCsv(earlier.toLocal8Bit().constData()));
         QCOMPARE(ReadFile(earlier).count("\r\n"), 336);
         QVERIFY(engine->SaveErrorText().isEmpty());
+
+        // A folder named in Latin-1 comes back from the save dialog with
+        // stand-ins for its bytes: the message says so, not "no such folder".
+        const QByteArray latin1 = QFile::encodeName(dir.path()) + "/Messwerte f\xfcr Kunde";
+        QVERIFY(::mkdir(latin1.constData(), 0755) == 0);
+        const QString shown = QFile::decodeName(latin1) + "/r.csv";
+        QVERIFY(!engine->WriteCsv(engine->EncodePath(shown).constData()));
+        QVERIFY2(engine->SaveErrorText().contains("not UTF-8"),
+                 qPrintable(engine->SaveErrorText()));
+        ::rmdir(latin1.constData()); // a name Qt cannot spell, so not removed with dir
     }
 
     void directoryOf()

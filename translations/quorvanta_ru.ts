@@ -300,6 +300,10 @@ VX-77
         <source>The instrument announced %1 pages of results; this program reads at most %2.</source>
         <translation>Прибор сообщил о %1 страницах результатов; программа читает не более %2.</translation>
     </message>
+    <message>
+        <source>the name of the folder or of the file is not UTF-8 text, which this program cannot write to; choose another folder or name</source>
+        <translation>имя папки или файла записано не в UTF-8, и программа не может туда записать; выберите другую папку или другое имя</translation>
+    </message>
 </context>
 <context>
     <name>CliTool</name>
