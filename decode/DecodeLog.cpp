@@ -1,0 +1,3 @@
+#include "DecodeLog.h"
+
+Q_LOGGING_CATEGORY(decodeLog, "parvesta.decode", QtInfoMsg)

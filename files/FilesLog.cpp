@@ -1,0 +1,3 @@
+#include "FilesLog.h"
+
+Q_LOGGING_CATEGORY(filesLog, "parvesta.files", QtInfoMsg)
