@@ -6,6 +6,7 @@
 #include "Statistics.h"
 
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -48,13 +49,14 @@ const char* const MainHelp =
     "output could not be written (an earlier file is left as it was), 64 bad usage.\n";
 
 const char* const ScanHelp =
-    "Usage: parvesta-cli scan [-q]\n"
+    "Usage: parvesta-cli scan [-q] [-v]\n"
     "\n"
     "Lists every candidate port (COM1 to COM49, or the port Settings.ini fixes)\n"
     "with its COM number, its device and what happened, one port a line, tab-\n"
     "separated: answered, silent, other-answer, busy, no-permission (with the\n"
     "dialout hint), not-serial, console, virtual-device. The summary goes to\n"
-    "standard error (not with -q). Exit 0 when an instrument answered, else 2.\n";
+    "standard error (not with -q); -v adds each probe, line by line. Exit 0 when\n"
+    "an instrument answered, else 2.\n";
 
 const char* const DownloadHelp =
     "Usage: parvesta-cli download [OPTIONS]\n"
@@ -82,6 +84,8 @@ const char* const DownloadHelp =
     "  --keep-partial        on a stall, still write the records of the whole\n"
     "                        pages that arrived (the exit code is still 3)\n"
     "  -q, --quiet           no progress and no messages\n"
+    "  -v, --verbose         what went over the wire and into the files, line by\n"
+    "                        line on standard error (for support)\n"
     "\n"
     "-o and --raw are checked before the instrument is read: a folder that is\n"
     "missing or may not be written ends the program at once (exit 4). When one\n"
@@ -103,7 +107,7 @@ const char* const DecodeHelp =
     "whole pages, still says so, and still exits with 3, as download does.\n"
     "\n"
     "Options: -o FILE, --format csv|xlsx|json, --decimal . | ,, --like-window,\n"
-    "--keep-partial and -q, as for download.\n";
+    "--keep-partial, -q and -v, as for download.\n";
 
 const char* const StatsHelp =
     "Usage: parvesta-cli stats [FILE.bin] [OPTIONS]\n"
@@ -111,7 +115,7 @@ const char* const StatsHelp =
     "Prints the statistics per group and unit (count, minimum, maximum, mean,\n"
     "standard deviation) of a saved reply, or, without a file, of a download\n"
     "from the instrument; the options of download select the port and the\n"
-    "line (--port, --speed, --timeout, --keep-partial, --raw, -q). Column titles\n"
+    "line (--port, --speed, --timeout, --keep-partial, --raw, -q, -v). Column titles\n"
     "and units are English unless --like-window. Exit 4 when standard output\n"
     "cannot be written.\n";
 
@@ -140,12 +144,13 @@ struct OptionSpec
 };
 
 constexpr OptionSpec Options[] = {
-    {"help", 'h', false}, {"version", 'V', false},    {"quiet", 'q', false},
-    {"port", 0, true},    {"speed", 0, true},         {"output", 'o', true},
-    {"format", 0, true},  {"raw", 0, true},           {"decimal", 0, true},
-    {"timeout", 0, true}, {"keep-partial", 0, false}, {"like-window", 0, false},
+    {"help", 'h', false},      {"version", 'V', false}, {"quiet", 'q', false},
+    {"verbose", 'v', false},   {"port", 0, true},       {"speed", 0, true},
+    {"output", 'o', true},     {"format", 0, true},     {"raw", 0, true},
+    {"decimal", 0, true},      {"timeout", 0, true},    {"keep-partial", 0, false},
+    {"like-window", 0, false},
 };
-constexpr int ScanOptionCount = 3; // scan takes only the first ones
+constexpr int ScanOptionCount = 4; // scan takes only the first ones
 
 // The reason a port was not asked, as a fixed word for scripts.
 QString ErrorKeyword(PortError error)
@@ -273,7 +278,13 @@ CliTool::~CliTool()
 
 int CliTool::Run(const QList<QByteArray>& arguments)
 {
-    const QByteArray first = arguments.value(1);
+    // -q and -v may come before the command too: `parvesta-cli -v download`.
+    QList<QByteArray> rest = arguments.mid(1);
+    QList<QByteArray> leading;
+    while (!rest.isEmpty() && (rest.first() == "-q" || rest.first() == "--quiet" ||
+                               rest.first() == "-v" || rest.first() == "--verbose"))
+        leading << rest.takeFirst();
+    const QByteArray first = rest.value(0);
     int exit = Done;
     if (first.isEmpty())
     {
@@ -285,7 +296,7 @@ int CliTool::Run(const QList<QByteArray>& arguments)
     else if (first == "-V" || first == "--version")
         Out(VersionLine());
     else
-        exit = Command(first, arguments.mid(2));
+        exit = Command(first, rest.mid(1) + leading);
     return CloseStandardOutput(exit);
 }
 
@@ -312,6 +323,13 @@ int CliTool::Command(const QByteArray& name, const QList<QByteArray>& arguments)
         return Done;
     }
     quiet = options.IsSet("quiet");
+    // What went over the wire and into the files, for support: the same
+    // lines QT_LOGGING_RULES="parvesta.*.debug=true" gives the window.
+    if (options.IsSet("verbose"))
+    {
+        qSetMessagePattern(QStringLiteral("%{category}: %{message}"));
+        QLoggingCategory::setFilterRules(QStringLiteral("parvesta.*.debug=true"));
+    }
     if (scan)
         return options.names.isEmpty() ? Scan() : Usage(tr("scan takes no arguments"), command);
     if (command == QLatin1String("download"))

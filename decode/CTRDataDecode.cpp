@@ -1,5 +1,7 @@
 // Turning an instrument's read-out reply into measurement records.
 #include "CTRData.h"
+
+#include "DecodeLog.h"
 #include "ReplyFrame.h"
 
 #include <cstdint>
@@ -83,20 +85,31 @@ bool WalkPages(CTRData& data, const char* reply, unsigned length, Family family,
         return false;
 
     bool found = false;
+    int records = 0, empty = 0, cut = 0;
     for (int page = 0; page < pages; ++page)
     {
         for (int slot = 0; slot < ReplyFrame::SlotsPerPage; ++slot)
         {
             const long offset = ReplyFrame::SlotOffset(family, page, slot);
             if (offset + ReplyFrame::SlotSize > long(length))
+            {
+                cut += ReplyFrame::SlotsPerPage - slot;
                 break;
+            }
             CMeasurement record;
             if (!decodeSlot(reply + offset, &record))
+            {
+                ++empty;
                 continue;
+            }
             found = true;
+            ++records;
             data.Append(record); // drops groups outside 1 to 256
         }
     }
+    qCDebug(decodeLog) << ReplyFrame::FamilyName(family) << "reply of" << length << "bytes,"
+                       << pages << "pages:" << records << "records," << empty << "empty slots,"
+                       << cut << "slots beyond its end";
     return found;
 }
 } // namespace
@@ -114,6 +127,8 @@ bool CTRData::Decode(const char* reply, unsigned length)
     case Family::Unknown:
         break;
     }
+    qCDebug(decodeLog).noquote() << "not a reply of a known family; it begins"
+                                 << QByteArray(reply, ReplyFrame::HeaderSize).toHex(' ');
     return false;
 }
 

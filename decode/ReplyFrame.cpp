@@ -17,6 +17,20 @@ Family FamilyOf(const char* reply, unsigned length)
     return Family::Unknown;
 }
 
+const char* FamilyName(Family family)
+{
+    switch (family)
+    {
+    case Family::TR620:
+        return "TR-620";
+    case Family::VXnn:
+        return "VX-nn";
+    case Family::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
 int PageSize(Family family)
 {
     switch (family)

@@ -29,6 +29,9 @@ enum class Family
 // the magic is wrong or the signature is of neither family.
 Family FamilyOf(const char* reply, unsigned length);
 
+// The family's name as people know it: "VX-nn", "TR-620", or "unknown".
+const char* FamilyName(Family family);
+
 // Bytes per page of a family; 0 for Unknown.
 int PageSize(Family family);
 

@@ -3,6 +3,7 @@
 #include "CQuorvanta.h"
 
 #include "CsvFile.h"
+#include "EngineLog.h"
 #include "FilePaths.h"
 #include "Installation.h"
 #include "SettingsFile.h"
@@ -125,6 +126,10 @@ bool CQuorvanta::Write(const char* fileName, SaveFormat format)
         written = CSafeFile::Save(fileName, reply, &saveError, &saveSystemError);
         break;
     }
+    static const char* const formats[] = {"CSV", "workbook", "reply"};
+    qCDebug(engineLog).noquote() << "save as" << formats[int(format)] << fileName
+                                 << (written ? QStringLiteral("done")
+                                             : QStringLiteral("failed: ") + SaveErrorText());
     if (!written)
         return false;
     dataPath = DirectoryOf(fileName);

@@ -1,10 +1,13 @@
 #include "CSafeFile.h"
 
+#include "FilesLog.h"
+
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,6 +80,8 @@ bool CSafeFile::Fail(int errorNumber)
 
 bool CSafeFile::Fail(FileError why, int errorNumber)
 {
+    qCDebug(filesLog).noquote() << target << "not written:" << std::strerror(errorNumber)
+                                << "(the file there is as it was)";
     error = why;
     systemError = errorNumber;
     Discard();
@@ -223,6 +228,9 @@ bool CSafeFile::Commit()
     file = nullptr;
     if (std::fclose(done) != 0 && way == Way::InPlace)
         return Fail(errno);
+    qCDebug(filesLog).noquote() << target
+                                << (way == Way::InPlace ? "written in place (a device)"
+                                                        : "written whole and put in place");
     return true;
 }
 

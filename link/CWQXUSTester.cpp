@@ -1,6 +1,7 @@
 #include "CWQXUSTester.h"
 
 #include "CommandFrame.h"
+#include "LinkLog.h"
 #include "ReplyFrame.h"
 
 #include <algorithm>
@@ -57,7 +58,16 @@ bool CWQXUSTester::Open(bool overlappedMode)
 {
     Close();
     if (!OpenPort(portName, overlappedMode, baudRate, &port, &portError))
+    {
+        static const char* const reasons[] = {
+            "",           "missing",     "busy",         "no permission",
+            "not serial", "the console", "line refused", "failed"};
+        qCDebug(linkLog).noquote() << "COM" + QByteArray::number(portNumber) << portName
+                                   << "not opened:" << reasons[int(portError)];
         return false;
+    }
+    qCDebug(linkLog).noquote() << "COM" + QByteArray::number(portNumber) << portName << "opened at"
+                               << baudRate << "bit/s";
     overlapped = overlappedMode;
     return true;
 }
@@ -91,6 +101,9 @@ int CWQXUSTester::DiscardWaiting()
             break;
         discarded += n;
     }
+    if (discarded > 0)
+        qCDebug(linkLog).noquote()
+            << portName << "discarded" << discarded << "bytes that came unasked";
     return discarded;
 }
 
@@ -104,7 +117,11 @@ bool CWQXUSTester::SendCommand(std::uint8_t code, std::uint8_t parameter, int ex
 {
     char frame[CommandFrame::MaxSize];
     const int length = CommandFrame::Build(frame, code, parameter, extraLength);
-    return length > 0 && PortWrite(port, frame, length);
+    const bool sent = length > 0 && PortWrite(port, frame, length);
+    qCDebug(linkLog).noquote() << portName << "command" << code << "parameter" << parameter
+                               << (sent ? "sent:" : "NOT sent:")
+                               << QByteArray(frame, std::max(length, 0)).toHex(' ');
+    return sent;
 }
 
 bool CWQXUSTester::Identify()
@@ -191,6 +208,10 @@ int CWQXUSTester::ProbeStep()
 
 int CWQXUSTester::EndProbe(ProbeResult result)
 {
+    static const char* const names[] = {"pending", "answered", "silent", "other answer",
+                                        "not opened"};
+    if (result != ProbeResult::Pending)
+        qCDebug(linkLog).noquote() << portName << "probe:" << names[int(result)];
     probeResult = result;
     if (probePhase != ProbePhase::Idle)
         Close();
@@ -239,7 +260,11 @@ int CWQXUSTester::ReadWaiting()
         total += n;
     }
     if (total > 0)
+    {
         lastBytes.start();
+        qCDebug(linkLog).noquote()
+            << portName << "received" << total << "bytes," << ring.Count() << "in all";
+    }
     takenSincePoll += total;
     return total;
 }
@@ -276,6 +301,11 @@ void CWQXUSTester::Take(const char* chunk, int n)
         {
             totalBlocks = static_cast<unsigned char>(replyHead[ReplyFrame::PageCountOffset]);
             announcedLength = ReplyFrame::AnnouncedLength(replyHead, ReplyFrame::HeaderSize);
+            qCDebug(linkLog).noquote()
+                << portName << "reply header"
+                << QByteArray(replyHead, ReplyFrame::HeaderSize).toHex(' ') << "family"
+                << ReplyFrame::FamilyName(ReplyFrame::FamilyOf(replyHead, ReplyFrame::HeaderSize))
+                << "pages" << totalBlocks << "frame bytes" << announcedLength;
             if (totalBlocks == 0)
                 replyComplete = true; // nothing follows the header
         }

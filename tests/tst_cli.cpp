@@ -279,6 +279,32 @@ private slots:
             QVERIFY(!QFile::exists(output));
     }
 
+    // -v, before or after the command, tells support what went over the wire
+    // and into the files; without it none of that is said.
+    void verboseTellsWhatWentOverTheWire()
+    {
+        const QByteArray frame =
+            ReplyBuilder::Frame(Family::TR620, ReplyBuilder::GeneratedSet(Family::TR620, 70));
+        InstrumentSimulator* sim = ports->Attach(7);
+        QVERIFY(sim);
+        sim->SetReply(frame);
+        const QString output = ports->dir.filePath("out.csv");
+        const Run run = Cli({"-v", "download", "-o", output});
+        QCOMPARE(run.exit, 0);
+        const int pages = quint8(frame[10]);
+        for (const QString& line :
+             {QStringLiteral("parvesta.link: COM7 "), QStringLiteral("probe: answered"),
+              QStringLiteral("command 6 parameter 0 sent: 57 51 58 20 56 58 2d 54 06 00 00"),
+              QStringLiteral("family TR-620 pages %1").arg(pages),
+              QStringLiteral("parvesta.decode: TR-620 reply of %1 bytes").arg(frame.size()),
+              QStringLiteral("70 records"),
+              QStringLiteral("parvesta.engine: save as CSV %1 done").arg(output)})
+            QVERIFY2(run.err.contains(line), qPrintable(line + "\n---\n" + run.err));
+        const Run plain = Cli({"download", "-o", output});
+        QCOMPARE(plain.exit, 0);
+        QVERIFY2(!plain.err.contains("parvesta."), qPrintable(plain.err));
+    }
+
     void badUsage_data()
     {
         QTest::addColumn<QStringList>("arguments");
