@@ -446,6 +446,8 @@ void CliTool::MakeEngine()
     // Settings.ini is the window's: read here, never written.
     engine = std::make_unique<CQuorvanta>();
     engine->writesSettings = false;
+    if (!engine->SettingsNotice().isEmpty())
+        Say(engine->SettingsNotice());
     if (!options.IsSet("like-window"))
         engine->WriteInEnglish();
     if (options.IsSet("decimal"))
