@@ -364,16 +364,18 @@ bool MainWindow::SaveData()
     // The format follows the name's extension, whichever filter is chosen; a
     // name typed without one gets the chosen type's, before the dialog asks
     // whether to replace a file of that name.
-    static const char* const extensions[] = {"csv", "xlsx", "bin"};
+    using Format = CQuorvanta::SaveFormat;
+    static const Format formats[] = {Format::Csv, Format::Workbook, Format::Json, Format::Reply};
     const QStringList filters = {tr("Measurements (*.csv)"), tr("Excel workbook (*.xlsx)"),
+                                 tr("JSON for other programs (*.json)"),
                                  tr("Instrument reply (*.bin)")};
     QFileDialog dialog(this, tr("Save measurements as"), engine->SaveFolder() + name,
                        filters.join(QStringLiteral(";;")));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QLatin1String(extensions[0]));
+    dialog.setDefaultSuffix(CQuorvanta::ExtensionOf(formats[0]));
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString& f) {
         const qsizetype chosen = std::max<qsizetype>(filters.indexOf(f), 0);
-        dialog.setDefaultSuffix(QLatin1String(extensions[chosen]));
+        dialog.setDefaultSuffix(CQuorvanta::ExtensionOf(formats[chosen]));
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
@@ -728,12 +730,7 @@ void MainWindow::ShowStatistics()
     for (int r = 0; r < int(rows.size()); ++r)
     {
         const Statistics::Row& s = rows[std::size_t(r)];
-        const QStringList texts = {
-            QString::number(s.group), engine->UnitText(s.unit), QString::number(s.count),
-            Statistics::Format(s.minimum, s.decimals), Statistics::Format(s.maximum, s.decimals),
-            Statistics::Format(s.mean, s.decimals),
-            // One reading has no spread to speak of.
-            s.count > 1 ? Statistics::Format(s.deviation, s.decimals) : QString()};
+        const QStringList texts = Statistics::Texts(s, engine->UnitText(s.unit), QString());
         for (int c = 0; c < int(texts.size()); ++c)
         {
             auto* item = new QTableWidgetItem(texts[c]);

@@ -261,10 +261,6 @@ QByteArray VersionLine()
     return QByteArray("parvesta-cli ") + CQuorvanta::Version + '\n';
 }
 
-QString Suffix(const QByteArray& path)
-{
-    return QFileInfo(QString::fromUtf8(path)).suffix().toLower();
-}
 } // namespace
 
 CliTool::CliTool() : terminal(::isatty(STDERR_FILENO) != 0) {}
@@ -507,9 +503,12 @@ int CliTool::Scan()
 bool CliTool::CheckOptions(const QString& command, bool statisticsOnly, int* exit)
 {
     *exit = Done;
-    format = QString::fromUtf8(options.Value("format")).toLower();
-    if (options.IsSet("format") && format != QLatin1String("csv") &&
-        format != QLatin1String("xlsx") && format != QLatin1String("json"))
+    // The format a name asks for, as the window chooses it; --format names
+    // one of the formats of records.
+    format = CQuorvanta::FormatOf(QString::fromUtf8(options.Value("output")));
+    if (options.IsSet("format") &&
+        (!CQuorvanta::FormatNamed(QString::fromUtf8(options.Value("format")), &format) ||
+         format == CQuorvanta::SaveFormat::Reply))
         *exit = Usage(tr("--format wants csv, xlsx or json"), command);
     else if (const QString decimal = QString::fromUtf8(options.Value("decimal"));
              options.IsSet("decimal") && decimal != QLatin1String(".") &&
@@ -517,15 +516,7 @@ bool CliTool::CheckOptions(const QString& command, bool statisticsOnly, int* exi
         *exit = Usage(tr("--decimal wants . or ,"), command);
     if (*exit != Done)
         return false;
-    if (format.isEmpty())
-    {
-        const QString suffix = Suffix(options.Value("output"));
-        format = suffix == QLatin1String("xlsx") || suffix == QLatin1String("json") ||
-                         suffix == QLatin1String("bin")
-                     ? suffix
-                     : QStringLiteral("csv");
-    }
-    if (format == QLatin1String("xlsx") && !options.IsSet("output") && !statisticsOnly)
+    if (format == CQuorvanta::SaveFormat::Workbook && !options.IsSet("output") && !statisticsOnly)
     {
         *exit = Usage(tr("a workbook needs a file: -o FILE.xlsx"), command);
         return false;
@@ -825,14 +816,7 @@ bool CliTool::WriteStatistics()
     // A table for people: columns as wide as their widest text.
     QList<QStringList> lines{engine->StatisticsColumns()};
     for (const Statistics::Row& s : Statistics::Compute(engine->data))
-        lines << QStringList{QString::number(s.group),
-                             engine->UnitText(s.unit),
-                             QString::number(s.count),
-                             Statistics::Format(s.minimum, s.decimals),
-                             Statistics::Format(s.maximum, s.decimals),
-                             Statistics::Format(s.mean, s.decimals),
-                             s.count > 1 ? Statistics::Format(s.deviation, s.decimals)
-                                         : QStringLiteral("-")};
+        lines << Statistics::Texts(s, engine->UnitText(s.unit), QStringLiteral("-"));
     QList<int> widths(lines[0].size(), 0);
     for (const QStringList& line : lines)
         for (int c = 0; c < line.size(); ++c)
@@ -850,26 +834,15 @@ bool CliTool::WriteStatistics()
     return !outputFailed; // said when standard output is closed
 }
 
-JsonFile::Source CliTool::JsonSource() const
-{
-    JsonFile::Source source;
-    source.port = portLabel;
-    source.device = portDevice;
-    source.pagesReceived = engine->replyPages.received;
-    source.pagesAnnounced = engine->replyPages.announced;
-    source.complete = engine->replyPages.Complete();
-    source.downloaded = downloaded;
-    source.program = QStringLiteral("parvesta-cli");
-    source.version = engine->version;
-    return source;
-}
-
 bool CliTool::WriteResults()
 {
     if (options.IsSet("output"))
         return WriteFile(options.Value("output"), format);
-    if (format == QLatin1String("json"))
-        Out(JsonFile::Document(engine->data, JsonSource()));
+    if (format == CQuorvanta::SaveFormat::Json)
+    {
+        TellSource();
+        Out(JsonFile::Document(engine->data, engine->JsonSource()));
+    }
     else if (!outputFailed && (!CsvFile::Write(stdout, engine->data, engine->CsvFormat()) ||
                                std::fflush(stdout) != 0))
     {
@@ -879,27 +852,20 @@ bool CliTool::WriteResults()
     return !outputFailed; // said when standard output is closed
 }
 
-bool CliTool::WriteFile(const QByteArray& path, const QString& as)
+void CliTool::TellSource()
 {
-    bool written;
-    QString why;
-    if (as == QLatin1String("json"))
+    engine->sourcePort = portLabel;
+    engine->sourceDevice = portDevice;
+    engine->downloaded = downloaded;
+    engine->programName = QStringLiteral("parvesta-cli");
+}
+
+bool CliTool::WriteFile(const QByteArray& path, CQuorvanta::SaveFormat as)
+{
+    TellSource();
+    if (!engine->Write(path.constData(), as))
     {
-        FileError error = FileError::None;
-        int systemError = 0;
-        written = JsonFile::Write(path, engine->data, JsonSource(), &error, &systemError);
-        why = engine->FileErrorText(error, systemError);
-    }
-    else if (as == QLatin1String("xlsx"))
-        written = engine->Write(path.constData(), CQuorvanta::SaveFormat::Workbook);
-    else if (as == QLatin1String("bin"))
-        written = engine->Write(path.constData(), CQuorvanta::SaveFormat::Reply);
-    else
-        written = engine->Write(path.constData(), CQuorvanta::SaveFormat::Csv);
-    if (!written)
-    {
-        Say(tr("%1 could not be written: %2.")
-                .arg(Shown(path), why.isEmpty() ? engine->SaveErrorText() : why));
+        Say(tr("%1 could not be written: %2.").arg(Shown(path), engine->SaveErrorText()));
         return false;
     }
     Say(tr("Saved to %1").arg(Shown(path)));

@@ -1,6 +1,8 @@
 #ifndef PARVESTA_CLITOOL_H
 #define PARVESTA_CLITOOL_H
 
+#include "CQuorvanta.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -10,12 +12,7 @@
 
 #include <memory>
 
-class CQuorvanta;
 class QTemporaryDir;
-namespace JsonFile
-{
-struct Source;
-}
 
 // parvesta-cli: the program's engine for scripts and lab systems. Each
 // command is one member; each returns the process's exit code. Names of
@@ -74,9 +71,10 @@ private:
     // Every output asked for; each is tried even when another failed.
     int WriteOutputs(bool statisticsOnly, bool withRaw);
     bool WriteResults();
-    JsonFile::Source JsonSource() const;
+    // Tells the engine where the records came from, for its JSON.
+    void TellSource();
     bool WriteStatistics();
-    bool WriteFile(const QByteArray& path, const QString& format);
+    bool WriteFile(const QByteArray& path, CQuorvanta::SaveFormat format);
 
     int Usage(const QString& problem, const QString& command = QString());
     void ShowProgress(int percent);
@@ -91,7 +89,7 @@ private:
     QString portLabel;  // the port as the user named it, or as the search found it
     QString portDevice; // the device path behind it
     QDateTime downloaded;
-    QString format; // csv, xlsx, json or bin
+    CQuorvanta::SaveFormat format = CQuorvanta::SaveFormat::Csv;
     bool quiet = false;
     bool terminal = false; // standard error is a terminal: a bar, else percent lines
     int shownPercent = -1;

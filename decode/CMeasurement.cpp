@@ -1,5 +1,7 @@
 #include "CMeasurement.h"
 
+#include <iterator>
+
 QString FormatValue(CMeasurement record)
 {
     if (record.divisor == 0 || record.divisor == 1)
@@ -28,4 +30,9 @@ double ExactValue(const CMeasurement& record)
     if (record.divisor == 0 || record.divisor == 1)
         return record.value;
     return double(record.value) / double(record.divisor);
+}
+
+QString UnitTexts::Of(int unit) const
+{
+    return unit >= 0 && unit < int(std::size(texts)) ? texts[unit] : QString();
 }

@@ -15,6 +15,17 @@ enum : int
 };
 }
 
+// The texts of the unit codes that a file or a table is written with; the
+// fixed English names unless a caller puts translations in. A code without
+// a text has none (an empty one).
+struct UnitTexts
+{
+    QString texts[4] = {QStringLiteral("m/s"), QStringLiteral("us"), QStringLiteral("mm"),
+                        QStringLiteral("Inches")};
+
+    QString Of(int unit) const;
+};
+
 // Kinds of measurement as the families code them. A TR-620 measures a
 // transit time (its mode byte 0), or in velocity mode a velocity or, with
 // flag T, a time; a VX-nn measures thicknesses.

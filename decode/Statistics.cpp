@@ -55,4 +55,15 @@ std::vector<Row> Compute(const CTRData& data)
     }
     return rows;
 }
+
+QStringList Texts(const Row& row, const QString& unit, const QString& noSpread)
+{
+    return {QString::number(row.group),
+            unit,
+            QString::number(row.count),
+            Format(row.minimum, row.decimals),
+            Format(row.maximum, row.decimals),
+            Format(row.mean, row.decimals),
+            row.count > 1 ? Format(row.deviation, row.decimals) : noSpread};
+}
 } // namespace Statistics

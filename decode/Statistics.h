@@ -4,6 +4,7 @@
 #include "CTRData.h"
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 // Figures of a batch of readings, per group and unit: a group that holds
@@ -29,6 +30,11 @@ std::vector<Row> Compute(const CTRData& data);
 
 // A figure as the table shows it: fixed, decimals places, "." as point.
 QString Format(double figure, int decimals);
+
+// A row as a table shows it: group, unit (the text given), count, minimum,
+// maximum, mean and deviation; noSpread in place of the deviation of a
+// single reading, which has no spread to speak of.
+QStringList Texts(const Row& row, const QString& unit, const QString& noSpread);
 } // namespace Statistics
 
 #endif

@@ -212,6 +212,7 @@ CQuorvanta::PartialReply CQuorvanta::PartialSummary() const
 
 bool CQuorvanta::KeepPartial()
 {
+    downloaded = QDateTime::currentDateTimeUtc();
     if (!currentLink || virtualDevice)
     {
         data.Clear();
@@ -264,6 +265,7 @@ bool CQuorvanta::ReadReply(const QByteArray& bytes)
 
 bool CQuorvanta::Finish()
 {
+    downloaded = QDateTime::currentDateTimeUtc();
     data.Clear();
     incomplete = PartialReply();
     replyPages = ReplyPages();
@@ -296,19 +298,17 @@ bool CQuorvanta::Finish()
     return found;
 }
 
+UnitTexts CQuorvanta::Units() const
+{
+    UnitTexts units;
+    units.texts[Unit::MetresPerSecond] = unitVelocity;
+    units.texts[Unit::Microseconds] = unitTime;
+    units.texts[Unit::Millimetres] = unitMm;
+    units.texts[Unit::Inches] = unitInches;
+    return units;
+}
+
 QString CQuorvanta::UnitText(int unit) const
 {
-    switch (unit)
-    {
-    case Unit::MetresPerSecond:
-        return unitVelocity;
-    case Unit::Microseconds:
-        return unitTime;
-    case Unit::Millimetres:
-        return unitMm;
-    case Unit::Inches:
-        return unitInches;
-    default:
-        return QString();
-    }
+    return Units().Of(unit);
 }

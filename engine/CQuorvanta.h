@@ -4,10 +4,12 @@
 #include "CTRData.h"
 #include "CWQXUSTester.h"
 #include "CsvFile.h"
+#include "JsonFile.h"
 #include "ReplyFrame.h"
 #include "SettingsFile.h"
 #include "XlsxFile.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -154,15 +156,21 @@ public:
     QString SuggestFileName() const;
     bool WriteCsv(const char* fileName);
     bool WriteCsvRow(FILE* file, CMeasurement record);
-    // What a file is saved as: a workbook for a name ending in .xlsx, the
-    // instrument's reply for .bin, CSV for any other name.
+    // What a file is saved as: a workbook for a name ending in .xlsx, JSON
+    // for .json, the instrument's reply for .bin, CSV for any other name.
     enum class SaveFormat
     {
         Csv,
         Workbook,
         Reply,
+        Json,
     };
     static SaveFormat FormatOf(const QString& fileName);
+    // The format a caller names: "csv", "xlsx", "json" or "bin" (any case);
+    // false for any other name.
+    static bool FormatNamed(const QString& name, SaveFormat* format);
+    // The extension a format's files get, without the dot.
+    static QString ExtensionOf(SaveFormat format);
     // Saves as format; WriteCsv is Write(fileName, SaveFormat::Csv). Saving
     // the records clears unsavedData; every save moves dataPath to the file's
     // folder. A failure leaves an earlier file as it was (see SaveErrorText).
@@ -229,6 +237,14 @@ public:
     // StopTransfer whether the reply was whole, cut short or not understood,
     // so that it can be saved, decoded again or sent to support.
     QByteArray reply;
+    // Where the records came from, for the files that say so (JSON): the
+    // port as the user named it and its device (empty: the current link's),
+    // when they were read (set by Finish and KeepPartial), and by which program.
+    QString sourcePort;
+    QString sourceDevice;
+    QDateTime downloaded;
+    QString programName = QStringLiteral("Parvesta");
+    JsonFile::Source JsonSource() const;
     // How the user named the fixed port, when not by its COM number (a
     // device path given on a command line): the texts name it so.
     QString fixedPortName;
@@ -238,6 +254,8 @@ public:
 
     // The unit text of a unit code; empty for codes without one.
     QString UnitText(int unit) const;
+    // Every unit's text, as files and tables show them.
+    UnitTexts Units() const;
     // True when the last Finish met a reply of a known instrument family
     // (or the virtual device), whether or not it held records.
     bool ReplyRecognised() const { return replyRecognised; }

@@ -25,10 +25,7 @@ CsvFile::Format CQuorvanta::CsvFormat() const
     CsvFile::Format format;
     format.header = csvHeader;
     format.decimalSeparator = decimalSeparator;
-    format.units[Unit::MetresPerSecond] = unitVelocity;
-    format.units[Unit::Microseconds] = unitTime;
-    format.units[Unit::Millimetres] = unitMm;
-    format.units[Unit::Inches] = unitInches;
+    format.units = Units();
     return format;
 }
 
@@ -71,14 +68,67 @@ bool CQuorvanta::WriteCsv(const char* fileName)
     return Write(fileName, SaveFormat::Csv);
 }
 
+namespace
+{
+// Each format with the extension of its files, which is also its name.
+constexpr struct
+{
+    CQuorvanta::SaveFormat format;
+    const char* extension;
+} Formats[] = {{CQuorvanta::SaveFormat::Csv, "csv"},
+               {CQuorvanta::SaveFormat::Workbook, "xlsx"},
+               {CQuorvanta::SaveFormat::Reply, "bin"},
+               {CQuorvanta::SaveFormat::Json, "json"}};
+} // namespace
+
+bool CQuorvanta::FormatNamed(const QString& name, SaveFormat* format)
+{
+    for (const auto& f : Formats)
+        if (name.compare(QLatin1String(f.extension), Qt::CaseInsensitive) == 0)
+        {
+            if (format)
+                *format = f.format;
+            return true;
+        }
+    return false;
+}
+
 CQuorvanta::SaveFormat CQuorvanta::FormatOf(const QString& fileName)
 {
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    if (suffix == QLatin1String("xlsx"))
-        return SaveFormat::Workbook;
-    if (suffix == QLatin1String("bin"))
-        return SaveFormat::Reply;
-    return SaveFormat::Csv;
+    SaveFormat format = SaveFormat::Csv;
+    FormatNamed(QFileInfo(fileName).suffix(), &format);
+    return format;
+}
+
+QString CQuorvanta::ExtensionOf(SaveFormat format)
+{
+    for (const auto& f : Formats)
+        if (f.format == format)
+            return QLatin1String(f.extension);
+    return QStringLiteral("csv");
+}
+
+JsonFile::Source CQuorvanta::JsonSource() const
+{
+    JsonFile::Source source;
+    if (currentLink && !virtualDevice)
+    {
+        source.port = QStringLiteral("COM%1").arg(currentLink->portNumber);
+        source.device = QString::fromLocal8Bit(currentLink->portName);
+    }
+    else if (virtualDevice)
+        source.port = QStringLiteral("COM%1").arg(virtualPort);
+    if (!sourcePort.isEmpty())
+        source.port = sourcePort;
+    if (!sourceDevice.isEmpty())
+        source.device = sourceDevice;
+    source.pagesReceived = replyPages.received;
+    source.pagesAnnounced = replyPages.announced;
+    source.complete = replyPages.Complete();
+    source.downloaded = downloaded;
+    source.program = programName;
+    source.version = version;
+    return source;
 }
 
 XlsxFile::Format CQuorvanta::WorkbookFormat() const
@@ -90,8 +140,7 @@ XlsxFile::Format CQuorvanta::WorkbookFormat() const
     for (QString column : csvHeader.split(QLatin1Char(';')))
         format.columns << column.remove(QLatin1Char('"'));
     format.statisticsColumns = StatisticsColumns();
-    const CsvFile::Format csv = CsvFormat();
-    std::copy(std::begin(csv.units), std::end(csv.units), std::begin(format.units));
+    format.units = Units();
     return format;
 }
 
@@ -125,8 +174,11 @@ bool CQuorvanta::Write(const char* fileName, SaveFormat format)
     case SaveFormat::Reply:
         written = CSafeFile::Save(fileName, reply, &saveError, &saveSystemError);
         break;
+    case SaveFormat::Json:
+        written = JsonFile::Write(fileName, data, JsonSource(), &saveError, &saveSystemError);
+        break;
     }
-    static const char* const formats[] = {"CSV", "workbook", "reply"};
+    static const char* const formats[] = {"CSV", "workbook", "reply", "JSON"};
     qCDebug(engineLog).noquote() << "save as" << formats[int(format)] << fileName
                                  << (written ? QStringLiteral("done")
                                              : QStringLiteral("failed: ") + SaveErrorText());

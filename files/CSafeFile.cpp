@@ -274,11 +274,7 @@ bool CSafeFile::Save(const QByteArray& path, const QByteArray& bytes, FileError*
                      std::size_t(bytes.size())
                  ? out.Commit()
                  : out.Abandon(errno);
-    if (error)
-        *error = out.Error();
-    if (systemError)
-        *systemError = out.SystemError();
-    return ok;
+    return out.Report(ok, error, systemError);
 }
 
 void CSafeFile::Discard()

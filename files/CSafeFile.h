@@ -62,6 +62,17 @@ public:
     static bool Save(const QByteArray& path, const QByteArray& bytes, FileError* error = nullptr,
                      int* systemError = nullptr);
 
+    // Passes why the save failed (None after success) to a caller who asked
+    // (either may be null), and returns ok.
+    bool Report(bool ok, FileError* why, int* errorNumber) const
+    {
+        if (why)
+            *why = error;
+        if (errorNumber)
+            *errorNumber = systemError;
+        return ok;
+    }
+
     FileError Error() const { return error; }
     int SystemError() const { return systemError; } // errno of the failure
 

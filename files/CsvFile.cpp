@@ -6,10 +6,6 @@
 
 namespace CsvFile
 {
-QString Format::UnitText(int unit) const
-{
-    return unit >= 0 && unit < int(std::size(units)) ? units[unit] : QString();
-}
 
 bool WriteRow(FILE* file, const CMeasurement& record, const Format& format)
 {
@@ -17,7 +13,7 @@ bool WriteRow(FILE* file, const CMeasurement& record, const Format& format)
     value.replace(QLatin1Char('.'), format.decimalSeparator);
     return std::fprintf(file, "%i;%i;%s;\"%s\"\r\n", record.group, record.cell,
                         value.toLocal8Bit().constData(),
-                        format.UnitText(record.unit).toLocal8Bit().constData()) >= 0;
+                        format.units.Of(record.unit).toLocal8Bit().constData()) >= 0;
 }
 
 bool Write(FILE* file, const CTRData& data, const Format& format)
@@ -41,20 +37,10 @@ bool Write(const QByteArray& path, const CTRData& data, const Format& format, Fi
     CSafeFile out(path);
     FILE* file = out.Open();
     if (!file)
-    {
-        if (error)
-            *error = out.Error();
-        if (systemError)
-            *systemError = out.SystemError();
-        return false;
-    }
+        return out.Report(false, error, systemError);
 
     // Only a file that reached the disk whole counts as saved.
     const bool ok = Write(file, data, format) ? out.Commit() : out.Abandon(errno);
-    if (error)
-        *error = out.Error();
-    if (systemError)
-        *systemError = out.SystemError();
-    return ok;
+    return out.Report(ok, error, systemError);
 }
 } // namespace CsvFile

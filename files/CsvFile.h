@@ -18,9 +18,7 @@ struct Format
 {
     QString header;
     QString decimalSeparator = QStringLiteral(".");
-    QString units[4]; // by unit code
-
-    QString UnitText(int unit) const;
+    UnitTexts units;
 };
 
 // One record's line; true when the stream took it.

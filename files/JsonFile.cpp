@@ -14,10 +14,8 @@ namespace
 {
 QJsonValue UnitName(int unit)
 {
-    static const char* const names[] = {"m/s", "us", "mm", "Inches"};
-    if (unit >= 0 && unit < int(std::size(names)))
-        return QString::fromLatin1(names[unit]);
-    return QJsonValue(); // a unit the instrument did not name: null
+    const QString name = UnitTexts().Of(unit);
+    return name.isEmpty() ? QJsonValue() : name; // a unit the instrument did not name: null
 }
 } // namespace
 

@@ -181,10 +181,6 @@ bool Save(const QByteArray& path, const Values& values, FileError* error, int* s
     bool ok = file != nullptr;
     if (ok)
         ok = Write(file, values) ? out.Commit() : out.Abandon(errno);
-    if (error)
-        *error = out.Error();
-    if (systemError)
-        *systemError = out.SystemError();
-    return ok;
+    return out.Report(ok, error, systemError);
 }
 } // namespace SettingsFile

@@ -113,7 +113,7 @@ void WriteSheets(const Book& book, const CTRData& data, const Format& format)
             worksheet_write_number(sheet, row, 1, record.cell, nullptr);
             worksheet_write_number(sheet, row, 2, ExactValue(record),
                                    book.Decimals(ValueDecimals(record)));
-            WriteText(sheet, row, 3, format.UnitText(record.unit));
+            WriteText(sheet, row, 3, format.units.Of(record.unit));
         }
     }
 
@@ -123,7 +123,7 @@ void WriteSheets(const Book& book, const CTRData& data, const Format& format)
     {
         lxw_format* decimals = book.Decimals(s.decimals);
         worksheet_write_number(sheet, row, 0, s.group, nullptr);
-        WriteText(sheet, row, 1, format.UnitText(s.unit));
+        WriteText(sheet, row, 1, format.units.Of(s.unit));
         worksheet_write_number(sheet, row, 2, s.count, nullptr);
         worksheet_write_number(sheet, row, 3, s.minimum, decimals);
         worksheet_write_number(sheet, row, 4, s.maximum, decimals);
@@ -272,11 +272,6 @@ bool Make(const CTRData& data, const Format& format, QByteArray scratchFolder, Q
 }
 } // namespace
 
-QString Format::UnitText(int unit) const
-{
-    return unit >= 0 && unit < int(std::size(units)) ? units[unit] : QString();
-}
-
 bool Write(const QByteArray& path, const CTRData& data, const Format& format, FileError* error,
            int* systemError)
 {
@@ -298,10 +293,6 @@ bool Write(const QByteArray& path, const CTRData& data, const Format& format, Fi
         else
             ok = out.Commit();
     }
-    if (error)
-        *error = out.Error();
-    if (systemError)
-        *systemError = out.SystemError();
-    return ok;
+    return out.Report(ok, error, systemError);
 }
 } // namespace XlsxFile

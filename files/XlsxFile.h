@@ -21,9 +21,7 @@ struct Format
     QString statisticsSheet;
     QStringList columns;           // group, cell, result, unit
     QStringList statisticsColumns; // group, unit, count, minimum, maximum, mean, deviation
-    QString units[4];              // by unit code
-
-    QString UnitText(int unit) const;
+    UnitTexts units;
 };
 
 // Every record of data to the file at path (an 8-bit name), replacing it

@@ -55,9 +55,9 @@ XlsxFile::Format WorkbookFormat()
     format.statisticsSheet = "Stats";
     format.columns = QStringList{"G", "C", "R", "U"};
     format.statisticsColumns = QStringList{"G", "U", "N", "Min", "Max", "Mean", "SD"};
-    format.units[0] = "m/s";
-    format.units[2] = "mm";
-    format.units[3] = "in";
+    format.units.texts[0] = "m/s";
+    format.units.texts[2] = "mm";
+    format.units.texts[3] = "in";
     return format;
 }
 

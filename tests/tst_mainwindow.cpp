@@ -9,6 +9,9 @@
 #include "support/User.h"
 #include "support/Window.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <optional>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -283,6 +286,15 @@ private slots:
         QVERIFY2(window->status->text().startsWith("Saved to /") &&
                      window->status->text().endsWith("/r.XLSX"),
                  qPrintable(window->status->text()));
+        // JSON for the next program in a chain, saying where and when the
+        // results came from.
+        const QJsonObject json = QJsonDocument::fromJson(save("r.json")).object();
+        QCOMPARE(json["program"]["name"].toString(), QStringLiteral("Parvesta"));
+        QCOMPARE(json["port"].toString(), QStringLiteral("COM2"));
+        QVERIFY(json["complete"].toBool());
+        QVERIFY(QDateTime::fromString(json["downloaded"].toString(), Qt::ISODate)
+                    .secsTo(QDateTime::currentDateTimeUtc()) < 60);
+        QCOMPARE(json["records"].toArray().size(), window->table->rowCount());
         // A name typed without an extension gets the chosen type's.
         user.Then(User::SaveAs(folder + "/noext", 1));
         window->saveButton->click();
@@ -296,7 +308,7 @@ private slots:
         // The failed save did not undo the good one: closing asks nothing.
         window->close();
         QVERIFY(!window->isVisible());
-        QCOMPARE(user.seen.size(), 12);
+        QCOMPARE(user.seen.size(), 13);
     }
 
     // The folder the save dialog starts in, and which folder it makes.

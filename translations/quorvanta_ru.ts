@@ -525,6 +525,10 @@ VX-77
         <source>Instrument reply (*.bin)</source>
         <translation>Ответ прибора (*.bin)</translation>
     </message>
+    <message>
+        <source>JSON for other programs (*.json)</source>
+        <translation>JSON для других программ (*.json)</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowGUI</name>
