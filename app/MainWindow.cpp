@@ -375,7 +375,14 @@ bool MainWindow::SaveData()
     dialog.setDefaultSuffix(CQuorvanta::ExtensionOf(formats[0]));
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString& f) {
         const qsizetype chosen = std::max<qsizetype>(filters.indexOf(f), 0);
-        dialog.setDefaultSuffix(CQuorvanta::ExtensionOf(formats[chosen]));
+        const QString extension = CQuorvanta::ExtensionOf(formats[chosen]);
+        dialog.setDefaultSuffix(extension);
+        // The name shown follows the type chosen, when it ends in one of
+        // the types' extensions (the proposed name does).
+        const QFileInfo shown(dialog.selectedFiles().value(0));
+        CQuorvanta::SaveFormat named;
+        if (CQuorvanta::FormatNamed(shown.suffix(), &named) && named != formats[chosen])
+            dialog.selectFile(shown.completeBaseName() + '.' + extension);
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;

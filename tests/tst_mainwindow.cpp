@@ -295,6 +295,11 @@ private slots:
         QVERIFY(QDateTime::fromString(json["downloaded"].toString(), Qt::ISODate)
                     .secsTo(QDateTime::currentDateTimeUtc()) < 60);
         QCOMPARE(json["records"].toArray().size(), window->table->rowCount());
+        // The proposed name follows the type chosen.
+        user.Then(User::SaveAsType(2));
+        window->saveButton->click();
+        QVERIFY(ReadFile(folder + "/results1.json").startsWith("{"));
+        QVERIFY(!QFileInfo::exists(folder + "/results1.csv"));
         // A name typed without an extension gets the chosen type's.
         user.Then(User::SaveAs(folder + "/noext", 1));
         window->saveButton->click();
@@ -308,7 +313,7 @@ private slots:
         // The failed save did not undo the good one: closing asks nothing.
         window->close();
         QVERIFY(!window->isVisible());
-        QCOMPARE(user.seen.size(), 13);
+        QCOMPARE(user.seen.size(), 14);
     }
 
     // The folder the save dialog starts in, and which folder it makes.

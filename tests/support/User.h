@@ -55,6 +55,18 @@ public:
         };
     }
 
+    // The user picks a file type (its position in the list) and saves
+    // under the name the dialog then shows.
+    static Answer SaveAsType(int type)
+    {
+        return [type](QWidget* w) {
+            auto* types = w->findChild<QComboBox*>("fileTypeCombo");
+            for (int i = 0; i < type; ++i)
+                QTest::keyClick(types, Qt::Key_Down);
+            static_cast<QDialog*>(w)->accept();
+        };
+    }
+
     QList<Seen> seen;
     QList<Answer> answers;
 
