@@ -1,6 +1,7 @@
 #ifndef PARVESTA_CQUORVANTA_H
 #define PARVESTA_CQUORVANTA_H
 
+#include "CSearchReport.h"
 #include "CTRData.h"
 #include "CWQXUSTester.h"
 #include "CsvFile.h"
@@ -45,23 +46,7 @@ public:
     };
 
     // What the last device search learnt of one COM port it looked at.
-    struct PortOutcome
-    {
-        enum Result
-        {
-            Answered,    // the instrument identified itself
-            Virtual,     // the virtual device, which answers without a port
-            Silent,      // asked, and nothing came back
-            OtherAnswer, // asked, and something that is not the instrument answered
-            NotOpened,   // not asked: error says why (missing, busy, no permission,
-                         // not a serial device, the console, ...)
-            NotAsked     // not asked: the virtual device on a lower port answers first
-        };
-        int number = 0;
-        QString device; // the device the number resolved to; empty for none
-        Result result = NotOpened;
-        PortError error = PortError::None;
-    };
+    using PortOutcome = CSearchReport::PortOutcome;
 
     CQuorvanta();
     ~CQuorvanta() override;
@@ -274,7 +259,8 @@ public:
 private:
     bool IsVirtualLink(const CWQXUSTester& link) const;
     void EndSearch();
-    QString PortLabel(const PortOutcome& port) const;
+    // The last search's outcome, to be put in words.
+    CSearchReport SearchReport() const;
     // "COMn", or the fixed port's own name.
     QString PortName(int number) const;
     SettingsFile::Values SettingsValues() const;
