@@ -203,8 +203,8 @@ void CompareRecords(const std::vector<CMeasurement>& expected, const CTRData& da
 // One whole transfer through the engine's read-out, as every front end runs
 // it: FindDevice, then a CReadOut that drains the line (a 50 ms quiet gap),
 // sends the request, reads what arrives as it comes beside a 500 ms
-// heartbeat, and decodes. Timed from its start, and from its first progress
-// beat, to records in data.
+// heartbeat, and decodes. Timed from its start, and from the moment the
+// instrument had the request, to records in data.
 bool EngineTransfer(ReplyFrame::Family family, const char* label, int pages, int speed)
 {
     KeptSettings settings;
@@ -236,14 +236,22 @@ bool EngineTransfer(ReplyFrame::Family family, const char* label, int pages, int
     readOut.pollIntervalMs = PollMs;
     QEventLoop loop;
     QElapsedTimer clock;
-    double startMs = 0; // the request is out
+    double startMs = 0; // the request reached the instrument
     int percent = 0;
     int steps = 0;
     QObject::connect(&readOut, &CReadOut::Progress, [&](int p) {
-        if (steps++ == 0)
-            startMs = clock.nsecsElapsed() / 1e6;
+        ++steps;
         percent = p;
     });
+    QTimer request; // watches for the request, after the search's one command
+    request.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&request, &QTimer::timeout, [&] {
+        if (sim->Commands().size() < 2)
+            return;
+        startMs = clock.nsecsElapsed() / 1e6;
+        request.stop();
+    });
+    request.start(1);
     QObject::connect(&readOut, &CReadOut::Finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(int(wireMs) + 10000, &loop, &QEventLoop::quit);
     clock.start();
@@ -267,7 +275,7 @@ bool EngineTransfer(ReplyFrame::Family family, const char* label, int pages, int
     char speedText[16];
     std::snprintf(speedText, sizeof speedText, speed > 0 ? "%d" : "unpaced", speed);
     std::printf("  %-6s %-7s %6d bytes %4d records  wire %5.0f ms  records after %6.0f ms "
-                "(%6.0f from the first beat, %+5.0f over wire)  %3d progress steps  %s%s\n",
+                "(%6.0f from the request, %+5.0f over wire)  %3d progress steps  %s%s\n",
                 label, speedText, int(frame.size()), int(records.size()), wireMs, measuredMs,
                 measuredMs - startMs, measuredMs - startMs - wireMs, steps, verdict,
                 extra > 0 ? qPrintable(QStringLiteral("  EXTRA %1").arg(extra)) : "");
