@@ -74,6 +74,17 @@ class TestEngineTransfer : public QObject
     std::unique_ptr<PinnedPorts> ports;
     std::unique_ptr<CQuorvanta> engine;
 
+    // An instrument on COM3 that answers the read-out with reply, found by
+    // the engine; null when it did not start or was not found.
+    InstrumentSimulator* Found(const QByteArray& reply, int speed,
+                               const InstrumentSimulator::Faults& faults)
+    {
+        InstrumentSimulator* sim = ports->Attach(3, speed, faults);
+        if (sim)
+            sim->SetReply(reply);
+        return sim && engine->FindDevice() ? sim : nullptr;
+    }
+
 private slots:
     void init()
     {
@@ -156,11 +167,8 @@ private slots:
         QFETCH(InstrumentSimulator::Faults, faults);
         QFETCH(int, speed);
         QFETCH(int, kept);
-        InstrumentSimulator* sim = ports->Attach(3, speed, faults);
-        QVERIFY(sim);
-        sim->SetReply(reply);
         engine->stallMs = 200;
-        QVERIFY(engine->FindDevice());
+        QVERIFY(Found(reply, speed, faults));
         CReadOut readOut(engine.get());
         readOut.pollIntervalMs = 20;
         QSignalSpy stalls(&readOut, &CReadOut::Stalled);
@@ -264,10 +272,7 @@ private slots:
         QFETCH(QString, message);
         InstrumentSimulator::Faults faults;
         faults.unplugAfter = unplugAfter;
-        InstrumentSimulator* sim = ports->Attach(3, 38400, faults);
-        QVERIFY(sim);
-        sim->SetReply(reply);
-        QVERIFY(engine->FindDevice());
+        QVERIFY(Found(reply, 38400, faults));
         CReadOut readOut(engine.get());
         readOut.pollIntervalMs = 50;
         QSignalSpy progress(&readOut, &CReadOut::Progress);
@@ -337,11 +342,8 @@ private slots:
         InstrumentSimulator::Faults faults;
         faults.pauseAt = 11 + 256 + 10;
         faults.pauseMs = 600;
-        InstrumentSimulator* sim = ports->Attach(3, 38400, faults);
-        QVERIFY(sim);
-        sim->SetReply(frame);
         engine->stallMs = 200;
-        QVERIFY(engine->FindDevice());
+        QVERIFY(Found(frame, 38400, faults));
         CReadOut readOut(engine.get());
         readOut.pollIntervalMs = 20;
         QSignalSpy stalls(&readOut, &CReadOut::Stalled);
