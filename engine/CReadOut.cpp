@@ -47,10 +47,10 @@ void CReadOut::Start()
     phase = Phase::Starting;
     clock.start();
     const CWQXUSTester* link = engine->currentLink;
-    qCDebug(engineLog) << "read-out: start on"
-                       << (engine->virtualDevice ? QStringLiteral("the virtual device")
-                                                 : engine->CurrentPortLabel())
-                       << "at" << (link ? link->baudRate : 0) << "bit/s";
+    qCDebug(engineLog).noquote() << "read-out: start on"
+                                 << (engine->virtualDevice ? QStringLiteral("the virtual device")
+                                                           : engine->CurrentPortLabel())
+                                 << "at" << (link ? link->baudRate : 0) << "bit/s";
     StartStep(engine->BeginTransfer());
 }
 
@@ -165,8 +165,8 @@ void CReadOut::NoteHeader()
     if (n < ReplyFrame::HeaderSize)
         return;
     headerSeen = true;
-    qCDebug(engineLog) << "read-out: header of a"
-                       << FamilyName(ReplyFrame::FamilyOf(head, unsigned(n))) << "reply,"
+    qCDebug(engineLog) << "read-out: header parsed: family"
+                       << FamilyName(ReplyFrame::FamilyOf(head, unsigned(n))) << "-"
                        << ReplyFrame::AnnouncedPages(head, unsigned(n)) << "pages announced";
 }
 
@@ -244,11 +244,13 @@ void CReadOut::End(Outcome result)
         for (int group = 1; group <= engine->data.groupCount; ++group)
             records += engine->data.RecordCount(group);
     }
-    qCDebug(engineLog) << "read-out: over after" << clock.elapsed() << "ms:" << result << "-"
-                       << (decoded ? engine->replyPages.received : part.pagesReceived) << "of"
-                       << (decoded ? engine->replyPages.announced : part.pagesAnnounced) << "pages,"
-                       << records << "records"
-                       << (reason.isEmpty() ? QString() : QStringLiteral("- ") + reason);
+    qCDebug(engineLog).noquote() << "read-out: over after" << clock.elapsed() << "ms:" << result
+                                 << "-"
+                                 << (decoded ? engine->replyPages.received : part.pagesReceived)
+                                 << "of"
+                                 << (decoded ? engine->replyPages.announced : part.pagesAnnounced)
+                                 << "pages," << records << "records"
+                                 << (reason.isEmpty() ? QString() : QStringLiteral("- ") + reason);
     emit Finished(result);
 }
 
