@@ -19,7 +19,6 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
-#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QStringList>
 #include <QStyle>
@@ -57,7 +56,6 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     const QPixmap background(tr(":/Image/background.bmp"));
     if (!background.isNull())
         ui.bckgroundLabel->setPixmap(background);
-    timerId = 0;
     formTitle = windowTitle();
     messageTimer = new QTimer(this);
     messageTimer->setSingleShot(true);
@@ -111,7 +109,7 @@ void MainWindow::TransferData()
     if (!CheckUnsavedData())
         return;
     SetViewState(NoResults);
-    if (timerId != 0)
+    if (readOut)
         CancelTransfer(); // the same button cancels a running transfer
     else
         BeginTransfer();
@@ -120,61 +118,60 @@ void MainWindow::TransferData()
 void MainWindow::BeginTransfer()
 {
     SetViewState(TransferRunning);
-    StopWatchingPort(); // the port it watched closes now
-    if (!engine->StartTransfer())
-    {
-        // Nothing can arrive: say why now rather than show 0 % for ever.
-        SetViewState(NoResults);
-        QMessageBox::warning(this, engine->textDataTransfer,
-                             tr("The transfer could not start.") + "\n\n" + engine->StartFailure(),
-                             QMessageBox::Ok, QMessageBox::NoButton);
-        return;
-    }
-    const int port = engine->TransferDescriptor();
-    if (port >= 0)
-    {
-        portNotifier = new QSocketNotifier(qintptr(port), QSocketNotifier::Read, this);
-        connect(portNotifier, &QSocketNotifier::activated, this, &MainWindow::PortReadable);
-    }
-    if (timerId == 0)
-        timerId = startTimer(pollIntervalMs);
-}
-
-void MainWindow::StopWatchingPort()
-{
-    if (!portNotifier)
-        return;
-    // It must let go of the descriptor before the port closes; it may be the
-    // very notifier whose signal is being delivered.
-    portNotifier->setEnabled(false);
-    portNotifier->deleteLater();
-    portNotifier = nullptr;
-}
-
-void MainWindow::EndTransfer()
-{
-    StopWatchingPort();
-    engine->StopTransfer();
-    if (timerId != 0)
-        killTimer(timerId);
-    timerId = 0;
-    ShowStall(false);
-    SetViewState(NoResults);
+    readOut = new CReadOut(engine, this);
+    readOut->pollIntervalMs = pollIntervalMs;
+    connect(readOut, &CReadOut::Progress, this, &MainWindow::ProgressChanged);
+    connect(readOut, &CReadOut::Stalled, this, &MainWindow::ShowStall);
+    connect(readOut, &CReadOut::Finished, this, &MainWindow::TransferFinished);
+    readOut->Start();
 }
 
 void MainWindow::CancelTransfer()
 {
-    engine->ReadWaiting(); // what already came counts
-    EndTransfer();
-    OfferPartialReply();
+    if (readOut)
+        readOut->Cancel();
+}
+
+void MainWindow::TransferFinished(CReadOut::Outcome outcome)
+{
+    CReadOut* ended = readOut;
+    readOut = nullptr;
+    ShowStall(false);
+    SetViewState(NoResults);
+    switch (outcome)
+    {
+    case CReadOut::Outcome::Records:
+        // The results follow when the text has been read.
+        ShowMessage(engine->msgSuccess, successMessageMs);
+        ended->deleteLater();
+        return;
+    case CReadOut::Outcome::Partial:
+        OfferPartialReply(ended);
+        break;
+    case CReadOut::Outcome::Cancelled:
+        break;
+    case CReadOut::Outcome::Failed:
+        // Say why now rather than show 0 % for ever.
+        QMessageBox::warning(this, engine->textDataTransfer, ended->Message(), QMessageBox::Ok,
+                             QMessageBox::NoButton);
+        break;
+    case CReadOut::Outcome::NoRecords:
+    case CReadOut::Outcome::NotUnderstood:
+    case CReadOut::Outcome::TooManyPages:
+        // A reply that could not be understood is a failed transfer, not an
+        // instrument without measurements.
+        QMessageBox::warning(this, "", ended->Message(), QMessageBox::Ok, QMessageBox::NoButton);
+        SetViewState(NoResults);
+        break;
+    }
+    ended->deleteLater();
+    // A search asked for during the transfer runs now.
     ResumeSearch();
 }
 
-void MainWindow::OfferPartialReply()
+void MainWindow::OfferPartialReply(CReadOut* ended)
 {
     const CQuorvanta::PartialReply part = engine->PartialSummary();
-    if (part.records < 1)
-        return;
     // Whole pages are whole records: nothing that arrived is dropped unasked.
     // A device search meanwhile would empty the link that holds them.
     offeringPages = true;
@@ -190,71 +187,8 @@ void MainWindow::OfferPartialReply()
     box.setEscapeButton(QMessageBox::Yes);
     box.exec();
     offeringPages = false;
-    if (box.clickedButton() == box.button(QMessageBox::Yes) && engine->KeepPartial())
+    if (box.clickedButton() == box.button(QMessageBox::Yes) && ended->KeepPartial())
         SetViewState(ResultsShown);
-}
-
-void MainWindow::timerEvent(QTimerEvent*)
-{
-    // The heartbeat: a port that hung up was left alone for a while; look again.
-    if (portNotifier)
-        portNotifier->setEnabled(true);
-    PollTransfer();
-}
-
-void MainWindow::PortReadable()
-{
-    if (!portNotifier)
-        return; // the transfer ended while this wake-up waited
-    if (engine->ReadWaiting() == 0)
-    {
-        // A port that hung up reports itself readable without end: look
-        // again a little later rather than spin.
-        portNotifier->setEnabled(false);
-        QTimer::singleShot(pollIntervalMs / 10, this, [this] {
-            if (portNotifier)
-                portNotifier->setEnabled(true);
-        });
-        return;
-    }
-    if (engine->TransferComplete())
-        PollTransfer(); // the last byte is in: no need to wait for the heartbeat
-}
-
-void MainWindow::PollTransfer()
-{
-    int percent = 0;
-    engine->Progress(&percent);
-    emit ProgressChanged(percent);
-    // A reply longer than a read-out holds is refused whole, as soon as its
-    // header says so.
-    if (percent != 100 && !engine->ReplyTooLarge())
-    {
-        ShowStall(engine->Stalled());
-        return;
-    }
-
-    EndTransfer();
-    engine->Finish();
-    if (engine->data.groupCount < 1)
-    {
-        // A reply that could not be understood is a failed transfer, not an
-        // instrument without measurements.
-        const QString text = engine->TooManyPages() ? engine->TooManyPagesText()
-                             : engine->ReplyRecognised()
-                                 ? tr("No measurements in connected device!")
-                                 : engine->msgFailed;
-        QMessageBox::warning(this, "", text, QMessageBox::Ok, QMessageBox::NoButton);
-        SetViewState(NoResults);
-    }
-    else
-    {
-        // The results follow when the text has been read.
-        ShowMessage(engine->msgSuccess, successMessageMs);
-        return;
-    }
-    // A search asked for during the transfer runs now.
-    ResumeSearch();
 }
 
 void MainWindow::ShowStall(bool stalled)
@@ -321,7 +255,7 @@ QString MainWindow::ResultsTitle() const
 
 bool MainWindow::Busy() const
 {
-    return timerId != 0 || messageTimer->isActive() || offeringPages;
+    return readOut || messageTimer->isActive() || offeringPages;
 }
 
 bool MainWindow::CheckUnsavedData()
@@ -419,8 +353,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Closing ends a running transfer as cancelling does: what whole pages
     // brought is offered first, then guarded like any results.
-    if (timerId != 0)
-        CancelTransfer();
+    CancelTransfer();
     if (!CheckUnsavedData())
         event->ignore();
 }

@@ -11,11 +11,12 @@
 #include <QString>
 #include <QTimer>
 
+#include "CReadOut.h"
+
 class CDeviceWatcher;
 class CQuorvanta;
 class QAbstractButton;
 class QLabel;
-class QSocketNotifier;
 class QTimer;
 class QToolButton;
 
@@ -39,7 +40,6 @@ private slots:
 
 protected:
     bool event(QEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -70,12 +70,9 @@ protected:
 
 private:
     void BeginTransfer();
-    void EndTransfer();
-    void StopWatchingPort();
+    void TransferFinished(CReadOut::Outcome outcome);
     void CancelTransfer();
-    void PollTransfer();
-    void PortReadable();
-    void OfferPartialReply();
+    void OfferPartialReply(CReadOut* ended);
     void ShowStall(bool stalled);
     void ShowMessage(QString text, int milliseconds);
     void EndMessage();
@@ -111,19 +108,18 @@ private:
     QWidget* progressWindow = nullptr;
     QWidget* statisticsWindow = nullptr;
     CQuorvanta* engine = nullptr;
-    int timerId = 0;
+    CReadOut* readOut = nullptr; // the transfer under way; none when idle
     CDeviceWatcher* deviceWatcher = nullptr;
-    bool searchPending = false;              // a search was asked for while the window was busy
-    QSocketNotifier* portNotifier = nullptr; // wakes the window as the instrument's bytes come
-    QTimer* messageTimer = nullptr;          // ends the success text
-    bool offeringPages = false;              // the keep question is open
-    bool settingsNoticeShown = false;        // a Settings.ini not understood was said
-    QString formTitle;                       // the title while the results are whole
-    QSize progressFormSize;                  // the progress window as the form makes it
-    QLabel* statusLabel = nullptr;           // the status line: what the program knows now
-    QToolButton* searchButton = nullptr;     // searches again, as F5 does
-    QTimer settleTimer;                      // a device change waits for the device to settle
-    QTimer searchTimer;                      // the next step of a search under way
+    bool searchPending = false;          // a search was asked for while the window was busy
+    QTimer* messageTimer = nullptr;      // ends the success text
+    bool offeringPages = false;          // the keep question is open
+    bool settingsNoticeShown = false;    // a Settings.ini not understood was said
+    QString formTitle;                   // the title while the results are whole
+    QSize progressFormSize;              // the progress window as the form makes it
+    QLabel* statusLabel = nullptr;       // the status line: what the program knows now
+    QToolButton* searchButton = nullptr; // searches again, as F5 does
+    QTimer settleTimer;                  // a device change waits for the device to settle
+    QTimer searchTimer;                  // the next step of a search under way
 };
 
 #endif

@@ -2,6 +2,7 @@
 // function in the table below; `parvesta-bench` runs them all, `parvesta-bench
 // NAME...` the named ones, `parvesta-bench --list` names them.
 #include "CQuorvanta.h"
+#include "CReadOut.h"
 #include "CWQXUSTester.h"
 #include "InstrumentSimulator.h"
 #include "MainWindow.h"
@@ -17,10 +18,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
-#include <QSocketNotifier>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 
@@ -199,12 +200,11 @@ void CompareRecords(const std::vector<CMeasurement>& expected, const CTRData& da
         *extra += entry.second;
 }
 
-// One whole transfer through the engine, driven as the main window drives
-// it: FindDevice, StartTransfer, then a notifier on the port that reads what
-// arrives (and polls at once when the reply is whole) beside a 500 ms
-// heartbeat that calls Progress, until it stores 100; StopTransfer, Finish.
-// Timed from StartTransfer, which drains the line (a 50 ms quiet gap) before
-// the request goes out, and from the request itself, to records in data.
+// One whole transfer through the engine's read-out, as every front end runs
+// it: FindDevice, then a CReadOut that drains the line (a 50 ms quiet gap),
+// sends the request, reads what arrives as it comes beside a 500 ms
+// heartbeat, and decodes. Timed from its start, and from the moment the
+// instrument had the request, to records in data.
 bool EngineTransfer(ReplyFrame::Family family, const char* label, int pages, int speed)
 {
     KeptSettings settings;
@@ -232,41 +232,34 @@ bool EngineTransfer(ReplyFrame::Family family, const char* label, int pages, int
     }
 
     const double wireMs = speed > 0 ? frame.size() * 10.0 * 1000.0 / speed : 0.0;
-    QElapsedTimer clock;
-    clock.start();
-    if (!engine->StartTransfer())
-    {
-        std::printf("  %s: the transfer did not start\n", label);
-        return false;
-    }
-    const double startMs = clock.nsecsElapsed() / 1e6; // the request is out
-
+    CReadOut readOut(engine.get());
+    readOut.pollIntervalMs = PollMs;
     QEventLoop loop;
+    QElapsedTimer clock;
+    double startMs = 0; // the request reached the instrument
     int percent = 0;
-    int beats = 0;
-    int wakes = 0;
-    const auto poll = [&] {
-        engine->Progress(&percent);
-        if (percent == 100)
-            loop.quit();
-    };
-    QSocketNotifier notifier(qintptr(engine->TransferDescriptor()), QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-        ++wakes;
-        if (engine->ReadWaiting() > 0 && engine->TransferComplete())
-            poll();
+    int steps = 0;
+    QObject::connect(&readOut, &CReadOut::Progress, [&](int p) {
+        ++steps;
+        percent = p;
     });
-    QTimer heartbeat;
-    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-        ++beats;
-        poll();
+    QTimer request; // watches for the request, after the search's one command
+    request.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&request, &QTimer::timeout, [&] {
+        if (sim->Commands().size() < 2)
+            return;
+        startMs = clock.nsecsElapsed() / 1e6;
+        request.stop();
     });
-    heartbeat.start(PollMs);
+    request.start(1);
+    QObject::connect(&readOut, &CReadOut::Finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(int(wireMs) + 10000, &loop, &QEventLoop::quit);
-    loop.exec();
-    notifier.setEnabled(false);
-    engine->StopTransfer();
-    const bool decoded = percent == 100 && engine->Finish();
+    clock.start();
+    readOut.Start();
+    if (readOut.Running())
+        loop.exec();
+    readOut.Cancel();
+    const bool decoded = readOut.Result() == CReadOut::Outcome::Records;
     const double measuredMs = clock.nsecsElapsed() / 1e6;
 
     int missing = 0;
@@ -282,9 +275,9 @@ bool EngineTransfer(ReplyFrame::Family family, const char* label, int pages, int
     char speedText[16];
     std::snprintf(speedText, sizeof speedText, speed > 0 ? "%d" : "unpaced", speed);
     std::printf("  %-6s %-7s %6d bytes %4d records  wire %5.0f ms  records after %6.0f ms "
-                "(%6.0f from the request, %+5.0f over wire)  %3d wakes %2d beats  %s%s\n",
+                "(%6.0f from the request, %+5.0f over wire)  %3d progress steps  %s%s\n",
                 label, speedText, int(frame.size()), int(records.size()), wireMs, measuredMs,
-                measuredMs - startMs, measuredMs - startMs - wireMs, wakes, beats, verdict,
+                measuredMs - startMs, measuredMs - startMs - wireMs, steps, verdict,
                 extra > 0 ? qPrintable(QStringLiteral("  EXTRA %1").arg(extra)) : "");
     return decoded && missing == 0 && extra == 0;
 }
@@ -514,7 +507,7 @@ bool WindowTable()
 // milliseconds: the longest time the window could not react.
 struct StallWatch
 {
-    StallWatch()
+    explicit StallWatch(int intervalMs = 5) : IntervalMs(intervalMs)
     {
         timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer, &QTimer::timeout, [this] {
@@ -530,7 +523,7 @@ struct StallWatch
         last = 0;
         timer.start(IntervalMs);
     }
-    static constexpr int IntervalMs = 5;
+    const int IntervalMs;
     QTimer timer;
     QElapsedTimer clock;
     double last = 0;
@@ -666,6 +659,66 @@ bool WindowPlug()
     return ok;
 }
 
+// A read-out started on a line that keeps sending, as an instrument does for
+// a while after a transfer was cancelled: the longest the event loop could
+// not run a 1 ms timer while the read-out started and ran.
+bool ReadOutOnBusyLine()
+{
+    KeptSettings settings;
+    PinnedPorts ports;
+    // After its reply the instrument sends three more seconds of bytes, and
+    // does not notice the port closing: longer than a drain may last.
+    InstrumentSimulator::Faults faults;
+    faults.extraBytes = 3 * 3840;
+    faults.keepsSending = true;
+    InstrumentSimulator* sim = ports.Attach(5, 38400, faults);
+    if (!ports.valid || !sim)
+    {
+        std::printf("  the simulator did not start\n");
+        return false;
+    }
+    std::unique_ptr<CQuorvanta> engine = MakeEngine(38400);
+    if (!engine->FindDevice())
+    {
+        std::printf("  the search found no instrument\n");
+        return false;
+    }
+    // A read-out given up as soon as its first bytes came.
+    if (!engine->StartTransfer())
+        return false;
+    for (QElapsedTimer wait; engine->ReadWaiting() == 0;)
+    {
+        if (!wait.isValid())
+            wait.start();
+        if (wait.elapsed() > 2000)
+            return false;
+        QThread::msleep(10);
+    }
+    engine->StopTransfer();
+
+    StallWatch stalls(1);
+    QEventLoop loop;
+    CReadOut readOut(engine.get());
+    readOut.pollIntervalMs = PollMs;
+    QObject::connect(&readOut, &CReadOut::Finished, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    QTimer::singleShot(0, [&] {
+        stalls.Start();
+        clock.start();
+        readOut.Start();
+    });
+    // Long enough for the drain to give up and the request to go out.
+    QTimer::singleShot(3500, &loop, &QEventLoop::quit);
+    loop.exec();
+    stalls.timer.stop();
+    const bool started = sim->Commands().size() == 3; // identify, two read-outs
+    readOut.Cancel();
+    std::printf("  38400 bit/s, 3 s of bytes on the line  longest event-loop stall %7.1f ms  "
+                "%s\n",
+                stalls.longest, started ? "request sent" : "NOT STARTED");
+    return started;
+}
+
 const Section Sections[] = {
     {"link", "read-out at 38400 bit/s from the simulator, polled every 500 ms alone", LinkReadOut},
     {"engine-largest",
@@ -681,6 +734,9 @@ const Section Sections[] = {
     {"window-plug",
      "a serial device plugged in and out, and a port link flapping: event-loop stalls, F1",
      WindowPlug},
+    {"readout-busy-line",
+     "a read-out started on a line that keeps sending: the longest event-loop stall meanwhile",
+     ReadOutOnBusyLine},
     {"cli",
      "parvesta-cli: the largest reply downloaded to a CSV file, unpaced and at 38400 bit/s; "
      "scan over 49 silent candidates",

@@ -1,14 +1,15 @@
 #include "CliTool.h"
 
 #include "CQuorvanta.h"
+#include "CReadOut.h"
 #include "JsonFile.h"
 #include "SerialPort.h"
 #include "Statistics.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,7 +18,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iterator>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -660,61 +660,57 @@ int CliTool::Download(bool statisticsOnly)
 int CliTool::Transfer(int timeoutSeconds, bool keepPartial)
 {
     engine->stallMs = timeoutSeconds * 1000;
-    if (!engine->StartTransfer())
-    {
-        Say(engine->StartFailure());
-        return TransferFailed;
-    }
-    for (;;)
-    {
-        // Woken by the instrument's bytes, or every tenth of a second to
-        // show progress and watch for a stall.
-        const int port = engine->TransferDescriptor();
-        pollfd wait{port, POLLIN, 0};
-        const bool woken = port >= 0 && ::poll(&wait, 1, 100) > 0;
-        const int moved = engine->ReadWaiting();
-        if (port < 0 || (woken && moved == 0))
-            QThread::msleep(20); // a line that hung up reports itself readable without end
-        int percent = 0;
-        engine->Progress(&percent);
-        ShowProgress(percent);
-        // A reply longer than the program holds is refused whole; its rest
-        // need not be waited for.
-        if (percent == 100 || engine->ReplyTooLarge())
-            break;
-        if (engine->Stalled())
-        {
-            engine->StopTransfer();
-            ShowProgress(-1);
-            Say(tr("No data came from %1 for %2 s: the transfer stopped.")
-                    .arg(portLabel)
-                    .arg(timeoutSeconds));
-            if (keepPartial && engine->KeepPartial())
-                Say(tr("Kept the %1 measurements of %2 of %3 pages.")
-                        .arg(engine->incomplete.records)
-                        .arg(engine->incomplete.pagesReceived)
-                        .arg(engine->incomplete.pagesAnnounced));
-            return TransferFailed;
-        }
-    }
-    engine->StopTransfer();
+    CReadOut readOut(engine.get());
+    // Often enough for a lively bar, and to end a stalled transfer on time.
+    readOut.pollIntervalMs = 100;
+    QEventLoop loop;
+    bool stalled = false;
+    bool over = false;
+    QObject::connect(&readOut, &CReadOut::Progress, [this](int percent) { ShowProgress(percent); });
+    QObject::connect(&readOut, &CReadOut::Stalled, [&](bool silent) {
+        stalled = silent;
+        if (silent)
+            readOut.Cancel();
+    });
+    QObject::connect(&readOut, &CReadOut::Finished, [&] {
+        over = true;
+        loop.quit();
+    });
+    readOut.Start();
+    if (!over)
+        loop.exec();
     ShowProgress(-1);
-    engine->Finish();
-    if (engine->TooManyPages())
+
+    switch (readOut.Result())
     {
-        Say(engine->TooManyPagesText());
+    case CReadOut::Outcome::Records:
+        return Done;
+    case CReadOut::Outcome::NoRecords:
+        Say(readOut.Message());
+        return Done;
+    case CReadOut::Outcome::NotUnderstood:
+    case CReadOut::Outcome::TooManyPages:
+        Say(readOut.Message());
         return TransferFailed;
+    case CReadOut::Outcome::Failed:
+        Say(readOut.Reason());
+        return TransferFailed;
+    case CReadOut::Outcome::Partial:
+    case CReadOut::Outcome::Cancelled:
+        break;
     }
-    if (engine->data.groupCount < 1)
-    {
-        if (!engine->ReplyRecognised())
-        {
-            Say(engine->msgFailed);
-            return TransferFailed;
-        }
-        Say(QCoreApplication::translate("MainWindow", "No measurements in connected device!"));
-    }
-    return Done;
+    if (stalled)
+        Say(tr("No data came from %1 for %2 s: the transfer stopped.")
+                .arg(portLabel)
+                .arg(timeoutSeconds));
+    else
+        Say(readOut.Reason()); // the port went away
+    if (keepPartial && readOut.KeepPartial())
+        Say(tr("Kept the %1 measurements of %2 of %3 pages.")
+                .arg(engine->incomplete.records)
+                .arg(engine->incomplete.pagesReceived)
+                .arg(engine->incomplete.pagesAnnounced));
+    return TransferFailed;
 }
 
 void CliTool::ShowProgress(int percent)

@@ -160,11 +160,6 @@ int CQuorvanta::ReadWaiting()
     return total;
 }
 
-int CQuorvanta::TransferDescriptor() const
-{
-    return currentLink && currentLink->active ? currentLink->port.fd : -1;
-}
-
 bool CQuorvanta::TransferComplete() const
 {
     return currentLink && currentLink->active && currentLink->ReplyComplete();

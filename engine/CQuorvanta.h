@@ -74,8 +74,6 @@ public:
     // Moves every byte waiting on a running read-out into its link, at once;
     // for a caller woken by the port. Returns the bytes moved.
     int ReadWaiting();
-    // The descriptor of the running read-out's port, to wait on; -1 when none runs.
-    int TransferDescriptor() const;
     // True once the running read-out's reply is complete.
     bool TransferComplete() const;
     // True while a read-out runs, is not complete, and no byte came for
@@ -90,8 +88,12 @@ public:
     // The same for the reply ReadReply read: data then holds the records of
     // its whole pages only.
     bool KeepWholePages();
-    // Why the last StartTransfer could not open the instrument's port, in words.
+    // Why the last StartTransfer could not open the instrument's port, or
+    // could not send it the request, in words.
     QString StartFailure() const;
+    // The current link's port as the texts name it: "COMn (device)", or the
+    // name the user gave the fixed port.
+    QString CurrentPortLabel() const;
     // A reason a port could not be opened, about the port named.
     QString PortErrorText(PortError error, const QString& port) const;
 
@@ -120,8 +122,20 @@ public:
     QString SearchDetails() const;
     // Why a port could not be asked, as a clause about the port named.
     QString NotOpenedText(PortError error, const QString& port) const;
+    // Starts a read-out on currentLink and waits until its request is out:
+    // BeginTransfer, then ContinueTransfer as often as they ask.
     bool StartTransfer();
     void StopTransfer();
+    // The start of a read-out for a caller that must not wait (see CReadOut).
+    // BeginTransfer ends a search under way, clears unsavedData and opens the
+    // current link's port; ContinueTransfer, each time the wait returned last
+    // has passed, lets the line fall quiet and then sends the request. Both
+    // return the milliseconds until ContinueTransfer is due, or -1 once the
+    // start is over; TransferStarted then says whether the request went out
+    // (always, for the virtual device, which needs no port).
+    int BeginTransfer();
+    int ContinueTransfer();
+    bool TransferStarted() const;
 
     // Settings.ini: beside the program, or in the user's configuration
     // folder when the program is installed.

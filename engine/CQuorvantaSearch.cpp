@@ -165,13 +165,34 @@ void CQuorvanta::AbandonSearch()
 
 bool CQuorvanta::StartTransfer()
 {
+    for (int wait = BeginTransfer(); wait >= 0; wait = ContinueTransfer())
+        PauseMs(wait);
+    return TransferStarted();
+}
+
+int CQuorvanta::BeginTransfer()
+{
     AbandonSearch(); // its ports would be held open beside the read-out
     if (currentLink)
         currentLink->Disconnect();
     unsavedData = false;
     transferPercent = 0;
     // The virtual device answers without a port.
-    return currentLink && (currentLink->StartReadOut() || virtualDevice);
+    if (!currentLink || virtualDevice)
+        return -1;
+    return currentLink->BeginReadOut();
+}
+
+int CQuorvanta::ContinueTransfer()
+{
+    return currentLink && !virtualDevice ? currentLink->ReadOutStep() : -1;
+}
+
+bool CQuorvanta::TransferStarted() const
+{
+    if (!currentLink)
+        return false;
+    return virtualDevice || currentLink->startResult == CWQXUSTester::StartResult::Requested;
 }
 
 void CQuorvanta::StopTransfer()
@@ -192,10 +213,19 @@ QString CQuorvanta::StartFailure() const
 {
     if (!currentLink)
         return tr("No instrument was found.");
+    if (currentLink->startResult == CWQXUSTester::StartResult::NotSent)
+        return tr("The request could not be sent to the instrument on %1.").arg(CurrentPortLabel());
+    return PortErrorText(currentLink->portError, CurrentPortLabel());
+}
+
+QString CQuorvanta::CurrentPortLabel() const
+{
+    if (!currentLink)
+        return QString();
     QString port = PortName(currentLink->portNumber);
     if (currentLink->portName[0] && fixedPortName.isEmpty())
         port += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(currentLink->portName));
-    return PortErrorText(currentLink->portError, port);
+    return port;
 }
 
 CSearchReport CQuorvanta::SearchReport() const

@@ -226,19 +226,60 @@ void CWQXUSTester::AbandonProbe()
 
 bool CWQXUSTester::StartReadOut()
 {
+    for (int wait = BeginReadOut(); wait >= 0; wait = ReadOutStep())
+        PauseMs(wait);
+    return startResult == StartResult::Requested;
+}
+
+int CWQXUSTester::BeginReadOut()
+{
     Reset();
-    if (!Open(false))
+    active = false;
+    starting = false;
+    drainedBytes = 0;
+    if (!Open(true))
+        return EndStart(StartResult::NotOpened);
+    // What waited before the port was ours belongs to no request of ours.
+    PortFlushInput(port);
+    starting = true;
+    startClock.start();
+    startDueMs = SettleMs;
+    return SettleMs;
+}
+
+int CWQXUSTester::ReadOutStep()
+{
+    if (!starting)
+        return -1;
+    const qint64 now = startClock.elapsed();
+    if (now < startDueMs)
+        return int(startDueMs - now);
+    // An instrument still sending (the tail of an earlier reply) must fall
+    // quiet first, or its bytes would be taken for the start of the reply;
+    // one that never does is asked all the same once a drain has lasted long
+    // enough.
+    if (PortInputCount(port) > 0 && now < drainLimitMs)
     {
-        active = false;
-        return false;
+        drainedBytes += DiscardWaiting();
+        startDueMs = now + SettleMs;
+        return SettleMs;
     }
-    Drain();
+    drainedBytes += DiscardWaiting();
+    if (!SendCommand(CommandFrame::ReadOut, 0, 0))
+    {
+        Close();
+        return EndStart(StartResult::NotSent);
+    }
     active = true;
-    receivedBlocks = 0;
-    totalBlocks = 0;
-    SendCommand(CommandFrame::ReadOut, 0, 0);
     lastBytes.start();
-    return true;
+    return EndStart(StartResult::Requested);
+}
+
+int CWQXUSTester::EndStart(StartResult result)
+{
+    startResult = result;
+    starting = false;
+    return -1;
 }
 
 int CWQXUSTester::ReadWaiting()
@@ -287,6 +328,7 @@ qint64 CWQXUSTester::QuietMs() const
 void CWQXUSTester::Disconnect()
 {
     active = false;
+    starting = false;
     Close();
 }
 

@@ -66,8 +66,26 @@ public:
     int ProbeStep();
     // Ends a probe under way without a result and closes its port.
     void AbandonProbe();
-    // Opens in blocking mode, drains the line and asks for all stored results.
+    // Opens, drains the line and asks for all stored results: the start
+    // below, waited for.
     bool StartReadOut();
+    // How the start of a read-out ended.
+    enum class StartResult
+    {
+        Pending,   // not over yet, or never begun
+        Requested, // the request is out; the reply is read as it comes
+        NotOpened, // the port would not open; portError says why
+        NotSent    // the port took no request: nothing will answer it
+    };
+    // The start of a read-out in steps, so that a caller never waits on a
+    // line still busy with an earlier answer. BeginReadOut opens the port
+    // in non-blocking mode and empties the line; ReadOutStep, once the wait
+    // it (or BeginReadOut) last returned has passed, lets the line fall
+    // quiet (discarding what comes, for at most drainLimitMs), then sends
+    // the request. Each returns the milliseconds until the next step is
+    // due, or -1 once the start is over and startResult says how.
+    int BeginReadOut();
+    int ReadOutStep();
     // Moves every byte waiting on a running read-out into the ring, as far
     // as the ring has room. Returns the bytes moved.
     int ReadWaiting();
@@ -101,6 +119,8 @@ public:
     PortError portError = PortError::None; // why the last Open failed
     int drainLimitMs = 2000;               // the longest a babbling line is drained
     ProbeResult probeResult = ProbeResult::Pending;
+    StartResult startResult = StartResult::Pending;
+    int drainedBytes = 0;   // what the last start discarded before its request
     int answerWaitMs = 100; // a probe reads the instrument's answer this long after asking
 
 private:
@@ -116,6 +136,7 @@ private:
     void Drain();
     int DiscardWaiting();
     int EndProbe(ProbeResult result);
+    int EndStart(StartResult result);
 
     char replyHead[11] = {}; // the reply's header, as it arrived
     int replyHeadLength = 0;
@@ -126,6 +147,9 @@ private:
     ProbePhase probePhase = ProbePhase::Idle;
     QElapsedTimer probeClock; // since BeginProbe
     qint64 probeDueMs = 0;    // on probeClock, when the next step is due
+    bool starting = false;    // a read-out's start is under way
+    QElapsedTimer startClock; // since BeginReadOut
+    qint64 startDueMs = 0;    // on startClock, when the next step is due
 };
 
 #endif

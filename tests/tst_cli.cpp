@@ -237,19 +237,24 @@ private slots:
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("why");
         QTest::addColumn<int>("keptRecords"); // -1: an earlier write-protected file stays
+        QTest::addColumn<bool>("unplug");     // the cable is pulled where the reply is cut
         const int cut = 11 + 2 * 256 + 40;
-        QTest::newRow("no instrument") << -1 << false << 2 << "No instrument" << 0;
+        QTest::newRow("no instrument") << -1 << false << 2 << "No instrument" << 0 << false;
         QTest::newRow("stall: nothing written")
-            << cut << false << 3 << "No data came from COM5" << 0;
+            << cut << false << 3 << "No data came from COM5" << 0 << false;
         QTest::newRow("stall, --keep-partial: whole pages")
-            << cut << true << 3 << "No data came from COM5" << 64;
-        QTest::newRow("output write-protected") << 0 << false << 4 << "write-protected" << -1;
+            << cut << true << 3 << "No data came from COM5" << 64 << false;
+        QTest::newRow("plug pulled, --keep-partial: whole pages")
+            << cut << true << 3 << "is not there any more" << 64 << true;
+        QTest::newRow("output write-protected")
+            << 0 << false << 4 << "write-protected" << -1 << false;
     }
     void transfersThatFail()
     {
         QFETCH(int, truncate);
         QFETCH(bool, keepPartial);
         QFETCH(int, keptRecords);
+        QFETCH(bool, unplug);
         const QString output = ports->dir.filePath("out.csv");
         if (keptRecords < 0)
         {
@@ -259,8 +264,9 @@ private slots:
         if (truncate >= 0)
         {
             InstrumentSimulator::Faults faults;
-            faults.truncateAt = truncate ? truncate : -1;
-            QVERIFY(ports->Attach(5, 0, faults));
+            (unplug ? faults.unplugAfter : faults.truncateAt) = truncate ? truncate : -1;
+            // A pulled plug takes what the host had not read: it reads along.
+            QVERIFY(ports->Attach(5, unplug ? 38400 : 0, faults));
             ports->sims.back()->SetReply(
                 ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 128)));
         }

@@ -1,8 +1,8 @@
 // Whole transfers through the engine, from the device search to the records,
-// against simulated instruments on pseudo-terminals, driven the way the main
-// window drives them: FindDevice, StartTransfer, Progress on every poll until
-// 100, StopTransfer, Finish.
+// against simulated instruments on pseudo-terminals, run by the read-out
+// every front end uses: FindDevice, then a CReadOut until it is Finished.
 #include "CQuorvanta.h"
+#include "CReadOut.h"
 #include "PinnedPorts.h"
 #include "ReplyBuilder.h"
 #include "support/Files.h"
@@ -15,33 +15,32 @@
 using ReplyFrame::Family;
 Q_DECLARE_METATYPE(ReplyFrame::Family)
 Q_DECLARE_METATYPE(InstrumentSimulator::Faults)
+Q_DECLARE_METATYPE(CReadOut::Outcome)
 
 namespace
 {
-// Polls as the main window's timer does, only faster; false when 100 never
-// came. *steady is false when the percentage went back or the transfer
-// counted as stalled on the way.
-bool RunTransfer(CQuorvanta& engine, int maxPolls = 400, bool* steady = nullptr)
+// Runs a read-out to its end, with a heartbeat faster than the window's;
+// the outcome, or Cancelled when it did not end within timeoutMs (it is
+// cancelled then). *steady is false when the percentage went back or the
+// transfer counted as stalled on the way.
+CReadOut::Outcome RunTransfer(CQuorvanta& engine, int timeoutMs = 20000, bool* steady = nullptr)
 {
-    engine.StartTransfer();
-    int last = 0;
-    for (int poll = 1; poll <= maxPolls; ++poll)
+    CReadOut readOut(&engine);
+    readOut.pollIntervalMs = 50;
+    QSignalSpy progress(&readOut, &CReadOut::Progress);
+    QSignalSpy stalls(&readOut, &CReadOut::Stalled);
+    QSignalSpy finished(&readOut, &CReadOut::Finished);
+    readOut.Start();
+    if (finished.isEmpty())
+        finished.wait(timeoutMs);
+    readOut.Cancel();
+    if (steady)
     {
-        QThread::msleep(50);
-        int percent = 0;
-        engine.Progress(&percent);
-        if (steady && (percent < last || engine.Stalled()))
-            *steady = false;
-        last = percent;
-        if (percent == 100)
-        {
-            engine.StopTransfer();
-            engine.Finish();
-            return true;
-        }
+        for (int i = 1; i < progress.size(); ++i)
+            *steady = *steady && progress[i][0].toInt() > progress[i - 1][0].toInt();
+        *steady = *steady && stalls.isEmpty();
     }
-    engine.StopTransfer();
-    return false;
+    return finished.size() == 1 ? readOut.Result() : CReadOut::Outcome::Cancelled;
 }
 
 // The records as comparable texts, in no particular order.
@@ -74,6 +73,17 @@ class TestEngineTransfer : public QObject
 
     std::unique_ptr<PinnedPorts> ports;
     std::unique_ptr<CQuorvanta> engine;
+
+    // An instrument on COM3 that answers the read-out with reply, found by
+    // the engine; null when it did not start or was not found.
+    InstrumentSimulator* Found(const QByteArray& reply, int speed,
+                               const InstrumentSimulator::Faults& faults)
+    {
+        InstrumentSimulator* sim = ports->Attach(3, speed, faults);
+        if (sim)
+            sim->SetReply(reply);
+        return sim && engine->FindDevice() ? sim : nullptr;
+    }
 
 private slots:
     void init()
@@ -119,7 +129,7 @@ private slots:
         QVERIFY(engine->FindDevice());
         sim->SetLineSpeed(speed); // the identification came at the usual pace
         bool steady = true;
-        QVERIFY(RunTransfer(*engine, 400, &steady));
+        QCOMPARE(RunTransfer(*engine, 20000, &steady), CReadOut::Outcome::Records);
         QVERIFY(steady);
         QCOMPARE(Keys(engine->data), Keys(records));
         QVERIFY(engine->unsavedData);
@@ -157,18 +167,28 @@ private slots:
         QFETCH(InstrumentSimulator::Faults, faults);
         QFETCH(int, speed);
         QFETCH(int, kept);
-        InstrumentSimulator* sim = ports->Attach(3, speed, faults);
-        QVERIFY(sim);
-        sim->SetReply(reply);
         engine->stallMs = 200;
-        QVERIFY(engine->FindDevice());
-        QVERIFY(engine->StartTransfer());
-
-        int percent = 0;
-        for (QDeadlineTimer end(3000); !engine->Stalled() && !end.hasExpired(); QThread::msleep(20))
-            engine->Progress(&percent);
-        QVERIFY(engine->Stalled());
-        QVERIFY(percent < 100);
+        QVERIFY(Found(reply, speed, faults));
+        CReadOut readOut(engine.get());
+        readOut.pollIntervalMs = 20;
+        QSignalSpy stalls(&readOut, &CReadOut::Stalled);
+        QSignalSpy finished(&readOut, &CReadOut::Finished);
+        QSignalSpy progress(&readOut, &CReadOut::Progress);
+        readOut.Start();
+        // A pulled plug ends the read-out by itself; a silent line stalls.
+        QTRY_VERIFY_WITH_TIMEOUT(!stalls.isEmpty() || !finished.isEmpty(), 3000);
+        QCOMPARE(finished.isEmpty(), faults.unplugAfter < 0);
+        if (finished.isEmpty())
+        {
+            QCOMPARE(stalls.size(), 1);
+            QCOMPARE(stalls[0][0].toBool(), true);
+        }
+        QVERIFY(progress.isEmpty() || progress.last()[0].toInt() < 100);
+        readOut.Cancel();
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(readOut.Result(), kept > 0                  ? CReadOut::Outcome::Partial
+                                   : faults.unplugAfter >= 0 ? CReadOut::Outcome::Failed
+                                                             : CReadOut::Outcome::Cancelled);
         const CQuorvanta::PartialReply part = engine->PartialSummary();
         QCOMPARE(part.records, kept);
         QTEST(part.pagesReceived, "pages");
@@ -176,14 +196,13 @@ private slots:
 
         // Kept: the whole pages' records and nothing else; and every byte the
         // instrument sent, as it sent them, for support.
-        engine->StopTransfer();
         QByteArray sent =
             faults.garbageBefore + (faults.truncateAt >= 0 ? reply.left(faults.truncateAt) : reply);
         // A pulled plug may take with it what the host had not read yet.
         if (faults.unplugAfter >= 0)
             sent = sent.left(qMin(faults.unplugAfter, int(engine->reply.size())));
         QCOMPARE(engine->reply, sent);
-        QCOMPARE(engine->KeepPartial(), kept > 0);
+        QCOMPARE(readOut.KeepPartial(), kept > 0);
         const std::vector<CMeasurement> all = ReplyBuilder::GeneratedSet(Family::VXnn, 128);
         QCOMPARE(Keys(engine->data), Keys({all.begin(), all.begin() + kept}));
         QCOMPARE(engine->unsavedData, kept > 0);
@@ -204,21 +223,179 @@ private slots:
         // A read-out of other records, given up once bytes came.
         sim->SetReply(
             ReplyBuilder::Frame(Family::TR620, ReplyBuilder::GeneratedSet(Family::TR620, 40)));
-        QVERIFY(engine->StartTransfer());
-        const auto arrived = [&] {
-            engine->Progress(nullptr);
-            return engine->currentLink->ring.Count() > 0;
-        };
-        QTRY_VERIFY(arrived());
+        {
+            CReadOut readOut(engine.get());
+            readOut.Start();
+            QTRY_VERIFY(readOut.Running() && engine->currentLink->ring.Count() > 0);
+        }
         const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(Family::VXnn, 40);
         const QByteArray frame = ReplyBuilder::Frame(Family::VXnn, records);
         sim->SetReply(frame);
         for (int transfer = 1; transfer <= 2; ++transfer)
         {
-            QVERIFY2(RunTransfer(*engine, 60), qPrintable(QString::number(transfer)));
+            QCOMPARE(RunTransfer(*engine), CReadOut::Outcome::Records);
             QVERIFY(engine->reply.startsWith(frame));
             QCOMPARE(Keys(engine->data), Keys(records));
         }
+    }
+
+    // Each way a read-out ends on its own, once: the one outcome, and the
+    // words a front end shows for it.
+    void outcomes_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("unplugAfter");
+        QTest::addColumn<CReadOut::Outcome>("outcome");
+        QTest::addColumn<QString>("message"); // its start; empty for none
+        const QByteArray records =
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 40));
+        QTest::newRow("records") << records << -1 << CReadOut::Outcome::Records << QString();
+        QTest::newRow("a valid reply without records")
+            << ReplyBuilder::Header(Family::VXnn, 1) + QByteArray(256, '\0') << -1
+            << CReadOut::Outcome::NoRecords << "No measurements in connected device!";
+        QTest::newRow("not understood")
+            << QByteArray("\r\nERR 17\r\n\0", 11) + records << -1
+            << CReadOut::Outcome::NotUnderstood << "Data transfer failed! Please try again.";
+        QTest::newRow("more pages than a read-out holds")
+            << ReplyBuilder::Header(Family::VXnn, 255) + records.mid(11) << -1
+            << CReadOut::Outcome::TooManyPages
+            << "The instrument announced 255 pages of results; this program reads at most 253.";
+        QTest::newRow("the port went away before a whole page")
+            << records << 100 << CReadOut::Outcome::Failed
+            << "Data transfer failed! Please try again.\n\nThe instrument's port COM3";
+    }
+    void outcomes()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, unplugAfter);
+        QFETCH(CReadOut::Outcome, outcome);
+        QFETCH(QString, message);
+        InstrumentSimulator::Faults faults;
+        faults.unplugAfter = unplugAfter;
+        QVERIFY(Found(reply, 38400, faults));
+        CReadOut readOut(engine.get());
+        readOut.pollIntervalMs = 50;
+        QSignalSpy progress(&readOut, &CReadOut::Progress);
+        QSignalSpy finished(&readOut, &CReadOut::Finished);
+        readOut.Start();
+        QVERIFY(readOut.Running());
+        QVERIFY(finished.wait(10000));
+        QTest::qWait(200); // nothing more comes after the end
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished[0][0].value<CReadOut::Outcome>(), outcome);
+        QVERIFY(!readOut.Running());
+        QVERIFY(!engine->currentLink->IsOpen());
+        QVERIFY2(readOut.Message().startsWith(message) &&
+                     message.isEmpty() == readOut.Message().isEmpty(),
+                 qPrintable(readOut.Message()));
+        for (int i = 1; i < progress.size(); ++i)
+            QVERIFY(progress[i][0].toInt() > progress[i - 1][0].toInt());
+        QCOMPARE(!progress.isEmpty() && progress.last()[0].toInt() == 100,
+                 outcome != CReadOut::Outcome::TooManyPages &&
+                     outcome != CReadOut::Outcome::Failed);
+        QCOMPARE(engine->unsavedData, outcome == CReadOut::Outcome::Records);
+    }
+
+    // Ended before the request is out: by the user, or by a line that
+    // takes nothing.
+    void endedWhileStarting_data()
+    {
+        QTest::addColumn<bool>("unplug"); // the instrument's terminal closes; else Cancel
+        QTest::addColumn<CReadOut::Outcome>("outcome");
+        QTest::newRow("cancelled") << false << CReadOut::Outcome::Cancelled;
+        QTest::newRow("the request cannot be sent") << true << CReadOut::Outcome::Failed;
+    }
+    void endedWhileStarting()
+    {
+        QFETCH(bool, unplug);
+        QFETCH(CReadOut::Outcome, outcome);
+        InstrumentSimulator* sim = ports->Attach(3);
+        QVERIFY(sim);
+        QVERIFY(engine->FindDevice());
+        CReadOut readOut(engine.get());
+        QSignalSpy finished(&readOut, &CReadOut::Finished);
+        readOut.Start();
+        QVERIFY(finished.isEmpty()); // the line is still being drained
+        if (unplug)
+            sim->Stop();
+        else
+            readOut.Cancel();
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(finished[0][0].value<CReadOut::Outcome>(), outcome);
+        QVERIFY(!engine->currentLink->IsOpen());
+        if (unplug)
+            QCOMPARE(readOut.Message(),
+                     "The transfer could not start.\n\nThe request could not be sent to the "
+                     "instrument on COM3 (" +
+                         ports->Entry(3) + ").");
+        else
+            QCOMPARE(Commands(sim, 6), 0);
+        readOut.Cancel(); // once over, nothing more happens
+        QCOMPARE(finished.size(), 1);
+    }
+
+    void stallComesAndGoes()
+    {
+        // The instrument stops for a while half way, then goes on.
+        const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(Family::VXnn, 96);
+        const QByteArray frame = ReplyBuilder::Frame(Family::VXnn, records);
+        InstrumentSimulator::Faults faults;
+        faults.pauseAt = 11 + 256 + 10;
+        faults.pauseMs = 600;
+        engine->stallMs = 200;
+        QVERIFY(Found(frame, 38400, faults));
+        CReadOut readOut(engine.get());
+        readOut.pollIntervalMs = 20;
+        QSignalSpy stalls(&readOut, &CReadOut::Stalled);
+        QSignalSpy finished(&readOut, &CReadOut::Finished);
+        readOut.Start();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(stalls.size(), 2);
+        QCOMPARE(stalls[0][0].toBool(), true);
+        QCOMPARE(stalls[1][0].toBool(), false);
+        QCOMPARE(readOut.Result(), CReadOut::Outcome::Records);
+        QCOMPARE(Keys(engine->data), Keys(records));
+    }
+
+    void startKeepsTheEventLoopTurning()
+    {
+        // An instrument still sending the tail of a reply given up: the
+        // drain waits for it to fall quiet, but the event loop runs on.
+        InstrumentSimulator::Faults faults;
+        faults.extraBytes = 3 * 3840; // three seconds at 38400 bit/s
+        faults.keepsSending = true;
+        InstrumentSimulator* sim = ports->Attach(3, 38400, faults);
+        QVERIFY(sim);
+        QVERIFY(engine->FindDevice());
+        {
+            CReadOut first(engine.get());
+            first.Start();
+            QTRY_VERIFY(first.Running() && engine->currentLink->ring.Count() > 0);
+        }
+        QCOMPARE(Commands(sim, 6), 1);
+
+        CReadOut readOut(engine.get());
+        QSignalSpy finished(&readOut, &CReadOut::Finished);
+        QElapsedTimer clock;
+        double last = 0;
+        double latest = 0;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const double now = clock.nsecsElapsed() / 1e6;
+            latest = std::max(latest, now - last);
+            last = now;
+        });
+        clock.start();
+        tick.start(5);
+        readOut.Start();
+        // The drain gives up after drainLimitMs and the request goes out.
+        QTRY_COMPARE_WITH_TIMEOUT(Commands(sim, 6), 2, 5000);
+        tick.stop();
+        QVERIFY(clock.elapsed() >= engine->currentLink->drainLimitMs);
+        QVERIFY2(latest < 300, qPrintable(QString::number(latest)));
+        readOut.Cancel();
+        QCOMPARE(finished.size(), 1);
     }
 
     void searchSaysWhatEachPortGave()
@@ -306,7 +483,7 @@ private slots:
         engine->virtualPort = 5;
         // It answers without an instrument behind it.
         QVERIFY(engine->FindDevice());
-        QVERIFY(RunTransfer(*engine, 1));
+        QCOMPARE(RunTransfer(*engine, 2000), CReadOut::Outcome::Records);
         QCOMPARE(engine->data.family, QStringLiteral("VirtualDevice"));
         QCOMPARE(Keys(engine->data).size(), 335);
 

@@ -220,6 +220,45 @@ private slots:
         }
     }
 
+    // The cable is pulled during a transfer: the window says why at once,
+    // or offers the whole pages that came before.
+    void instrumentUnpluggedDuringATransfer_data()
+    {
+        QTest::addColumn<int>("unplugAfter");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("before a whole page")
+            << 100 << int(QMessageBox::Ok)
+            << "Data transfer failed! Please try again.\n\nThe instrument's port COM2 (%1) is "
+               "not there any more. Connect the instrument again; Parvesta looks for it by itself.";
+        QTest::newRow("after two pages") << 11 + 2 * 256 + 40 << int(QMessageBox::No)
+                                         << "The transfer did not complete. Keep the 64 "
+                                            "measurements from 2 of 4 pages received?";
+    }
+    void instrumentUnpluggedDuringATransfer()
+    {
+        QFETCH(int, unplugAfter);
+        QFETCH(int, answer);
+        QFETCH(QString, text);
+        InstrumentSimulator::Faults faults;
+        faults.unplugAfter = unplugAfter;
+        // Slow enough for the window to read along before the line goes.
+        QVERIFY(OpenWithInstrument(Generated(128), faults, 38400));
+        const QString device = ports->Entry(2);
+        User user;
+        user.Then(User::Press(QMessageBox::StandardButton(answer)));
+        user.Then(User::Press(QMessageBox::Ok)); // a box that must not come is counted
+        window->transferButton->click();
+        QTRY_COMPARE_WITH_TIMEOUT(user.seen.size(), 1, 5000);
+        QCOMPARE(user.seen[0].text, text.contains("%1") ? text.arg(device) : text);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QVERIFY(!window->progress->isVisible());
+        QVERIFY(!window->table->isVisible());
+        QVERIFY(!window->Engine()->unsavedData);
+        QTest::qWait(100);
+        QCOMPARE(user.seen.size(), 1);
+    }
+
     void transferThatCannotStart()
     {
         QVERIFY(OpenWithInstrument());

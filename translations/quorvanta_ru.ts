@@ -304,6 +304,21 @@ VX-77
         <source>the name of the folder or of the file is not UTF-8 text, which this program cannot write to; choose another folder or name</source>
         <translation>имя папки или файла записано не в UTF-8, и программа не может туда записать; выберите другую папку или другое имя</translation>
     </message>
+    <message>
+        <source>The request could not be sent to the instrument on %1.</source>
+        <translation>Не удалось отправить запрос прибору на %1.</translation>
+    </message>
+</context>
+<context>
+    <name>CReadOut</name>
+    <message>
+        <source>No measurements in connected device!</source>
+        <translation>В подключённом приборе нет результатов измерений!</translation>
+    </message>
+    <message>
+        <source>The transfer could not start.</source>
+        <translation>Передачу не удалось начать.</translation>
+    </message>
 </context>
 <context>
     <name>CliTool</name>
@@ -430,10 +445,6 @@ VX-77
 <context>
     <name>MainWindow</name>
     <message>
-        <source>No measurements in connected device!</source>
-        <translation>В подключённом приборе нет результатов измерений!</translation>
-    </message>
-    <message>
         <source>Save measurements as</source>
         <translation>Сохранить результаты измерений как</translation>
     </message>
@@ -464,10 +475,6 @@ VX-77
     <message>
         <source>The results were saved. The name of the folder %1 holds a line break, so the next save starts in the folder used before.</source>
         <translation>Результаты сохранены. Имя папки %1 содержит перевод строки, поэтому следующее сохранение начнётся в прежней папке.</translation>
-    </message>
-    <message>
-        <source>The transfer could not start.</source>
-        <translation>Передачу не удалось начать.</translation>
     </message>
     <message numerus="yes">
         <source>The transfer did not complete. Keep the %n measurements from %1 of %2 pages received?</source>
