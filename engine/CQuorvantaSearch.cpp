@@ -1,4 +1,4 @@
-// Which COM port the instrument is on, and the start and stop of a read-out.
+// Which COM port the instrument is on: the search over the candidates.
 #include "CQuorvanta.h"
 
 #include "SerialPort.h"
@@ -161,71 +161,6 @@ void CQuorvanta::AbandonSearch()
     for (int i = 0; i < probedLinks; ++i)
         links[i].AbandonProbe();
     searching = false;
-}
-
-bool CQuorvanta::StartTransfer()
-{
-    for (int wait = BeginTransfer(); wait >= 0; wait = ContinueTransfer())
-        PauseMs(wait);
-    return TransferStarted();
-}
-
-int CQuorvanta::BeginTransfer()
-{
-    AbandonSearch(); // its ports would be held open beside the read-out
-    if (currentLink)
-        currentLink->Disconnect();
-    unsavedData = false;
-    transferPercent = 0;
-    // The virtual device answers without a port.
-    if (!currentLink || virtualDevice)
-        return -1;
-    return currentLink->BeginReadOut();
-}
-
-int CQuorvanta::ContinueTransfer()
-{
-    return currentLink && !virtualDevice ? currentLink->ReadOutStep() : -1;
-}
-
-bool CQuorvanta::TransferStarted() const
-{
-    if (!currentLink)
-        return false;
-    return virtualDevice || currentLink->startResult == CWQXUSTester::StartResult::Requested;
-}
-
-void CQuorvanta::StopTransfer()
-{
-    if (!currentLink)
-        return;
-    // A read-out that ran leaves its reply; a start that failed leaves the last.
-    if (currentLink->active)
-    {
-        currentLink->ReadWaiting();
-        reply.resize(currentLink->ring.Count());
-        currentLink->ring.Peek(reply.data(), int(reply.size()));
-    }
-    currentLink->Disconnect();
-}
-
-QString CQuorvanta::StartFailure() const
-{
-    if (!currentLink)
-        return tr("No instrument was found.");
-    if (currentLink->startResult == CWQXUSTester::StartResult::NotSent)
-        return tr("The request could not be sent to the instrument on %1.").arg(CurrentPortLabel());
-    return PortErrorText(currentLink->portError, CurrentPortLabel());
-}
-
-QString CQuorvanta::CurrentPortLabel() const
-{
-    if (!currentLink)
-        return QString();
-    QString port = PortName(currentLink->portNumber);
-    if (currentLink->portName[0] && fixedPortName.isEmpty())
-        port += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(currentLink->portName));
-    return port;
 }
 
 CSearchReport CQuorvanta::SearchReport() const

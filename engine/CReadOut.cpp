@@ -227,13 +227,12 @@ void CReadOut::End(Outcome result)
         for (int group = 1; group <= engine->data.groupCount; ++group)
             records += engine->data.RecordCount(group);
     }
+    const QString pages = QStringLiteral("%1 of %2 pages, %3 records")
+                              .arg(decoded ? engine->replyPages.received : part.pagesReceived)
+                              .arg(decoded ? engine->replyPages.announced : part.pagesAnnounced)
+                              .arg(records);
     qCDebug(engineLog).noquote() << "read-out: over after" << clock.elapsed() << "ms:" << result
-                                 << "-"
-                                 << (decoded ? engine->replyPages.received : part.pagesReceived)
-                                 << "of"
-                                 << (decoded ? engine->replyPages.announced : part.pagesAnnounced)
-                                 << "pages," << records << "records"
-                                 << (reason.isEmpty() ? QString() : QStringLiteral("- ") + reason);
+                                 << "-" << pages + (reason.isEmpty() ? QString() : " - " + reason);
     emit Finished(result);
 }
 

@@ -1,7 +1,10 @@
-// Saving the records (as CSV or a workbook) and the instrument's reply: the
-// engine's side of the files.
+// Saving the records (as CSV, a workbook or JSON) and the instrument's
+// reply: the choice of format, the texts files are written with, and the
+// engine's side of the data folder.
 #include "CQuorvanta.h"
 
+#include "CDataFolder.h"
+#include "CSaveError.h"
 #include "CsvFile.h"
 #include "EngineLog.h"
 #include "FilePaths.h"
@@ -31,36 +34,32 @@ CsvFile::Format CQuorvanta::CsvFormat() const
 
 QString CQuorvanta::DefaultDataPath() const
 {
-    const QString installed = Installation::DataFolder();
-    return installed.isEmpty() ? appDir + tr("Data/") : installed;
+    return CDataFolder::Default(appDir);
 }
 
 QString CQuorvanta::SaveFolder() const
 {
-    // A folder on a drive that was taken away: its nearest parent that is
-    // still there, never a folder made anew under the mount point. A folder
-    // Settings.ini names without its full path lies in the program's folder,
-    // wherever the program was started from.
-    QString folder = QDir::cleanPath(QDir(appDir).filePath(dataPath));
-    while (!QFileInfo(folder).isDir() && folder != QDir::rootPath() && folder.contains('/'))
-        folder = QFileInfo(folder).path();
-    return QFileInfo(folder).isDir() ? QDir(folder).absolutePath() + '/' : QString();
+    return CDataFolder::Existing(appDir, dataPath);
+}
+
+QByteArray CQuorvanta::EncodePath(const QString& path) const
+{
+    return CDataFolder::Encode(path, storedDataPath);
+}
+
+QString CQuorvanta::SaveErrorText() const
+{
+    return CSaveError::Text(saveError, saveSystemError, savePath);
+}
+
+QString CQuorvanta::FileErrorText(FileError error, int systemError) const
+{
+    return CSaveError::Text(error, systemError);
 }
 
 QString CQuorvanta::SuggestFileName() const
 {
     return UniqueFileName(SaveFolder(), QStringLiteral("results"), QStringLiteral(".csv"));
-}
-
-QByteArray CQuorvanta::EncodePath(const QString& path) const
-{
-    // The dialog gives the data folder back in the form it got it; a name
-    // that is not UTF-8 goes to disk in its own bytes again.
-    const QString stored = QFile::decodeName(storedDataPath);
-    if (!storedDataPath.isEmpty() && QFile::encodeName(stored) != storedDataPath &&
-        path.startsWith(stored))
-        return storedDataPath + QFile::encodeName(path.mid(stored.size()));
-    return QFile::encodeName(path);
 }
 
 bool CQuorvanta::WriteCsv(const char* fileName)
@@ -220,44 +219,6 @@ bool CQuorvanta::CanWrite(const QByteArray& path)
     saveError = trial.Error();
     saveSystemError = trial.SystemError();
     return false;
-}
-
-QString CQuorvanta::SaveErrorText() const
-{
-    // A folder whose name is not UTF-8 reaches the window's dialog with
-    // stand-ins for its bytes: the path it gives leads nowhere.
-    if ((saveError == FileError::FolderMissing || saveError == FileError::Other) &&
-        savePath.contains("\xEF\xBF\xBD"))
-        return tr("the name of the folder or of the file is not UTF-8 text, which this "
-                  "program cannot write to; choose another folder or name");
-    return FileErrorText(saveError, saveSystemError);
-}
-
-QString CQuorvanta::FileErrorText(FileError error, int systemError) const
-{
-    switch (error)
-    {
-    case FileError::None:
-        break;
-    case FileError::NoPermission:
-        return tr("you may not write in this folder; choose another one");
-    case FileError::WriteProtected:
-        return tr("the file is write-protected; choose another name or remove the protection");
-    case FileError::DiskFull:
-        return tr("the disk is full; free some space or choose another disk");
-    case FileError::FolderMissing:
-        return tr("the folder does not exist (was a drive taken away?); choose another folder");
-    case FileError::ReadOnlyDisk:
-        return tr("the disk can only be read; choose another disk");
-    case FileError::NotAFile:
-        return tr("a folder or a device has this name; choose another name");
-    case FileError::CannotReplaceSafely:
-        return tr("you may change the file, but the folder does not let you add a new file "
-                  "beside it, so the file cannot be replaced safely here; choose another folder");
-    case FileError::Other:
-        return QString::fromLocal8Bit(std::strerror(systemError));
-    }
-    return QString();
 }
 
 bool CQuorvanta::WriteCsvRow(FILE* file, CMeasurement record)
