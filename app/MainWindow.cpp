@@ -159,8 +159,12 @@ void MainWindow::TransferFinished(CReadOut::Outcome outcome)
     case CReadOut::Outcome::NotUnderstood:
     case CReadOut::Outcome::TooManyPages:
         // A reply that could not be understood is a failed transfer, not an
-        // instrument without measurements.
-        QMessageBox::warning(this, "", ended->Message(), QMessageBox::Ok, QMessageBox::NoButton);
+        // instrument without measurements; the window's own words for that.
+        QMessageBox::warning(this, "",
+                             outcome == CReadOut::Outcome::NoRecords
+                                 ? tr("No measurements in connected device!")
+                                 : ended->Message(),
+                             QMessageBox::Ok, QMessageBox::NoButton);
         SetViewState(NoResults);
         break;
     }

@@ -536,6 +536,10 @@ VX-77
         <source>JSON for other programs (*.json)</source>
         <translation>JSON для других программ (*.json)</translation>
     </message>
+    <message>
+        <source>No measurements in connected device!</source>
+        <translation>В подключённом приборе нет результатов измерений!</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowGUI</name>
