@@ -1,6 +1,7 @@
 // The engine: its construction, its texts, and the end of a run.
 #include "CQuorvanta.h"
 
+#include "CArchive.h"
 #include "FilePaths.h"
 #include "Installation.h"
 #include "SerialPort.h"

@@ -15,6 +15,9 @@
 #include <QString>
 #include <QVector>
 #include <cstdio>
+#include <memory>
+
+class CArchive;
 
 // The transfer engine: configuration, translated texts, the device links,
 // the records of the last transfer and the flags the main window reads.
@@ -247,6 +250,27 @@ public:
     // How the user named the fixed port, when not by its COM number (a
     // device path given on a command line): the texts name it so.
     QString fixedPortName;
+    // The archive of transfers: Finish and KeepPartial keep there every
+    // transfer that brought records, before the front end shows them, and
+    // Write notes each file saved of it. The file: empty means
+    // archive.sqlite beside the program, or in the user's data folder
+    // ($XDG_DATA_HOME/parvesta/) when installed.
+    QString archivePath;
+    bool archiving = true; // false: transfers are not archived
+    // The last transfer's id in the archive; empty when it is not there.
+    QString archivedId;
+    // The archive, opened on first use.
+    CArchive& Archive();
+    // Keeps the records in data, with the instrument's bytes that brought
+    // them, as a transfer just read.
+    bool ArchiveTransfer(const QByteArray& bytes);
+    // Takes an archived transfer into data, reply and the pages, as after
+    // its read-out; false, with ArchiveNotice saying why, when it cannot.
+    bool LoadArchived(const QString& id);
+    // Why the last transfer was not archived ("Not archived: REASON"), for
+    // the status line; empty when it was, or archiving is off.
+    QString ArchiveNotice() const;
+
     // False: Settings.ini is read but never written (the command-line tool
     // must not change what the window keeps).
     bool writesSettings = true;
@@ -286,6 +310,10 @@ private:
     bool KeepWholePagesOf(const char* bytes, unsigned length);
     void SetFileTexts();
 
+    void NoteSave(const QByteArray& fileName, SaveFormat format);
+
+    std::unique_ptr<CArchive> archive;
+    QString archiveFailure; // why the last transfer is not in the archive
     bool replyRecognised = false;
     bool english = false;      // WriteInEnglish was called
     QByteArray storedDataPath; // the data folder as Settings.ini spells it

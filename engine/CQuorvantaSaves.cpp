@@ -183,6 +183,7 @@ bool CQuorvanta::Write(const char* fileName, SaveFormat format)
                                              : QStringLiteral("failed: ") + SaveErrorText());
     if (!written)
         return false;
+    NoteSave(fileName, format);
     dataPath = DirectoryOf(fileName);
     const QByteArray name(fileName);
     const QByteArray folder = name.left(name.lastIndexOf('/') + 1);

@@ -199,6 +199,8 @@ CQuorvanta::PartialReply CQuorvanta::PartialSummary() const
 bool CQuorvanta::KeepPartial()
 {
     downloaded = QDateTime::currentDateTimeUtc();
+    archivedId.clear();
+    archiveFailure.clear();
     if (!currentLink || virtualDevice)
     {
         data.Clear();
@@ -210,7 +212,10 @@ bool CQuorvanta::KeepPartial()
     }
     CWQXUSTester& link = *currentLink;
     link.linearLength = link.ring.Read(link.linear, link.ring.Count());
-    return KeepWholePagesOf(link.linear, unsigned(link.linearLength));
+    const bool kept = KeepWholePagesOf(link.linear, unsigned(link.linearLength));
+    if (kept)
+        ArchiveTransfer(QByteArray(link.linear, link.linearLength));
+    return kept;
 }
 
 bool CQuorvanta::KeepWholePages()
@@ -233,6 +238,8 @@ bool CQuorvanta::KeepWholePagesOf(const char* bytes, unsigned length)
 
 bool CQuorvanta::ReadReply(const QByteArray& bytes)
 {
+    archivedId.clear();
+    archiveFailure.clear();
     data.Clear();
     incomplete = PartialReply();
     reply = bytes;
@@ -252,6 +259,8 @@ bool CQuorvanta::ReadReply(const QByteArray& bytes)
 bool CQuorvanta::Finish()
 {
     downloaded = QDateTime::currentDateTimeUtc();
+    archivedId.clear();
+    archiveFailure.clear();
     data.Clear();
     incomplete = PartialReply();
     replyPages = ReplyPages();
@@ -260,6 +269,7 @@ bool CQuorvanta::Finish()
     {
         data.MakeVirtualData();
         unsavedData = true;
+        ArchiveTransfer(QByteArray()); // made up here: no instrument sent a byte
         return true;
     }
     if (!currentLink)
@@ -281,5 +291,7 @@ bool CQuorvanta::Finish()
     }
     const bool found = data.Decode(link.linear, unsigned(link.linearLength));
     unsavedData = found;
+    if (found)
+        ArchiveTransfer(QByteArray(link.linear, link.linearLength));
     return found;
 }

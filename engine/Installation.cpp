@@ -52,6 +52,14 @@ QString DataFolder()
            QStringLiteral("/Parvesta/");
 }
 
+QString ArchiveFolder()
+{
+    if (IsPortable())
+        return ProgramFolder();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/parvesta/");
+}
+
 QString ShareFolder()
 {
     return IsPortable() ? ProgramFolder() : Share();

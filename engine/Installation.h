@@ -24,6 +24,8 @@ QString ConfigFolder();
 // documents folder's Parvesta/ when installed; empty when portable (the
 // engine's translated "Data/" beside the program).
 QString DataFolder();
+// Where archive.sqlite is kept: beside the program, or $XDG_DATA_HOME/parvesta/.
+QString ArchiveFolder();
 // Help/ and the program's catalogues.
 QString ShareFolder();
 

@@ -20,6 +20,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://parvesta.io/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads the archive's SQLite driver as a plugin, which dpkg-shlibdeps cannot see.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6sql6-sqlite)
 # Qt's own Russian texts (file dialog, message box buttons) for Russian desktops.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

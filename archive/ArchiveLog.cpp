@@ -1,0 +1,3 @@
+#include "ArchiveLog.h"
+
+Q_LOGGING_CATEGORY(archiveLog, "parvesta.archive", QtInfoMsg)

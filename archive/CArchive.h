@@ -1,0 +1,99 @@
+#ifndef PARVESTA_CARCHIVE_H
+#define PARVESTA_CARCHIVE_H
+
+#include "CMeasurement.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+#include <vector>
+
+class QSqlDatabase;
+
+// The archive of every transfer on this PC: one SQLite file (write-ahead
+// log, so that a crash leaves each transfer whole or absent) holding what
+// came, from where, and the files saved of it. A file made by a newer
+// program is refused and left as it is; an older one is brought up to date.
+// Each archive is a connection of its own, so that several may be open at once.
+class CArchive
+{
+    Q_DECLARE_TR_FUNCTIONS(CArchive)
+
+public:
+    // The layout of the tables this program writes; a file that says more
+    // was made by a newer program.
+    static constexpr int SchemaVersion = 1;
+
+    // One transfer as it is kept.
+    struct Transfer
+    {
+        QString id;      // random, unique with station and time
+        QDateTime time;  // UTC
+        QString station; // the host name
+        QString user;    // the account that ran the program
+        QString program; // "Parvesta" or "parvesta-cli"
+        QString version; // the program's version
+        QString port;    // "COMn", or the name the user gave
+        QString device;  // the device behind it
+        QString family;  // "VX-nn", "TR-620" or "VirtualDevice"
+        int pagesAnnounced = 0;
+        int pagesReceived = 0;
+        bool complete = true;
+        QByteArray reply;                  // every byte the instrument sent
+        std::vector<CMeasurement> records; // in the order the table shows them
+        int measurements = 0;              // records stored; set by Store and List
+    };
+
+    // A transfer in the history: what a list shows of it.
+    struct Entry
+    {
+        QString id;
+        QDateTime time;
+        QString family;
+        int measurements = 0;
+        bool complete = true;
+    };
+
+    explicit CArchive(const QString& path);
+    ~CArchive();
+    CArchive(const CArchive&) = delete;
+    CArchive& operator=(const CArchive&) = delete;
+
+    QString Path() const { return path; }
+    // Opens the file (making it and its folder when missing) and brings its
+    // tables up to date. False, with Error saying why, when it cannot be
+    // opened or written, or was made by a newer program: then it is left
+    // as it was. Every other call opens it first when it is not open.
+    bool Open();
+    bool IsOpen() const { return opened; }
+    // Why the last call failed, in the user's words; empty after success.
+    QString Error() const { return error; }
+
+    // Keeps a transfer, all of it or nothing; gives it an id when it has none.
+    bool Store(Transfer* transfer);
+    // Notes that a file was saved of a transfer.
+    bool RecordSave(const QString& id, const QString& file, const QString& format,
+                    const QDateTime& time);
+    // Every transfer kept, oldest first.
+    bool List(QVector<Entry>* entries);
+    // One transfer with its records and bytes; false when there is none of that id.
+    bool Load(const QString& id, Transfer* transfer);
+    // The files saved of a transfer, in the order they were saved.
+    bool Saves(const QString& id, QStringList* files);
+
+private:
+    bool Fail(const QString& why);
+    bool Upgrade(int from);
+
+    QString path;
+    QString connection; // the name of this archive's own connection
+    std::unique_ptr<QSqlDatabase> db;
+    bool opened = false;
+    QString error;
+};
+
+#endif

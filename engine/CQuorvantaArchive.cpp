@@ -1,0 +1,115 @@
+// The archive's side of the engine: each transfer with records kept as it
+// is read, each file saved of it noted, and a kept transfer taken back.
+#include "CQuorvanta.h"
+
+#include "CArchive.h"
+#include "EngineLog.h"
+#include "Installation.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSysInfo>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace
+{
+QString UserName()
+{
+    if (const passwd* entry = ::getpwuid(::getuid()))
+        return QString::fromLocal8Bit(entry->pw_name);
+    return qEnvironmentVariable("USER");
+}
+} // namespace
+
+CArchive& CQuorvanta::Archive()
+{
+    const QString file = archivePath.isEmpty()
+                             ? Installation::ArchiveFolder() + QStringLiteral("archive.sqlite")
+                             : archivePath;
+    if (!archive || archive->Path() != file)
+        archive = std::make_unique<CArchive>(file);
+    return *archive;
+}
+
+bool CQuorvanta::ArchiveTransfer(const QByteArray& bytes)
+{
+    archivedId.clear();
+    archiveFailure.clear();
+    if (!archiving)
+        return false;
+    CArchive::Transfer transfer;
+    const JsonFile::Source source = JsonSource();
+    transfer.time = downloaded.isValid() ? downloaded : QDateTime::currentDateTimeUtc();
+    transfer.station = QSysInfo::machineHostName();
+    transfer.user = UserName();
+    transfer.program = programName;
+    transfer.version = version;
+    transfer.port = source.port;
+    transfer.device = source.device;
+    transfer.family = data.family;
+    transfer.pagesAnnounced = replyPages.announced;
+    transfer.pagesReceived = replyPages.received;
+    transfer.complete = replyPages.Complete();
+    transfer.reply = bytes;
+    for (int group = 1; group <= data.groupCount; ++group)
+        transfer.records.insert(transfer.records.end(), data.groups[group - 1].begin(),
+                                data.groups[group - 1].end());
+    if (!Archive().Store(&transfer))
+    {
+        archiveFailure = Archive().Error();
+        qCDebug(engineLog).noquote() << "not archived:" << archiveFailure;
+        return false;
+    }
+    archivedId = transfer.id;
+    return true;
+}
+
+bool CQuorvanta::LoadArchived(const QString& id)
+{
+    archiveFailure.clear();
+    CArchive::Transfer transfer;
+    if (!Archive().Load(id, &transfer))
+    {
+        archiveFailure = Archive().Error();
+        return false;
+    }
+    data.Clear();
+    data.family = transfer.family;
+    for (const CMeasurement& record : transfer.records)
+        data.Append(record);
+    reply = transfer.reply;
+    replyPages.announced = transfer.pagesAnnounced;
+    replyPages.received = transfer.pagesReceived;
+    replyPages.limit = MaxPages(ReplyFrame::FamilyOf(reply.constData(), unsigned(reply.size())));
+    incomplete = PartialReply();
+    if (!transfer.complete)
+    {
+        incomplete.records = int(transfer.records.size());
+        incomplete.pagesAnnounced = transfer.pagesAnnounced;
+        incomplete.pagesReceived = transfer.pagesReceived;
+    }
+    downloaded = transfer.time;
+    sourcePort = transfer.port;
+    sourceDevice = transfer.device;
+    replyRecognised = true;
+    unsavedData = data.groupCount > 0;
+    archivedId = id;
+    return true;
+}
+
+QString CQuorvanta::ArchiveNotice() const
+{
+    return archiveFailure.isEmpty() ? QString() : tr("Not archived: %1").arg(archiveFailure);
+}
+
+void CQuorvanta::NoteSave(const QByteArray& fileName, SaveFormat format)
+{
+    if (archivedId.isEmpty() || !archiving)
+        return;
+    const QString file = QFileInfo(QFile::decodeName(fileName)).absoluteFilePath();
+    if (!Archive().RecordSave(archivedId, file, ExtensionOf(format),
+                              QDateTime::currentDateTimeUtc()))
+        qCDebug(engineLog).noquote() << "save not noted in the archive:" << Archive().Error();
+}

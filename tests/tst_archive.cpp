@@ -1,0 +1,279 @@
+// The archive on real SQLite files in a folder of each test's own: kept and
+// read back by another connection, a newer file refused untouched, a full
+// disk, and a process killed at random moments while it archives.
+#include "CArchive.h"
+#include "ReplyBuilder.h"
+#include "support/Files.h"
+
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using ReplyFrame::Family;
+
+namespace
+{
+// The largest reply a read-out holds: 253 pages of 32 VX-nn records.
+constexpr int LargestPages = 253;
+
+CArchive::Transfer Largest()
+{
+    CArchive::Transfer t;
+    t.time = QDateTime::currentDateTimeUtc();
+    t.station = QStringLiteral("bench-3");
+    t.user = QStringLiteral("inspector");
+    t.program = QStringLiteral("Parvesta");
+    t.version = QStringLiteral("3.0");
+    t.port = QStringLiteral("COM7");
+    t.device = QStringLiteral("/dev/ttyACM0");
+    t.family = QStringLiteral("VX-nn");
+    t.records = ReplyBuilder::GeneratedSet(Family::VXnn, LargestPages * 32);
+    t.reply = ReplyBuilder::Frame(Family::VXnn, t.records);
+    t.pagesAnnounced = t.pagesReceived = LargestPages;
+    return t;
+}
+
+// A connection of the test's own, beside the archive's, to look at the file as it is.
+struct Look
+{
+    QString name;
+    QSqlDatabase db;
+    explicit Look(const QString& path) : name(QStringLiteral("look-%1").arg(quintptr(this)))
+    {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~Look()
+    {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+    QVariant One(const QString& sql)
+    {
+        QSqlQuery query(db);
+        return query.exec(sql) && query.next() ? query.value(0) : QVariant();
+    }
+};
+} // namespace
+
+class TestArchive : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString File() const { return dir->filePath(QStringLiteral("sub/archive.sqlite")); }
+
+private slots:
+    void init() { dir = std::make_unique<QTemporaryDir>(); }
+
+    void keptAndReadBack_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("complete");
+        QTest::newRow("VX-nn complete") << "VX-nn" << 90 << true;
+        QTest::newRow("TR-620 partial") << "TR-620" << 64 << false;
+        QTest::newRow("virtual device, no bytes") << "VirtualDevice" << 335 << true;
+    }
+    void keptAndReadBack()
+    {
+        QFETCH(QString, family);
+        QFETCH(int, count);
+        QFETCH(bool, complete);
+        CArchive::Transfer kept = Largest();
+        kept.family = family;
+        const Family f = family == "TR-620" ? Family::TR620 : Family::VXnn;
+        kept.records = ReplyBuilder::GeneratedSet(f, count);
+        kept.reply =
+            family == "VirtualDevice" ? QByteArray() : ReplyBuilder::Frame(f, kept.records);
+        kept.complete = complete;
+        kept.pagesAnnounced = complete ? 3 : 5;
+        kept.pagesReceived = 3;
+        {
+            CArchive archive(File());
+            QVERIFY2(archive.Store(&kept), qPrintable(archive.Error()));
+            QVERIFY(!kept.id.isEmpty());
+            QVERIFY(archive.RecordSave(kept.id, "/home/u/a.csv", "csv", kept.time.addSecs(5)));
+            QVERIFY(archive.RecordSave(kept.id, "/home/u/a.xlsx", "xlsx", kept.time.addSecs(9)));
+        }
+        // Another archive of the same file, and a second one open beside it.
+        CArchive first(File()), second(File());
+        CArchive::Transfer other = Largest();
+        QVERIFY2(second.Store(&other), qPrintable(second.Error()));
+        QVERIFY(other.id != kept.id);
+        QVector<CArchive::Entry> entries;
+        QVERIFY(first.List(&entries));
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries[0].id, kept.id);
+        QCOMPARE(entries[0].family, family);
+        QCOMPARE(entries[0].measurements, count);
+        QCOMPARE(entries[0].complete, complete);
+        QCOMPARE(entries[0].time, kept.time);
+        QCOMPARE(entries[1].measurements, LargestPages * 32);
+
+        CArchive::Transfer back;
+        QVERIFY(first.Load(kept.id, &back));
+        QCOMPARE(back.time, kept.time);
+        QCOMPARE(back.time.timeSpec(), Qt::UTC);
+        for (const auto& [got, want] :
+             {std::pair(back.station, kept.station), std::pair(back.user, kept.user),
+              std::pair(back.program, kept.program), std::pair(back.version, kept.version),
+              std::pair(back.port, kept.port), std::pair(back.device, kept.device),
+              std::pair(back.family, kept.family)})
+            QCOMPARE(got, want);
+        QCOMPARE(back.pagesAnnounced, kept.pagesAnnounced);
+        QCOMPARE(back.pagesReceived, 3);
+        QCOMPARE(back.reply, kept.reply);
+        QCOMPARE(int(back.records.size()), count);
+        for (std::size_t i = 0; i < back.records.size(); ++i)
+        {
+            const CMeasurement& a = back.records[i];
+            const CMeasurement& b = kept.records[i];
+            QVERIFY2(a.group == b.group && a.cell == b.cell && a.value == b.value &&
+                         a.divisor == b.divisor && a.kind == b.kind && a.unit == b.unit,
+                     qPrintable(QString::number(i)));
+        }
+        QStringList files;
+        QVERIFY(first.Saves(kept.id, &files));
+        QCOMPARE(files, QStringList({"/home/u/a.csv", "/home/u/a.xlsx"}));
+        QVERIFY(!first.Load(QStringLiteral("no-such-id"), &back));
+
+        Look look(File());
+        QCOMPARE(look.One("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+        QCOMPARE(look.One("SELECT version FROM schema").toInt(), CArchive::SchemaVersion);
+    }
+
+    void newerArchiveRefusedUntouched()
+    {
+        {
+            CArchive::Transfer t = Largest();
+            CArchive archive(File());
+            QVERIFY(archive.Store(&t));
+        }
+        {
+            Look look(File());
+            QSqlQuery query(look.db);
+            QVERIFY(query.exec("UPDATE schema SET version = 99"));
+            QVERIFY(query.exec("PRAGMA journal_mode=DELETE")); // everything in the file itself
+        }
+        const QByteArray before = ReadFile(File());
+        CArchive archive(File());
+        QVERIFY(!archive.Open());
+        QVERIFY2(archive.Error().contains("newer version") && archive.Error().contains("99"),
+                 qPrintable(archive.Error()));
+        CArchive::Transfer t = Largest();
+        QVERIFY(!archive.Store(&t));
+        QVector<CArchive::Entry> entries;
+        QVERIFY(!archive.List(&entries));
+        QCOMPARE(ReadFile(File()), before);
+        QVERIFY(!QFile::exists(File() + "-wal"));
+    }
+
+    void notWritable_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::newRow("full disk") << true;
+        QTest::newRow("folder not writable") << false;
+    }
+    void notWritable()
+    {
+        QFETCH(bool, fullDisk);
+        CArchive::Transfer first = Largest();
+        first.records.resize(10);
+        {
+            CArchive archive(File());
+            QVERIFY(archive.Store(&first));
+        }
+        CArchive archive(File());
+        CArchive::Transfer big = Largest();
+        if (fullDisk)
+        {
+            FileSizeLimit limit(64 * 1024);
+            QVERIFY(!archive.Store(&big));
+        }
+        else
+        {
+            if (::geteuid() == 0)
+                QSKIP("root writes into any folder");
+            CArchive elsewhere(dir->filePath("locked/archive.sqlite"));
+            QVERIFY(QDir().mkpath(dir->filePath("locked")));
+            QFile::setPermissions(dir->filePath("locked"), QFile::ReadOwner | QFile::ExeOwner);
+            QVERIFY(!elsewhere.Store(&big));
+            QVERIFY2(elsewhere.Error().contains("locked/archive.sqlite"),
+                     qPrintable(elsewhere.Error()));
+            return;
+        }
+        QVERIFY2(!archive.Error().isEmpty(), "a refusal says why");
+        // What was there stays, and the refused transfer left nothing.
+        QVector<CArchive::Entry> entries;
+        QVERIFY(archive.List(&entries));
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries[0].id, first.id);
+        Look look(File());
+        QCOMPARE(look.One("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+        QCOMPARE(look.One("SELECT count(*) FROM records").toInt(), 10);
+    }
+
+    void killedWhileArchiving()
+    {
+        constexpr int Kills = 50;
+        constexpr int StoreSpanUs = 60000;
+        const CArchive::Transfer largest = Largest();
+        QRandomGenerator random(20261207);
+        int storedSomewhere = 0;
+        for (int round = 0; round < Kills; ++round)
+        {
+            // A fresh file now and then: its making is a moment to be killed in too.
+            if (round % 10 == 0)
+                for (const char* end : {"", "-wal", "-shm"})
+                    QFile::remove(File() + end);
+            const pid_t child = ::fork();
+            QVERIFY(child >= 0);
+            if (child == 0)
+            {
+                CArchive archive(File());
+                for (int n = 0; n < 2; ++n)
+                {
+                    CArchive::Transfer t = largest;
+                    archive.Store(&t);
+                }
+                ::pause();
+            }
+            // From before the file is made to the end of the second transfer.
+            ::usleep(useconds_t(random.bounded(1, StoreSpanUs)));
+            ::kill(child, SIGKILL);
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFSIGNALED(status));
+
+            Look look(File());
+            QCOMPARE(look.One("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+            // Every transfer there has every one of its records.
+            QCOMPARE(look.One("SELECT count(*) FROM transfers t WHERE measurements <>"
+                              " (SELECT count(*) FROM records r WHERE r.transfer = t.id)")
+                         .toInt(),
+                     0);
+            QCOMPARE(look.One("SELECT count(*) FROM records WHERE transfer NOT IN"
+                              " (SELECT id FROM transfers)")
+                         .toInt(),
+                     0);
+            storedSomewhere = look.One("SELECT count(*) FROM transfers").toInt();
+        }
+        QVERIFY2(storedSomewhere > 0, "no kill came after a whole transfer");
+        // And the archive goes on taking transfers.
+        CArchive archive(File());
+        CArchive::Transfer t = largest;
+        QVERIFY2(archive.Store(&t), qPrintable(archive.Error()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestArchive)
+#include "tst_archive.moc"
