@@ -1,5 +1,6 @@
 #include "CliTool.h"
 
+#include "CArchive.h"
 #include "CQuorvanta.h"
 #include "CReadOut.h"
 #include "JsonFile.h"
@@ -8,6 +9,9 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 
@@ -35,6 +39,7 @@ const char* const MainHelp =
     "  download   read the instrument's results and write them\n"
     "  decode     read the results of an instrument reply saved earlier (.bin)\n"
     "  stats      the statistics per group and unit, of a download or a saved reply\n"
+    "  history    the transfers kept in the archive; export one, or import a saved reply\n"
     "\n"
     "`parvesta-cli COMMAND --help` describes a command. Options may come before\n"
     "or after a file name; file names are taken from the folder you are in.\n"
@@ -46,7 +51,8 @@ const char* const MainHelp =
     "\n"
     "Exit codes: 0 done, 2 no instrument, 3 the transfer failed, stalled or was\n"
     "cut short (also with --keep-partial), or the reply was not understood, 4 an\n"
-    "output could not be written (an earlier file is left as it was), 64 bad usage.\n";
+    "output could not be written (an earlier file is left as it was), 5 the archive\n"
+    "could not be read or written, or holds no such transfer, 64 bad usage.\n";
 
 const char* const ScanHelp =
     "Usage: parvesta-cli scan [-q] [-v]\n"
@@ -83,6 +89,8 @@ const char* const DownloadHelp =
     "  --timeout S           give up when no byte came for S seconds (default 10)\n"
     "  --keep-partial        on a stall, still write the records of the whole\n"
     "                        pages that arrived (the exit code is still 3)\n"
+    "  --no-archive          do not keep this transfer in the archive\n"
+    "  --archive FILE        the archive to keep it in, for this run (see history)\n"
     "  -q, --quiet           no progress and no messages\n"
     "  -v, --verbose         what went over the wire and into the files, line by\n"
     "                        line on standard error (for support)\n"
@@ -90,6 +98,10 @@ const char* const DownloadHelp =
     "-o and --raw are checked before the instrument is read: a folder that is\n"
     "missing or may not be written ends the program at once (exit 4). When one\n"
     "output fails after the read-out, the others are still written.\n"
+    "\n"
+    "Every transfer that brought records is kept in the archive, as the window\n"
+    "keeps it, a cut-short one with --keep-partial too; when it cannot be kept,\n"
+    "a line says why and the results are written all the same.\n"
     "\n"
     "JSON holds \"schema\" (1), \"program\", \"downloaded\" (UTC), \"family\", \"port\",\n"
     "\"device\", \"complete\", \"pagesAnnounced\", \"pagesReceived\", the \"records\"\n"
@@ -119,6 +131,30 @@ const char* const StatsHelp =
     "and units are English unless --like-window. Exit 4 when standard output\n"
     "cannot be written.\n";
 
+const char* const HistoryHelp =
+    "Usage: parvesta-cli history [--json] [--archive FILE]\n"
+    "       parvesta-cli history export ID [-o FILE] [--format csv|xlsx|json|bin]\n"
+    "       parvesta-cli history import FILE.bin\n"
+    "\n"
+    "Every transfer that brought records, from the window or from download, is\n"
+    "kept in the archive: archive.sqlite beside the program, or in\n"
+    "~/.local/share/parvesta/ ($XDG_DATA_HOME) when it is installed.\n"
+    "\n"
+    "history lists them, oldest first, one a line, tab-separated: id, time (UTC),\n"
+    "family, measurements, complete or incomplete; --json gives an array of\n"
+    "objects with \"id\", \"time\", \"family\", \"measurements\" and \"complete\".\n"
+    "\n"
+    "history export ID writes the transfer exactly as download wrote it: CSV to\n"
+    "standard output, or FILE in the format its extension or --format names\n"
+    "(bin: the instrument's reply, byte for byte). --decimal and --like-window\n"
+    "as for download.\n"
+    "\n"
+    "history import FILE.bin keeps a reply saved earlier as a transfer, and prints\n"
+    "its id; a reply that was cut short keeps the records of its whole pages.\n"
+    "\n"
+    "  --archive FILE   use this archive instead, for this run\n"
+    "  -q, -v           as for download\n";
+
 const char* HelpOf(const QString& command)
 {
     if (command == QLatin1String("scan"))
@@ -129,6 +165,8 @@ const char* HelpOf(const QString& command)
         return DecodeHelp;
     if (command == QLatin1String("stats"))
         return StatsHelp;
+    if (command == QLatin1String("history"))
+        return HistoryHelp;
     return MainHelp;
 }
 
@@ -148,7 +186,8 @@ constexpr OptionSpec Options[] = {
     {"verbose", 'v', false},   {"port", 0, true},       {"speed", 0, true},
     {"output", 'o', true},     {"format", 0, true},     {"raw", 0, true},
     {"decimal", 0, true},      {"timeout", 0, true},    {"keep-partial", 0, false},
-    {"like-window", 0, false},
+    {"like-window", 0, false}, {"json", 0, false},      {"no-archive", 0, false},
+    {"archive", 0, true},
 };
 constexpr int ScanOptionCount = 4; // scan takes only the first ones
 
@@ -301,7 +340,7 @@ int CliTool::Command(const QByteArray& name, const QList<QByteArray>& arguments)
     const QString command = QString::fromUtf8(name);
     const bool scan = command == QLatin1String("scan");
     if (!scan && command != QLatin1String("download") && command != QLatin1String("decode") &&
-        command != QLatin1String("stats"))
+        command != QLatin1String("stats") && command != QLatin1String("history"))
         return Usage(tr("unknown command %1").arg(Shown(name)));
 
     if (const QString problem =
@@ -335,6 +374,8 @@ int CliTool::Command(const QByteArray& name, const QList<QByteArray>& arguments)
         return options.names.size() == 1
                    ? Decode(false)
                    : Usage(tr("%1 wants one saved reply").arg(command), command);
+    if (command == QLatin1String("history"))
+        return History();
     if (options.names.size() > 1)
         return Usage(tr("stats wants at most one saved reply"), command);
     return options.names.isEmpty() ? Download(true) : Decode(true);
@@ -448,6 +489,10 @@ void CliTool::MakeEngine()
         engine->WriteInEnglish();
     if (options.IsSet("decimal"))
         engine->decimalSeparator = QString::fromLatin1(options.Value("decimal"));
+    engine->programName = QStringLiteral("parvesta-cli");
+    engine->archiving = !options.IsSet("no-archive");
+    if (options.IsSet("archive"))
+        engine->archivePath = QFile::decodeName(options.Value("archive"));
 }
 
 int CliTool::Scan()
@@ -506,10 +551,14 @@ bool CliTool::CheckOptions(const QString& command, bool statisticsOnly, int* exi
     // The format a name asks for, as the window chooses it; --format names
     // one of the formats of records.
     format = CQuorvanta::FormatOf(QString::fromUtf8(options.Value("output")));
+    // An archived transfer may be exported as the reply it came as, too.
+    const bool replies = command == QLatin1String("history");
     if (options.IsSet("format") &&
         (!CQuorvanta::FormatNamed(QString::fromUtf8(options.Value("format")), &format) ||
-         format == CQuorvanta::SaveFormat::Reply))
-        *exit = Usage(tr("--format wants csv, xlsx or json"), command);
+         (format == CQuorvanta::SaveFormat::Reply && !replies)))
+        *exit = Usage(replies ? tr("--format wants csv, xlsx, json or bin")
+                              : tr("--format wants csv, xlsx or json"),
+                      command);
     else if (const QString decimal = QString::fromUtf8(options.Value("decimal"));
              options.IsSet("decimal") && decimal != QLatin1String(".") &&
              decimal != QLatin1String(","))
@@ -648,7 +697,10 @@ int CliTool::Download(bool statisticsOnly)
         portDevice = QString::fromLocal8Bit(engine->currentLink->portName);
 
     const int transferred = Transfer(timeout, options.IsSet("keep-partial"));
-    downloaded = QDateTime::currentDateTimeUtc();
+    downloaded =
+        engine->downloaded.isValid() ? engine->downloaded : QDateTime::currentDateTimeUtc();
+    if (!engine->ArchiveNotice().isEmpty())
+        Say(engine->ArchiveNotice());
     // Nothing kept of a failed transfer: only the instrument's bytes are written.
     const bool results = transferred == Done || engine->incomplete.pagesAnnounced > 0;
     if (!results && !options.IsSet("raw"))
@@ -866,4 +918,118 @@ bool CliTool::WriteFile(const QByteArray& path, CQuorvanta::SaveFormat as)
     }
     Say(tr("Saved to %1").arg(Shown(path)));
     return true;
+}
+
+int CliTool::History()
+{
+    const QString command = QStringLiteral("history");
+    const QByteArray action = options.names.value(0);
+    if (options.IsSet("archive") && options.Value("archive").isEmpty())
+        return Usage(tr("--archive wants a file name"), command);
+    if (action.isEmpty())
+        return ListHistory();
+    if (action == "export" && options.names.size() == 2)
+        return ExportTransfer();
+    if (action == "import" && options.names.size() == 2)
+        return ImportReply();
+    if (action == "export" || action == "import")
+        return Usage(action == "export" ? tr("history export wants one transfer id")
+                                        : tr("history import wants one saved reply"),
+                     command);
+    return Usage(tr("history knows export and import, not %1").arg(Shown(action)), command);
+}
+
+int CliTool::ListHistory()
+{
+    if (options.names.size() > 1)
+        return Usage(tr("history takes no arguments"), QStringLiteral("history"));
+    MakeEngine();
+    QVector<CArchive::Entry> entries;
+    if (!engine->Archive().List(&entries))
+    {
+        Say(engine->Archive().Error());
+        return NotArchived;
+    }
+    if (options.IsSet("json"))
+    {
+        QJsonArray list;
+        for (const CArchive::Entry& e : entries)
+            list.append(QJsonObject{{"id", e.id},
+                                    {"time", e.time.toString(Qt::ISODate)},
+                                    {"family", e.family},
+                                    {"measurements", e.measurements},
+                                    {"complete", e.complete}});
+        Out(QJsonDocument(list).toJson(QJsonDocument::Indented));
+        return outputFailed ? NotWritten : Done;
+    }
+    for (const CArchive::Entry& e : entries)
+        Out(QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
+                .arg(e.id, e.time.toString(Qt::ISODate), e.family)
+                .arg(e.measurements)
+                .arg(e.complete ? QStringLiteral("complete") : QStringLiteral("incomplete"))
+                .toUtf8());
+    return outputFailed ? NotWritten : Done;
+}
+
+int CliTool::ExportTransfer()
+{
+    const QString command = QStringLiteral("history");
+    int exit = Done;
+    if (!CheckOptions(command, false, &exit))
+        return exit;
+    MakeEngine();
+    if (!OutputsWritable(false))
+        return NotWritten;
+    if (!engine->LoadArchived(QString::fromUtf8(options.names[1])))
+    {
+        Say(engine->Archive().Error());
+        return NotArchived;
+    }
+    // Written as download wrote it: the same port, device and time in JSON.
+    portLabel = engine->sourcePort;
+    portDevice = engine->sourceDevice;
+    downloaded = engine->downloaded;
+    if (format == CQuorvanta::SaveFormat::Reply && !options.IsSet("output"))
+    {
+        Out(engine->reply);
+        return outputFailed ? NotWritten : Done;
+    }
+    return WriteResults() ? Done : NotWritten;
+}
+
+int CliTool::ImportReply()
+{
+    MakeEngine();
+    const QByteArray path = options.names[1];
+    QByteArray bytes;
+    int error = 0;
+    if (!ReadReplyFile(path, &bytes, &downloaded, &error))
+    {
+        Say(tr("%1 cannot be read: %2").arg(Shown(path), SystemText(error)));
+        return BadUsage;
+    }
+    engine->ReadReply(bytes);
+    if (engine->TooManyPages())
+    {
+        Say(engine->TooManyPagesText());
+        return TransferFailed;
+    }
+    if (!engine->replyPages.Complete())
+        engine->KeepWholePages();
+    if (engine->data.groupCount < 1)
+    {
+        Say(engine->ReplyRecognised()
+                ? tr("%1 holds no measurements: nothing was archived.").arg(Shown(path))
+                : tr("%1 is not a reply of a known instrument.").arg(Shown(path)));
+        return TransferFailed;
+    }
+    // The transfer happened when the reply was saved.
+    engine->downloaded = downloaded;
+    if (!engine->ArchiveTransfer(bytes))
+    {
+        Say(engine->ArchiveNotice());
+        return NotArchived;
+    }
+    Out((engine->archivedId + '\n').toUtf8());
+    return outputFailed ? NotWritten : Done;
 }

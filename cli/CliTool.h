@@ -30,6 +30,7 @@ public:
         NoInstrument = 2,
         TransferFailed = 3, // failed, stalled, cut short, or a reply that was not understood
         NotWritten = 4,     // an output could not be written; an earlier file is as it was
+        NotArchived = 5,    // the archive could not be read or written, or lacks the transfer
         BadUsage = 64,
     };
 
@@ -57,6 +58,11 @@ private:
     int Scan();
     int Download(bool statisticsOnly);
     int Decode(bool statisticsOnly);
+    // The archive: list, export a transfer, import a saved reply.
+    int History();
+    int ListHistory();
+    int ExportTransfer();
+    int ImportReply();
 
     // Checks the options of download, decode and stats; false, with exit
     // set, when they are wrong.

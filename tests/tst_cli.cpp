@@ -389,7 +389,9 @@ private slots:
             QCOMPARE(QJsonDocument::fromJson(saved)["records"].toArray().size(), 70);
         else
             QCOMPARE(saved, WindowCsv(frame));
-        QCOMPARE(QDir(ports->dir.path()).entryList(QDir::Files), QStringList{"parvesta-cli"});
+        // Nothing lands beside the program but the archive of the transfer.
+        QCOMPARE(QDir(ports->dir.path()).entryList(QDir::Files),
+                 QStringList({"archive.sqlite", "parvesta-cli"}));
 
         // The reply kept, read again from there; its results written beside it.
         run = CliBytes({"decode", raw, "-o", again});
@@ -511,6 +513,125 @@ private slots:
                      qPrintable(run.err));
             QVERIFY(!QFile::exists(InLab("out.csv")));
         }
+    }
+
+    // Every download is kept in the archive beside the program, and comes
+    // back out exactly as download wrote it.
+    void historyKeepsEveryDownload_data()
+    {
+        QTest::addColumn<Family>("family");
+        QTest::addColumn<int>("cutAt"); // 0: the reply is whole
+        QTest::newRow("VX-nn") << Family::VXnn << 0;
+        QTest::newRow("TR-620") << Family::TR620 << 0;
+        QTest::newRow("VX-nn stalled, --keep-partial") << Family::VXnn << 11 + 2 * 256 + 40;
+    }
+    void historyKeepsEveryDownload()
+    {
+        QFETCH(Family, family);
+        QFETCH(int, cutAt);
+        const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(family, 4 * 32);
+        const QByteArray frame = ReplyBuilder::Frame(family, records);
+        InstrumentSimulator::Faults faults;
+        faults.truncateAt = cutAt ? cutAt : -1;
+        QVERIFY(ports->Attach(3, 0, faults));
+        ports->sims.back()->SetReply(frame);
+        QStringList download{"download", "--raw", "raw.bin", "-o", "out.json"};
+        if (cutAt)
+            download << "--timeout"
+                     << "1"
+                     << "--keep-partial";
+        const Run json = Cli(download);
+        QCOMPARE(json.exit, cutAt ? 3 : 0);
+        const Run csv = Cli(QStringList(download.mid(0, 1)) << download.mid(5) << "-q");
+        QCOMPARE(csv.exit, cutAt ? 3 : 0);
+        QVERIFY(csv.out.count('\n') > 1);
+
+        const Run list = Cli({"history"});
+        QCOMPARE(list.exit, 0);
+        const QList<QByteArray> lines = Lines(list.out);
+        QCOMPARE(lines.size(), 2);
+        const int measurements = cutAt ? 64 : 128;
+        const QString familyName = family == Family::VXnn ? "VX-nn" : "TR-620";
+        for (const QByteArray& line : lines)
+        {
+            const QList<QByteArray> fields = line.split('\t');
+            QCOMPARE(fields.size(), 5);
+            QVERIFY(QDateTime::fromString(QString::fromUtf8(fields[1]), Qt::ISODate).isValid());
+            QVERIFY(fields[1].endsWith('Z'));
+            QCOMPARE(QString::fromUtf8(fields[2]), familyName);
+            QCOMPARE(fields[3].toInt(), measurements);
+            QCOMPARE(fields[4], cutAt ? QByteArray("incomplete") : QByteArray("complete"));
+        }
+        const QByteArray first = lines[0].split('\t')[0], second = lines[1].split('\t')[0];
+        QVERIFY(first != second);
+
+        const QJsonArray entries = QJsonDocument::fromJson(Cli({"history", "--json"}).out).array();
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries[1]["id"].toString(), QString::fromUtf8(second));
+        QCOMPARE(entries[1]["family"].toString(), familyName);
+        QCOMPARE(entries[1]["measurements"].toInt(), measurements);
+        QCOMPARE(entries[1]["complete"].toBool(), cutAt == 0);
+        QCOMPARE(entries[1]["time"].toString(), QString::fromUtf8(lines[1].split('\t')[1]));
+
+        // Byte for byte as download wrote them: CSV, JSON and the instrument's reply.
+        const Run exported = Cli({"history", "export", QString::fromUtf8(second)});
+        QCOMPARE(exported.exit, 0);
+        QCOMPARE(exported.out, csv.out);
+        QCOMPARE(Cli({"history", "export", first, "-o", "again.json", "-q"}).exit, 0);
+        QCOMPARE(ReadFile(InLab("again.json")), ReadFile(InLab("out.json")));
+        QCOMPARE(Cli({"history", "export", first, "--format", "bin"}).out,
+                 ReadFile(InLab("raw.bin")));
+        QCOMPARE(ReadFile(InLab("raw.bin")), cutAt ? frame.left(cutAt) : frame);
+    }
+
+    void historyArchiveChosen()
+    {
+        const QByteArray frame =
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 40));
+        QVERIFY(Instrument(frame));
+        QCOMPARE(Cli({"download", "-q", "--no-archive"}).exit, 0);
+        QCOMPARE(Cli({"download", "-q", "--archive", "lab.sqlite"}).exit, 0);
+        QCOMPARE(Cli({"history"}).out, QByteArray());
+        QCOMPARE(Lines(Cli({"history", "--archive", "lab.sqlite"}).out).size(), 1);
+
+        // A reply saved earlier, imported: its id printed, its records back out.
+        WriteFile(InLab("old.bin"), frame);
+        const Run imported = Cli({"history", "import", "old.bin"});
+        QCOMPARE(imported.exit, 0);
+        const QString id = QString::fromUtf8(imported.out.trimmed());
+        QCOMPARE(Cli({"history", "export", id}).out, Cli({"decode", "old.bin"}).out);
+        QCOMPARE(Lines(Cli({"history"}).out).size(), 1);
+        QCOMPARE(Cli({"history", "import", "nothing.bin"}).exit, 64);
+        WriteFile(InLab("junk.bin"), "not a reply at all");
+        QCOMPARE(Cli({"history", "import", "junk.bin"}).exit, 3);
+        const Run unknown = Cli({"history", "export", "no-such-transfer"});
+        QCOMPARE(unknown.exit, 5);
+        QVERIFY2(unknown.err.contains("no-such-transfer"), qPrintable(unknown.err));
+        QCOMPARE(Cli({"history", "export"}).exit, 64);
+        QCOMPARE(Cli({"history", "erase", id}).exit, 64);
+        QCOMPARE(Lines(Cli({"history"}).out).size(), 1);
+    }
+
+    // A disk too full for the archive: the transfer is written all the same, and says so.
+    void downloadOnAFullDisk()
+    {
+        const QByteArray small =
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 40));
+        InstrumentSimulator* sim = Instrument(small);
+        QVERIFY(sim);
+        QCOMPARE(Cli({"download", "-q"}).exit, 0);
+        const QByteArray large =
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 127 * 32));
+        sim->SetReply(large);
+        Run run;
+        {
+            FileSizeLimit limit(96 * 1024);
+            run = Cli({"download"});
+        }
+        QCOMPARE(run.exit, 0);
+        QCOMPARE(run.out, WindowCsv(large));
+        QVERIFY2(run.err.contains("Not archived: "), qPrintable(run.err));
+        QCOMPARE(Lines(Cli({"history"}).out).size(), 1);
     }
 
     // The JSON says what came, when and from which program, and each value's decimals.
