@@ -485,6 +485,9 @@ QString MainWindow::ResultsStatus() const
                    .arg(engine->incomplete.pagesReceived)
                    .arg(engine->incomplete.pagesAnnounced) +
                QStringLiteral(" \u2014 ") + text;
+    // A transfer the archive could not keep is shown all the same, with why.
+    if (!engine->ArchiveNotice().isEmpty())
+        text += QStringLiteral(" \u2014 ") + engine->ArchiveNotice();
     return text;
 }
 

@@ -47,6 +47,37 @@ p, li { white-space: pre-wrap; }
     </message>
 </context>
 <context>
+    <name>CArchive</name>
+    <message>
+        <source>the folder of %1 cannot be made</source>
+        <translation>не удаётся создать папку для %1</translation>
+    </message>
+    <message>
+        <source>the database driver for %1 is missing</source>
+        <translation>нет драйвера базы данных для %1</translation>
+    </message>
+    <message>
+        <source>%1 cannot be opened: %2</source>
+        <translation>не удаётся открыть %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2</source>
+        <translation>не удаётся прочитать %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 was made by a newer version of the program (archive version %2; this one knows up to %3), and is left as it is</source>
+        <translation>%1 создан более новой версией программы (версия архива %2; эта знает версии до %3) и оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: %2</source>
+        <translation>не удаётся записать %1: %2</translation>
+    </message>
+    <message>
+        <source>no transfer %1 in %2</source>
+        <translation>в %2 нет передачи %1</translation>
+    </message>
+</context>
+<context>
     <name>CQuorvanta</name>
     <message>
         <source>Data/</source>
@@ -308,6 +339,10 @@ VX-77
         <source>The request could not be sent to the instrument on %1.</source>
         <translation>Не удалось отправить запрос прибору на %1.</translation>
     </message>
+    <message>
+        <source>Not archived: %1</source>
+        <translation>Не сохранено в архиве: %1</translation>
+    </message>
 </context>
 <context>
     <name>CReadOut</name>
@@ -433,6 +468,34 @@ VX-77
     <message>
         <source>%1 wants one saved reply</source>
         <translation>%1 требует один сохранённый ответ</translation>
+    </message>
+    <message>
+        <source>--format wants csv, xlsx, json or bin</source>
+        <translation>для --format укажите csv, xlsx, json или bin</translation>
+    </message>
+    <message>
+        <source>--archive wants a file name</source>
+        <translation>для --archive укажите имя файла</translation>
+    </message>
+    <message>
+        <source>history export wants one transfer id</source>
+        <translation>для history export укажите один идентификатор передачи</translation>
+    </message>
+    <message>
+        <source>history import wants one saved reply</source>
+        <translation>для history import укажите один сохранённый ответ</translation>
+    </message>
+    <message>
+        <source>history knows export and import, not %1</source>
+        <translation>history понимает export и import, но не %1</translation>
+    </message>
+    <message>
+        <source>history takes no arguments</source>
+        <translation>history не принимает аргументов</translation>
+    </message>
+    <message>
+        <source>%1 holds no measurements: nothing was archived.</source>
+        <translation>В %1 нет измерений: в архив ничего не сохранено.</translation>
     </message>
 </context>
 <context>
