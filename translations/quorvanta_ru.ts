@@ -74,7 +74,7 @@ p, li { white-space: pre-wrap; }
     </message>
     <message>
         <source>no transfer %1 in %2</source>
-        <translation>в %2 нет передачи %1</translation>
+        <translation>передачи %1 нет в %2</translation>
     </message>
 </context>
 <context>
