@@ -177,6 +177,35 @@ private slots:
         QVERIFY(!QFile::exists(File() + "-wal"));
     }
 
+    // A file without the archive's tables (an empty one, or a database of
+    // something else) gets them; one that is no database is refused untouched.
+    void filesWithoutTheTables_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("empty file") << QByteArray() << true;
+        QTest::newRow("not a database") << QByteArray("Group;Cell\r\n1;1\r\n") << false;
+    }
+    void filesWithoutTheTables()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, taken);
+        QVERIFY(QDir().mkpath(dir->filePath("sub")));
+        WriteFile(File(), content);
+        CArchive archive(File());
+        CArchive::Transfer t = Largest();
+        QCOMPARE(archive.Store(&t), taken);
+        if (taken)
+        {
+            QVector<CArchive::Entry> entries;
+            QVERIFY(archive.List(&entries));
+            QCOMPARE(entries.size(), 1);
+            return;
+        }
+        QVERIFY2(archive.Error().contains(File()), qPrintable(archive.Error()));
+        QCOMPARE(ReadFile(File()), content);
+    }
+
     void notWritable_data()
     {
         QTest::addColumn<bool>("fullDisk");

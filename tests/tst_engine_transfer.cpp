@@ -1,6 +1,7 @@
 // Whole transfers through the engine, from the device search to the records,
 // against simulated instruments on pseudo-terminals, run by the read-out
 // every front end uses: FindDevice, then a CReadOut until it is Finished.
+#include "CArchive.h"
 #include "CQuorvanta.h"
 #include "CReadOut.h"
 #include "PinnedPorts.h"
@@ -8,6 +9,8 @@
 #include "support/Files.h"
 #include "support/Ports.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 #include <memory>
@@ -497,6 +500,110 @@ private slots:
         engine->virtualPort = 50;
         QVERIFY(engine->FindDevice());
         QCOMPARE(engine->linkCount, 1);
+    }
+
+    // Each read-out that brought records is in the archive before the front
+    // end shows them; one the archive cannot take still shows, and says why.
+    void readOutsArchived_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("archive"); // "fresh", "newer", "off"
+        QTest::newRow("whole reply") << "whole"
+                                     << "fresh";
+        QTest::newRow("cut short, whole pages kept") << "cut"
+                                                     << "fresh";
+        QTest::newRow("virtual device") << "virtual"
+                                        << "fresh";
+        QTest::newRow("archive of a newer version") << "whole"
+                                                    << "newer";
+        QTest::newRow("archiving off") << "whole"
+                                       << "off";
+    }
+    void readOutsArchived()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, archive);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("archive.sqlite");
+        engine->archivePath = file;
+        engine->archiving = archive != "off";
+        if (archive == "newer")
+        {
+            {
+                CArchive made(file);
+                QVERIFY(made.Open());
+            }
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "newer");
+            db.setDatabaseName(file);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec("UPDATE schema SET version = 2"));
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase("newer");
+        }
+        const QByteArray before = ReadFile(file);
+
+        const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(Family::VXnn, 128);
+        const QByteArray frame = ReplyBuilder::Frame(Family::VXnn, records);
+        InstrumentSimulator::Faults faults;
+        faults.truncateAt = source == "cut" ? 11 + 2 * 256 + 100 : -1;
+        engine->virtualDevice = source == "virtual";
+        engine->virtualPort = 5;
+        engine->stallMs = 200;
+        if (source != "virtual")
+            QVERIFY(Found(frame, 0, faults));
+        else
+            QVERIFY(engine->FindDevice());
+        CReadOut readOut(engine.get());
+        readOut.pollIntervalMs = 20;
+        QSignalSpy finished(&readOut, &CReadOut::Finished);
+        connect(&readOut, &CReadOut::Stalled, &readOut, &CReadOut::Cancel);
+        readOut.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 5000);
+        if (source == "cut")
+            QVERIFY(readOut.KeepPartial());
+        const int shown = source == "virtual" ? 335 : source == "cut" ? 64 : 128;
+        QCOMPARE(Keys(engine->data).size(), shown);
+
+        if (archive != "fresh")
+        {
+            QVERIFY(engine->archivedId.isEmpty());
+            QCOMPARE(ReadFile(file), before);
+            if (archive == "off")
+                QCOMPARE(engine->ArchiveNotice(), QString());
+            else
+                QVERIFY2(engine->ArchiveNotice().startsWith("Not archived: ") &&
+                             engine->ArchiveNotice().contains("newer version"),
+                         qPrintable(engine->ArchiveNotice()));
+            // The results are saved all the same.
+            QVERIFY(engine->WriteCsv(QFile::encodeName(dir.filePath("r.csv")).constData()));
+            return;
+        }
+        QCOMPARE(engine->ArchiveNotice(), QString());
+        QVERIFY(!engine->archivedId.isEmpty());
+        CArchive kept(file);
+        CArchive::Transfer t;
+        QVERIFY(kept.Load(engine->archivedId, &t));
+        QCOMPARE(Keys(t.records), Keys(engine->data));
+        QCOMPARE(t.family, engine->data.family);
+        QCOMPARE(t.complete, source != "cut");
+        QCOMPARE(t.pagesAnnounced, source == "virtual" ? 0 : 4);
+        QCOMPARE(t.pagesReceived, source == "virtual" ? 0 : source == "cut" ? 2 : 4);
+        QCOMPARE(t.reply, source == "virtual" ? QByteArray()
+                          : source == "cut"   ? frame.left(faults.truncateAt)
+                                              : frame);
+        QCOMPARE(t.port, source == "virtual" ? QStringLiteral("COM5") : QStringLiteral("COM3"));
+        QCOMPARE(t.program, QStringLiteral("Parvesta"));
+        QCOMPARE(t.version, QStringLiteral("3.0"));
+        QVERIFY(qAbs(t.time.secsTo(QDateTime::currentDateTimeUtc())) < 60);
+
+        // Each save of it is noted, by the path written.
+        const QString csv = dir.filePath("r.csv"), json = dir.filePath("r.json");
+        QVERIFY(engine->Write(QFile::encodeName(csv).constData(), CQuorvanta::SaveFormat::Csv));
+        QVERIFY(engine->Write(QFile::encodeName(json).constData(), CQuorvanta::SaveFormat::Json));
+        QStringList saves;
+        QVERIFY(kept.Saves(engine->archivedId, &saves));
+        QCOMPARE(saves, QStringList({csv, json}));
     }
 
     void nothingToFind()
