@@ -658,6 +658,9 @@ bool CliTool::ApplyPort(const QString& command, int* exit)
     engine->fixedPortName = portLabel;
     char device[PATH_MAX];
     portDevice = ::realpath(port.constData(), device) ? QFile::decodeName(device) : portLabel;
+    // The archive names the port as given, not the link pinned for it.
+    engine->sourcePort = portLabel;
+    engine->sourceDevice = portDevice;
     return true;
 }
 

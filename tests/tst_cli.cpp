@@ -863,6 +863,10 @@ private slots:
         QCOMPARE(json["port"].toString(), port);
         QCOMPARE(json["device"].toString(), sim->TerminalPath());
         QCOMPARE(json["records"].toArray().size(), 33);
+        // The archive names the port as given too.
+        const QString id = QString::fromUtf8(Cli({"history"}).out.split('\t').value(0));
+        QCOMPARE(Cli({"history", "export", id, "-o", "again.json"}).exit, 0);
+        QCOMPARE(ReadFile(InLab("again.json")), ReadFile(InLab("out.json")));
     }
 
     // The window program answers --help and --version on a terminal without
