@@ -244,6 +244,7 @@ public:
     // when they were read (set by Finish and KeepPartial), and by which program.
     QString sourcePort;
     QString sourceDevice;
+    QString sourceStation; // empty: this computer
     QDateTime downloaded;
     QString programName = QStringLiteral("Parvesta");
     JsonFile::Source JsonSource() const;

@@ -93,6 +93,7 @@ bool CQuorvanta::LoadArchived(const QString& id)
     downloaded = transfer.time;
     sourcePort = transfer.port;
     sourceDevice = transfer.device;
+    sourceStation = transfer.station;
     replyRecognised = true;
     unsavedData = data.groupCount > 0;
     archivedId = id;

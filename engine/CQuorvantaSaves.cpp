@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -127,6 +128,8 @@ JsonFile::Source CQuorvanta::JsonSource() const
     source.downloaded = downloaded;
     source.program = programName;
     source.version = version;
+    source.station = sourceStation.isEmpty() ? QSysInfo::machineHostName() : sourceStation;
+    source.transfer = archivedId;
     return source;
 }
 
@@ -140,6 +143,15 @@ XlsxFile::Format CQuorvanta::WorkbookFormat() const
         format.columns << column.remove(QLatin1Char('"'));
     format.statisticsColumns = StatisticsColumns();
     format.units = Units();
+    format.downloadSheet = FileText(QT_TR_NOOP("Download"));
+    for (const char* line :
+         {QT_TR_NOOP("Downloaded (UTC)"), QT_TR_NOOP("Station"), QT_TR_NOOP("Instrument"),
+          QT_TR_NOOP("Port"), QT_TR_NOOP("Device"), QT_TR_NOOP("Pages"),
+          QT_TR_NOOP("Pages received"), QT_TR_NOOP("Pages announced"), QT_TR_NOOP("Program"),
+          QT_TR_NOOP("Transfer")})
+        format.downloadTitles << FileText(line);
+    format.complete = FileText(QT_TR_NOOP("complete"));
+    format.incomplete = FileText(QT_TR_NOOP("incomplete"));
     return format;
 }
 
@@ -168,7 +180,8 @@ bool CQuorvanta::Write(const char* fileName, SaveFormat format)
         written = CsvFile::Write(fileName, data, CsvFormat(), &saveError, &saveSystemError);
         break;
     case SaveFormat::Workbook:
-        written = XlsxFile::Write(fileName, data, WorkbookFormat(), &saveError, &saveSystemError);
+        written = XlsxFile::Write(fileName, data, WorkbookFormat(), JsonSource(), &saveError,
+                                  &saveSystemError);
         break;
     case SaveFormat::Reply:
         written = CSafeFile::Save(fileName, reply, &saveError, &saveSystemError);

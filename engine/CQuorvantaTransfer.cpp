@@ -53,6 +53,7 @@ int CQuorvanta::BeginTransfer()
         currentLink->Disconnect();
     unsavedData = false;
     transferPercent = 0;
+    sourceStation.clear(); // a new download is this computer's, whatever was loaded before
     // The virtual device answers without a port.
     if (!currentLink || virtualDevice)
         return -1;

@@ -51,6 +51,8 @@ QByteArray Document(const CTRData& data, const Source& source)
         {"family", data.family.isEmpty() ? QJsonValue() : data.family},
         {"port", source.port},
         {"device", source.device},
+        {"station", source.station},
+        {"transfer", source.transfer.isEmpty() ? QJsonValue() : source.transfer},
         {"complete", source.complete},
         {"pagesAnnounced", source.pagesAnnounced},
         {"pagesReceived", source.pagesReceived},

@@ -3,6 +3,7 @@
 
 #include "CSafeFile.h"
 #include "CTRData.h"
+#include "TransferSource.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -20,17 +21,7 @@ namespace JsonFile
 constexpr int SchemaVersion = 1;
 
 // Where the records came from.
-struct Source
-{
-    QString port;           // "COM3", the device path given, or the reply file
-    QString device;         // the device path the port resolved to
-    int pagesReceived = 0;  // whole pages of the reply
-    int pagesAnnounced = 0; // pages its header announced; both 0 for the virtual device
-    bool complete = true;   // false: the records are those of the whole pages only
-    QDateTime downloaded;   // when the instrument was read
-    QString program;        // the name of the program that read it
-    QString version;        // and its version
-};
+using Source = TransferSource;
 
 QByteArray Document(const CTRData& data, const Source& source);
 // The document to the file at path, replacing it only when whole.

@@ -134,6 +134,59 @@ void WriteSheets(const Book& book, const CTRData& data, const Format& format)
     }
 }
 
+// The transfer the records came from: a sheet of title and value lines,
+// and the document's properties, which file browsers and Excel show.
+void DescribeTransfer(const Book& book, const CTRData& data, const Format& format,
+                      const TransferSource& source)
+{
+    const QString when =
+        source.downloaded.isValid() ? source.downloaded.toUTC().toString(Qt::ISODate) : QString();
+    const QString pages = source.complete ? format.complete : format.incomplete;
+    const QStringList values = {when,
+                                source.station,
+                                data.family,
+                                source.port,
+                                source.device,
+                                pages,
+                                QString::number(source.pagesReceived),
+                                QString::number(source.pagesAnnounced),
+                                (source.program + QLatin1Char(' ') + source.version).trimmed(),
+                                source.transfer};
+    lxw_worksheet* sheet =
+        format.downloadSheet.isEmpty()
+            ? nullptr
+            : workbook_add_worksheet(book.book, format.downloadSheet.toUtf8().constData());
+    if (!sheet)
+        return;
+    worksheet_set_column(sheet, 0, 0, 20, nullptr);
+    worksheet_set_column(sheet, 1, 1, 40, nullptr);
+    for (int line = 0; line < format.downloadTitles.size() && line < values.size(); ++line)
+    {
+        worksheet_write_string(sheet, lxw_row_t(line), 0,
+                               format.downloadTitles[line].toUtf8().constData(), book.bold);
+        WriteText(sheet, lxw_row_t(line), 1, values[line]);
+    }
+
+    const QByteArray title = (data.family + QLatin1Char(' ') + when).trimmed().toUtf8();
+    const QByteArray author = source.station.toUtf8();
+    const QByteArray status = pages.toUtf8();
+    const QByteArray comments = QStringLiteral("%1 %2, %3/%4")
+                                    .arg(source.port, source.device)
+                                    .arg(source.pagesReceived)
+                                    .arg(source.pagesAnnounced)
+                                    .toUtf8();
+    const QByteArray keywords = source.transfer.toUtf8();
+    lxw_doc_properties properties{};
+    properties.title = const_cast<char*>(title.constData());
+    properties.author = const_cast<char*>(author.constData());
+    properties.status = const_cast<char*>(status.constData());
+    properties.comments = const_cast<char*>(comments.constData());
+    properties.keywords = const_cast<char*>(keywords.constData());
+    properties.created =
+        source.downloaded.isValid() ? time_t(source.downloaded.toSecsSinceEpoch()) : 0;
+    workbook_set_properties(book.book, &properties);
+}
+
 qint64 Little(const QByteArray& bytes, qint64 at, int size)
 {
     if (at < 0 || at + size > bytes.size())
@@ -215,8 +268,8 @@ bool WholeParts(const QByteArray& zip)
 // The workbook's bytes into *bytes. The library writes only to a file it
 // opens by name: it gets one in memory, which nothing outlives, and puts its
 // scratch files in scratchFolder (none: the system's temporary folder).
-bool Make(const CTRData& data, const Format& format, QByteArray scratchFolder, QByteArray* bytes,
-          FileError* error, int* systemError)
+bool Make(const CTRData& data, const Format& format, const TransferSource& source,
+          QByteArray scratchFolder, QByteArray* bytes, FileError* error, int* systemError)
 {
     const auto refuse = [&](FileError why, int errorNumber) {
         *error = why;
@@ -245,6 +298,7 @@ bool Make(const CTRData& data, const Format& format, QByteArray scratchFolder, Q
         if (!book.book)
             return refuse(FileError::Other, errno ? errno : ENOMEM);
         WriteSheets(book, data, format);
+        DescribeTransfer(book, data, format, source);
         errno = 0;
         closed = workbook_close(book.book);
         why = errno; // before anything else can change it
@@ -272,8 +326,8 @@ bool Make(const CTRData& data, const Format& format, QByteArray scratchFolder, Q
 }
 } // namespace
 
-bool Write(const QByteArray& path, const CTRData& data, const Format& format, FileError* error,
-           int* systemError)
+bool Write(const QByteArray& path, const CTRData& data, const Format& format,
+           const TransferSource& source, FileError* error, int* systemError)
 {
     // The temporary file beside the target first: where that cannot be, the
     // workbook is not made at all.
@@ -285,7 +339,7 @@ bool Write(const QByteArray& path, const CTRData& data, const Format& format, Fi
         QByteArray bytes;
         FileError why = FileError::None;
         int number = 0;
-        if (!Make(data, format, out.Folder(), &bytes, &why, &number))
+        if (!Make(data, format, source, out.Folder(), &bytes, &why, &number))
             ok = out.Abandon(why, number);
         else if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), file) !=
                  std::size_t(bytes.size()))

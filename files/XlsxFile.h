@@ -3,6 +3,7 @@
 
 #include "CSafeFile.h"
 #include "CTRData.h"
+#include "TransferSource.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,13 +23,23 @@ struct Format
     QStringList columns;           // group, cell, result, unit
     QStringList statisticsColumns; // group, unit, count, minimum, maximum, mean, deviation
     UnitTexts units;
+    // The sheet that names the transfer, and its line titles: downloaded
+    // (UTC), station, family, port, device, complete, pages received, pages
+    // announced, program, transfer id; then the words for complete or not.
+    QString downloadSheet;
+    QStringList downloadTitles;
+    QString complete;
+    QString incomplete;
 };
 
 // Every record of data to the file at path (an 8-bit name), replacing it
 // only once the whole workbook was made; otherwise it is as it was, and
 // error says why.
+// The workbook names its transfer (source) on a sheet of its own and in its
+// document properties.
 bool Write(const QByteArray& path, const CTRData& data, const Format& format,
-           FileError* error = nullptr, int* systemError = nullptr);
+           const TransferSource& source = TransferSource(), FileError* error = nullptr,
+           int* systemError = nullptr);
 } // namespace XlsxFile
 
 #endif

@@ -689,6 +689,13 @@ private slots:
         QCOMPARE(got.size(), pagesReceived * 32);
         for (int i = 0; i < got.size(); ++i)
             QCOMPARE(got[i]["decimals"].toInt(), ValueDecimals(records[std::size_t(i)]));
+        // The computer it was read on, and the download's id in the archive.
+        QCOMPARE(json["station"].toString(), QSysInfo::machineHostName());
+        if (arguments.first() == "download")
+            QVERIFY(json["transfer"].toString().size() > 8 &&
+                    Cli({"history"}).out.contains(json["transfer"].toString().toUtf8() + '\t'));
+        else
+            QVERIFY(json["transfer"].isNull());
     }
 
     // A reply cut short is no reply with fewer results: the script hears of it.

@@ -65,23 +65,29 @@ XlsxFile::Format WorkbookFormat()
 bool Save(const QString& path, const CTRData& data, FileError* why)
 {
     if (path.endsWith(".xlsx"))
-        return XlsxFile::Write(QFile::encodeName(path), data, WorkbookFormat(), why);
+        return XlsxFile::Write(QFile::encodeName(path), data, WorkbookFormat(), TransferSource(),
+                               why);
     return CsvFile::Write(QFile::encodeName(path), data, Format(), why);
 }
 
 // What an independent reader (openpyxl, by the Python found when the build
 // was configured) finds in a workbook: per sheet, its name, frozen cell and
 // cells. Empty when it cannot read the file.
-QJsonArray ReadWorkbook(const QString& path)
+QJsonDocument ReadWorkbook(const QString& path, const QStringList& options)
 {
     QProcess reader;
-    reader.start(PARVESTA_PYTHON, {PARVESTA_SOURCE_DIR "/tests/read-workbook.py", path});
+    reader.start(PARVESTA_PYTHON,
+                 QStringList{PARVESTA_SOURCE_DIR "/tests/read-workbook.py", path} + options);
     if (!reader.waitForFinished(60000) || reader.exitCode() != 0)
     {
         qWarning("%s", reader.readAllStandardError().constData());
-        return QJsonArray();
+        return QJsonDocument();
     }
-    return QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
+    return QJsonDocument::fromJson(reader.readAllStandardOutput());
+}
+QJsonArray ReadWorkbook(const QString& path)
+{
+    return ReadWorkbook(path, {}).array();
 }
 
 int CellCount(const QJsonArray& sheets)
@@ -380,12 +386,38 @@ private slots:
         data.Append(CMeasurement{1, 2, 1240, 100, 3, 2});
         data.Append(CMeasurement{1, 3, 486, 1000, 3, 3});
         data.Append(CMeasurement{3, 9, 28281, 10, 0, 0});
-        QVERIFY(XlsxFile::Write(QFile::encodeName(path), data, WorkbookFormat()));
+        data.family = "VX-nn";
+        // The transfer the records came from, on a sheet and in the properties.
+        XlsxFile::Format format = WorkbookFormat();
+        format.downloadSheet = "Download";
+        format.downloadTitles = QStringList{"When",  "Station",  "Family",    "Port",    "Device",
+                                            "Pages", "Received", "Announced", "Program", "Id"};
+        format.complete = "whole";
+        format.incomplete = "part";
+        TransferSource source;
+        source.downloaded = QDateTime(QDate(2026, 12, 7), QTime(10, 0), Qt::UTC);
+        source.station = "Лаборатория-2";
+        source.port = "COM3";
+        source.device = "/dev/ttyUSB0";
+        source.pagesReceived = 2;
+        source.pagesAnnounced = 4;
+        source.complete = false;
+        source.program = "Parvesta";
+        source.version = "3.0";
+        source.transfer = "7f0c";
+        QVERIFY(XlsxFile::Write(QFile::encodeName(path), data, format, source));
         // The program's own locale is in force again.
         QCOMPARE(QByteArray(std::localeconv()->decimal_point), point);
 
+        const QJsonObject properties = ReadWorkbook(path, {"--properties"}).object();
+        QCOMPARE(properties["title"].toString(), "VX-nn 2026-12-07T10:00:00Z");
+        QCOMPARE(properties["creator"].toString(), "Лаборатория-2");
+        QCOMPARE(properties["status"].toString(), "part");
+        QCOMPARE(properties["description"].toString(), "COM3 /dev/ttyUSB0, 2/4");
+        QCOMPARE(properties["keywords"].toString(), "7f0c");
+        QCOMPARE(properties["created"].toString(), "2026-12-07T10:00:00");
         const QJsonArray sheets = ReadWorkbook(path);
-        QCOMPARE(sheets.size(), 2);
+        QCOMPARE(sheets.size(), 3);
         // A sheet's name and frozen cell, then a text per row: each cell's
         // place, value, type, number format unless General, and boldness.
         QStringList seen;
@@ -414,7 +446,8 @@ private slots:
                                     "A2 1 n, B2 1 n, C2 12.34 n 0.00, D2 mm s",
                                     "A3 1 n, B3 2 n, C3 12.4 n 0.00, D3 mm s",
                                     "A4 1 n, B4 3 n, C4 0.486 n 0.000, D4 in s",
-                                    "A5 3 n, B5 9 n, C5 2828.1 n 0.0, D5 m/s s", "Stats frozen A2",
+                                    "A5 3 n, B5 9 n, C5 2828.1 n 0.0, D5 m/s s",
+                                    "Stats frozen A2",
                                     "A1 G s bold, B1 U s bold, C1 N s bold, D1 Min s bold, "
                                     "E1 Max s bold, F1 Mean s bold, G1 SD s bold",
                                     "A2 1 n, B2 mm s, C2 2 n, D2 12.34 n 0.00, E2 12.4 n 0.00, "
@@ -422,7 +455,18 @@ private slots:
                                     "A3 1 n, B3 in s, C3 1 n, D3 0.486 n 0.000, E3 0.486 n 0.000, "
                                     "F3 0.486 n 0.000",
                                     "A4 3 n, B4 m/s s, C4 1 n, D4 2828.1 n 0.0, E4 2828.1 n 0.0, "
-                                    "F4 2828.1 n 0.0"}));
+                                    "F4 2828.1 n 0.0",
+                                    "Download frozen ",
+                                    "A1 When s bold, B1 2026-12-07T10:00:00Z s",
+                                    "A2 Station s bold, B2 Лаборатория-2 s",
+                                    "A3 Family s bold, B3 VX-nn s",
+                                    "A4 Port s bold, B4 COM3 s",
+                                    "A5 Device s bold, B5 /dev/ttyUSB0 s",
+                                    "A6 Pages s bold, B6 part s",
+                                    "A7 Received s bold, B7 2 s",
+                                    "A8 Announced s bold, B8 4 s",
+                                    "A9 Program s bold, B9 Parvesta 3.0 s",
+                                    "A10 Id s bold, B10 7f0c s"}));
     }
 
     // A workbook is made beside its file, never in the system's temporary

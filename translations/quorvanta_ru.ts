@@ -343,6 +343,58 @@ VX-77
         <source>Not archived: %1</source>
         <translation>Не сохранено в архиве: %1</translation>
     </message>
+    <message>
+        <source>Download</source>
+        <translation>Загрузка</translation>
+    </message>
+    <message>
+        <source>Downloaded (UTC)</source>
+        <translation>Считано (UTC)</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Компьютер</translation>
+    </message>
+    <message>
+        <source>Instrument</source>
+        <translation>Прибор</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Порт</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Устройство</translation>
+    </message>
+    <message>
+        <source>Pages</source>
+        <translation>Страницы</translation>
+    </message>
+    <message>
+        <source>Pages received</source>
+        <translation>Получено страниц</translation>
+    </message>
+    <message>
+        <source>Pages announced</source>
+        <translation>Объявлено страниц</translation>
+    </message>
+    <message>
+        <source>Program</source>
+        <translation>Программа</translation>
+    </message>
+    <message>
+        <source>Transfer</source>
+        <translation>Передача</translation>
+    </message>
+    <message>
+        <source>complete</source>
+        <translation>полностью</translation>
+    </message>
+    <message>
+        <source>incomplete</source>
+        <translation>не полностью</translation>
+    </message>
 </context>
 <context>
     <name>CReadOut</name>
