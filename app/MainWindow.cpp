@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStringList>
 #include <QStyle>
@@ -31,6 +32,23 @@
 
 namespace
 {
+// The window's place on the user's screen belongs to the user, not to the
+// program's folder: it is kept in the user's own configuration, away from
+// Settings.ini.
+const char* const PlaceKey = "window/geometry";
+
+QByteArray KeptPlace()
+{
+    return QSettings(QStringLiteral("Parvesta"), QStringLiteral("Parvesta"))
+        .value(PlaceKey)
+        .toByteArray();
+}
+
+void KeepPlace(const QByteArray& geometry)
+{
+    QSettings(QStringLiteral("Parvesta"), QStringLiteral("Parvesta")).setValue(PlaceKey, geometry);
+}
+
 // The height of a table row with one line of text, as the toolkit would
 // measure it from its contents: the item's own, with the grid line, and no
 // less than the header allows.
@@ -91,6 +109,9 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     connect(&searchTimer, &QTimer::timeout, this, [this] { StepSearch(engine->ContinueSearch()); });
     deviceWatcher = new CDeviceWatcher(PortsFolder(), this);
     connect(deviceWatcher, &CDeviceWatcher::DeviceChanged, this, &MainWindow::DeviceChangeEvent);
+
+    // Where and how large the user left the window last time.
+    restoreGeometry(KeptPlace());
 
     // The window is shown while the ports are asked; the status line says so.
     StartSearch();
@@ -359,7 +380,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // brought is offered first, then guarded like any results.
     CancelTransfer();
     if (!CheckUnsavedData())
+    {
         event->ignore();
+        return;
+    }
+    KeepPlace(saveGeometry());
 }
 
 bool MainWindow::event(QEvent* event)
@@ -616,7 +641,7 @@ void MainWindow::CreateStatusLine()
 {
     QStatusBar* line = statusBar();
     line->setObjectName(QStringLiteral("statusBar"));
-    line->setSizeGripEnabled(false); // the window's width is fixed
+    line->setSizeGripEnabled(true);
     statusLabel = new QLabel(line);
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
     // Two lines: room for a reason and what to do about it. A fixed height

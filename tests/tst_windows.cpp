@@ -61,6 +61,39 @@ private slots:
                  QImage(":/Image/background.bmp").convertToFormat(shown.format()));
     }
 
+    // The window grows and the table with it; it never needs more room than
+    // it took when its width was fixed; its size and place are the user's and
+    // come back at the next start, kept apart from Settings.ini.
+    void windowResizesAndComesBackAsLeft()
+    {
+        const QSize least = window->layout()->totalMinimumSize();
+        QVERIFY2(least.width() <= 288 && least.height() <= window->height(),
+                 qPrintable(QString("%1x%2").arg(least.width()).arg(least.height())));
+        window->SetViewState(TestWindow::ResultsShown);
+        const int narrowTable = window->table->width();
+        window->resize(900, 700);
+        window->move(60, 40);
+        QTRY_COMPARE(window->size(), QSize(900, 700));
+        QVERIFY2(window->table->width() >= 896 && window->table->width() > 2 * narrowTable,
+                 qPrintable(QString::number(window->table->width())));
+        QVERIFY(window->table->height() > 500);
+        QVERIFY(window->status->width() > 700);
+        const QPoint place = window->pos();
+        QVERIFY(window->close());
+
+        window = std::make_unique<TestWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->size(), QSize(900, 700));
+        QCOMPARE(window->pos(), place);
+        QVERIFY(QFile::exists(TestConfiguration::Folder() + "/Parvesta/Parvesta.conf"));
+        window.reset(); // writes Settings.ini
+        const QByteArray settings =
+            ReadFile(QCoreApplication::applicationDirPath() + "/Settings.ini");
+        QCOMPARE(settings.count("\r\n"), 7);
+        QVERIFY(!settings.contains("geometry"));
+    }
+
     // The mask's grey edges end fully opaque or fully transparent, so the
     // magenta behind a picture never shows, not even half-blended.
     void buttonIconsAreTransparentWhereTheMaskIsBlack_data()
