@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStringList>
@@ -222,10 +223,27 @@ void MainWindow::ShowStall(bool stalled)
         return;
     progressUi.messageLabel->setText(
         stalled ? tr("No data is arriving. Bring the instrument back to the receiver or check "
-                     "its cable; press Transfer Data to cancel.")
+                     "its cable; press Cancel to stop.")
                 : QString());
     progressUi.messageLabel->setVisible(stalled);
     FitProgressWindow();
+}
+
+void MainWindow::CancelFromProgress()
+{
+    if (readOut)
+        TransferData();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == progressWindow && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+    {
+        CancelFromProgress();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::ShowMessage(QString text, int milliseconds)
@@ -234,6 +252,7 @@ void MainWindow::ShowMessage(QString text, int milliseconds)
     progressUi.messageLabel->setText(text);
     progressUi.messageLabel->show();
     progressUi.progressBar->hide();
+    cancelButton->hide();
     progressWindow->setWindowModality(Qt::ApplicationModal);
     FitProgressWindow();
     progressWindow->show();
@@ -249,6 +268,7 @@ void MainWindow::EndMessage()
     progressWindow->hide();
     progressUi.messageLabel->hide();
     progressUi.progressBar->show();
+    cancelButton->show();
     progressWindow->setWindowModality(Qt::NonModal);
     FitProgressWindow();
     SetViewState(ResultsShown);
@@ -260,8 +280,10 @@ void MainWindow::FitProgressWindow()
     // The form's size, grown downwards as far as a text of several lines needs.
     int height = progressFormSize.height();
     QLayout* layout = progressWindow->layout();
-    if (!progressUi.messageLabel->isHidden() && layout->hasHeightForWidth())
-        height = std::max(height, layout->totalHeightForWidth(progressFormSize.width()));
+    layout->activate();
+    height = std::max(height, layout->hasHeightForWidth()
+                                  ? layout->totalHeightForWidth(progressFormSize.width())
+                                  : layout->totalSizeHint().height());
     progressWindow->resize(progressFormSize.width(), height);
     CentreProgressWindow();
 }
@@ -673,6 +695,16 @@ void MainWindow::CreateProgressWindow()
     progressUi.messageLabel->setWordWrap(true); // the stall text takes a few lines
     progressFormSize = progressWindow->size();
     connect(this, &MainWindow::ProgressChanged, progressUi.progressBar, &QProgressBar::setValue);
+    // Cancel, or Esc, stops the transfer right where the user looks, as
+    // Transfer Data does in the main window.
+    cancelButton = new QPushButton(tr("Cancel"), progressWindow);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setAutoDefault(false);
+    progressUi.verticalLayout->addSpacing(6);
+    progressUi.verticalLayout->addWidget(cancelButton, 0, Qt::AlignHCenter);
+    connect(cancelButton, &QPushButton::clicked, this, &MainWindow::CancelFromProgress);
+    progressWindow->installEventFilter(this);
+    FitProgressWindow();
 }
 
 void MainWindow::CreateStatisticsWindow()

@@ -17,6 +17,7 @@ class CDeviceWatcher;
 class CQuorvanta;
 class QAbstractButton;
 class QLabel;
+class QPushButton;
 class QTimer;
 class QToolButton;
 
@@ -41,6 +42,7 @@ private slots:
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     // A serial device appeared or went away: look for the instrument again
@@ -72,6 +74,7 @@ private:
     void BeginTransfer();
     void TransferFinished(CReadOut::Outcome outcome);
     void CancelTransfer();
+    void CancelFromProgress();
     void OfferPartialReply(CReadOut* ended);
     void ShowStall(bool stalled);
     void ShowMessage(QString text, int milliseconds);
@@ -118,6 +121,7 @@ private:
     QSize progressFormSize;              // the progress window as the form makes it
     QLabel* statusLabel = nullptr;       // the status line: what the program knows now
     QToolButton* searchButton = nullptr; // searches again, as F5 does
+    QPushButton* cancelButton = nullptr; // in the progress window: ends the transfer
     QTimer settleTimer;                  // a device change waits for the device to settle
     QTimer searchTimer;                  // the next step of a search under way
 };

@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPushButton>
 #include <optional>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -160,27 +161,43 @@ private slots:
     void endingAStalledTransfer_data()
     {
         QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<bool>("closing"); // ended by closing the window, not by the button
-        QTest::addColumn<int>("keep");     // the answer to the keep question; 0 not asked, -1 Esc
+        QTest::addColumn<QString>(
+            "how"); // Transfer Data, Cancel or Esc in the progress window, or closing
+        QTest::addColumn<int>("keep"); // the answer to the keep question; 0 not asked, -1 Esc
         QTest::addColumn<int>("rows");
         const QByteArray cut = Generated(128).left(11 + 2 * 256 + 100); // 2 of 4 pages
-        QTest::newRow("cut short: kept") << cut << false << int(QMessageBox::Yes) << 64;
-        QTest::newRow("cut short: given up") << cut << false << int(QMessageBox::No) << 0;
-        QTest::newRow("cut short: Esc is no answer, the pages stay") << cut << false << -1 << 64;
+        QTest::newRow("cut short: kept") << cut << "transfer" << int(QMessageBox::Yes) << 64;
+        QTest::newRow("cut short: given up") << cut << "transfer" << int(QMessageBox::No) << 0;
+        QTest::newRow("cut short: Esc is no answer, the pages stay")
+            << cut << "transfer" << -1 << 64;
         QTest::newRow("cut short, window closed, a device plugged in: kept, the close cancelled")
-            << cut << true << int(QMessageBox::Yes) << 64;
-        QTest::newRow("garbage only: nothing to keep") << QByteArray(700, 'g') << false << 0 << 0;
+            << cut << "close" << int(QMessageBox::Yes) << 64;
+        QTest::newRow("garbage only: nothing to keep")
+            << QByteArray(700, 'g') << "transfer" << 0 << 0;
+        QTest::newRow("cut short, Cancel: kept") << cut << "cancel" << int(QMessageBox::Yes) << 64;
+        QTest::newRow("cut short, Cancel: given up")
+            << cut << "cancel" << int(QMessageBox::No) << 0;
+        QTest::newRow("cut short, Esc in the progress window: kept")
+            << cut << "esc" << int(QMessageBox::Yes) << 64;
+        QTest::newRow("garbage only, Cancel: nothing to keep")
+            << QByteArray(700, 'g') << "cancel" << 0 << 0;
+        QTest::newRow("garbage only, Esc in the progress window: nothing to keep")
+            << QByteArray(700, 'g') << "esc" << 0 << 0;
     }
     void endingAStalledTransfer()
     {
         QFETCH(QByteArray, reply);
-        QFETCH(bool, closing);
+        QFETCH(QString, how);
         QFETCH(int, keep);
         QFETCH(int, rows);
+        const bool closing = how == "close";
         QVERIFY(OpenWithInstrument(reply));
         User user;
         window->transferButton->click();
         QTRY_VERIFY(window->Stalled());
+        QVERIFY(window->message->text().contains("press Cancel to stop"));
+        auto* cancel = window->progress->findChild<QPushButton*>("cancelButton");
+        QVERIFY(cancel && cancel->isVisible());
 
         if (keep)
             user.Then([this, keep, closing](QWidget* box) {
@@ -199,6 +216,10 @@ private slots:
         user.Then(User::Press(QMessageBox::No));         // a box that must not come is counted
         if (closing)
             window->close();
+        else if (how == "cancel")
+            cancel->click();
+        else if (how == "esc")
+            QTest::keyClick(window->progress, Qt::Key_Escape);
         else
             window->transferButton->click();
         QTRY_VERIFY(user.answers.size() == 1 && !QApplication::activeModalWidget());

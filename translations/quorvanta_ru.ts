@@ -485,10 +485,6 @@ VX-77
         </translation>
     </message>
     <message>
-        <source>No data is arriving. Bring the instrument back to the receiver or check its cable; press Transfer Data to cancel.</source>
-        <translation>Данные не поступают. Поднесите прибор обратно к приёмнику или проверьте кабель; чтобы отменить, нажмите «Передать данные».</translation>
-    </message>
-    <message>
         <source>Incomplete: %1 of %2 pages</source>
         <translation>Неполные данные: %1 из %2 стр.</translation>
     </message>
@@ -539,6 +535,14 @@ VX-77
     <message>
         <source>No measurements in connected device!</source>
         <translation>В подключённом приборе нет результатов измерений!</translation>
+    </message>
+    <message>
+        <source>No data is arriving. Bring the instrument back to the receiver or check its cable; press Cancel to stop.</source>
+        <translation>Данные не поступают. Поднесите прибор обратно к приёмнику или проверьте кабель; чтобы остановить, нажмите «Отмена».</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
     </message>
 </context>
 <context>
