@@ -17,6 +17,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
@@ -91,6 +92,7 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     CreateProgressWindow();
     CreateStatusLine();
     CreateStatisticsWindow();
+    CreateKeys();
 
     ui.tableWidget->hide();
     ui.tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -237,11 +239,19 @@ void MainWindow::CancelFromProgress()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == progressWindow && event->type() == QEvent::KeyPress &&
+    if (event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
     {
-        CancelFromProgress();
-        return true;
+        if (watched == progressWindow)
+        {
+            CancelFromProgress();
+            return true;
+        }
+        if (watched == helpWindow || watched == aboutWindow || watched == statisticsWindow)
+        {
+            static_cast<QWidget*>(watched)->hide();
+            return true;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -657,6 +667,34 @@ void MainWindow::CreateHelpWindow()
     helpUi.helpTBrowser->setSource(QUrl(tr("index.html")));
     helpWindow->setWindowTitle(tr("Parvesta help"));
     connect(ui.helpButton, &QToolButton::clicked, helpWindow, &QWidget::show);
+}
+
+void MainWindow::CreateKeys()
+{
+    // The two actions a technician repeats all day have keys of their own;
+    // the tips say which.
+    const auto keyed = [](QToolButton* button, const QKeySequence& key) {
+        button->setShortcut(key);
+        const QString tip = button->toolTip() + QStringLiteral(" (") +
+                            key.toString(QKeySequence::NativeText) + QLatin1Char(')');
+        button->setToolTip(tip);
+    };
+    keyed(ui.trnsfrDataButton, QKeySequence(Qt::CTRL | Qt::Key_T));
+    keyed(ui.saveAsButton, QKeySequence::Save);
+    for (QToolButton* button :
+         {ui.trnsfrDataButton, ui.saveAsButton, ui.statisticsButton, ui.helpButton, ui.aboutButton})
+    {
+        // The buttons show only pictures: a screen reader says their words.
+        button->setAccessibleName(button->text());
+    }
+    // Which button Tab reached must be plain to see on any style.
+    ui.centralWidget->setStyleSheet(QStringLiteral(
+        "QToolButton:focus { border: 2px solid palette(highlight); border-radius: 3px; }"));
+    // Tab moves on to the buttons instead of from cell to cell.
+    ui.tableWidget->setTabKeyNavigation(false);
+    // Esc puts the Help, About and Statistics windows away.
+    for (QWidget* window : {helpWindow, aboutWindow, statisticsWindow})
+        window->installEventFilter(this);
 }
 
 void MainWindow::CreateStatusLine()

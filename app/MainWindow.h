@@ -80,6 +80,7 @@ private:
     void ShowMessage(QString text, int milliseconds);
     void EndMessage();
     void CreateStatusLine();
+    void CreateKeys();
     void ShowStatus(const QString& text, const QString& details = QString());
     QString SearchStatus() const;
     QString ResultsStatus() const;

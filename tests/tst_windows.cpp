@@ -2,6 +2,7 @@
 // table, the view states and the Help window.
 #include "PinnedPorts.h"
 #include "support/Files.h"
+#include "support/User.h"
 #include "support/Window.h"
 
 #include <QHeaderView>
@@ -92,6 +93,66 @@ private slots:
             ReadFile(QCoreApplication::applicationDirPath() + "/Settings.ini");
         QCOMPARE(settings.count("\r\n"), 7);
         QVERIFY(!settings.contains("geometry"));
+    }
+
+    // The keys of a technician who keeps the hands on the keyboard: Ctrl+T
+    // and Ctrl+S named in the tips, Ctrl+S saves once there is something to
+    // save, Tab moves on from the table to the buttons, and the button
+    // reached shows it.
+    void keyboard()
+    {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QCOMPARE(window->transferButton->toolTip(),
+                 QStringLiteral("Transfer data from the device (Ctrl+T)"));
+        QCOMPARE(window->saveButton->toolTip(), QStringLiteral("Save data as .csv (Ctrl+S)"));
+        for (const char* name :
+             {"trnsfrDataButton", "saveAsButton", "statisticsButton", "helpButton", "aboutButton"})
+            QCOMPARE(window->Button(name)->accessibleName(), window->Button(name)->text());
+
+        User user;
+        user.Then(User::SaveAs(QString()));
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        QTest::qWait(300);
+        QCOMPARE(user.seen.size(), 0); // nothing to save yet
+        window->Engine()->data.MakeVirtualData();
+        window->SetViewState(TestWindow::ResultsShown);
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        QTRY_COMPARE(user.seen.size(), 1);
+        QVERIFY(user.seen[0].proposed.endsWith("results1.csv"));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QToolButton* help = window->Button("helpButton");
+        window->table->setFocus();
+        QTRY_VERIFY(window->table->hasFocus());
+        const QImage plain = help->grab().toImage();
+        QTest::keyClick(window->table, Qt::Key_Tab);
+        QVERIFY(!window->table->hasFocus());
+        QVERIFY(qobject_cast<QToolButton*>(QApplication::focusWidget()));
+        help->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(help->hasFocus());
+        QVERIFY(help->grab().toImage() != plain);
+    }
+
+    // Esc puts Help, About and Statistics away, wherever in them the focus is.
+    void escapeClosesTheSideWindows_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Help") << "HelpWindowGUI";
+        QTest::newRow("About") << "AboutWindowGUI";
+        QTest::newRow("Statistics") << "StatisticsWindowGUI";
+    }
+    void escapeClosesTheSideWindows()
+    {
+        QFETCH(QString, name);
+        auto* side = window->findChild<QWidget*>(name);
+        side->show();
+        QVERIFY(QTest::qWaitForWindowExposed(side));
+        auto* inside = side->findChild<QAbstractScrollArea*>();
+        QTest::keyClick(inside ? static_cast<QWidget*>(inside) : side, Qt::Key_Escape);
+        QVERIFY(!side->isVisible());
     }
 
     // The mask's grey edges end fully opaque or fully transparent, so the
