@@ -7,7 +7,9 @@
 #include "Statistics.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QBitmap>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +20,8 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
@@ -38,6 +42,55 @@ namespace
 // program's folder: it is kept in the user's own configuration, away from
 // Settings.ini.
 const char* const PlaceKey = "window/geometry";
+
+// A table cell that sorts by the number it shows: cell 10 after cell 2,
+// result 10.25 after 9.5; words (the unit) sort as words.
+class CNumberItem : public QTableWidgetItem
+{
+public:
+    explicit CNumberItem(const QString& text = QString()) : QTableWidgetItem(text) {}
+    bool operator<(const QTableWidgetItem& other) const override
+    {
+        bool mine = false;
+        bool theirs = false;
+        const double a = QLocale::c().toDouble(text(), &mine);
+        const double b = QLocale::c().toDouble(other.text(), &theirs);
+        if (mine && theirs)
+            return a < b;
+        if (mine != theirs)
+            return mine; // numbers before words and empty cells
+        return text() < other.text();
+    }
+};
+
+// Rows of a table as a spreadsheet takes them from the clipboard: the
+// header first, cells separated by tabs, numbers with the user's decimal
+// separator so that they arrive as numbers.
+QString TableText(const QTableWidget* table, const QList<int>& rows)
+{
+    const QLocale here;
+    QStringList lines;
+    QStringList header;
+    for (int c = 0; c < table->columnCount(); ++c)
+        header << (table->horizontalHeaderItem(c) ? table->horizontalHeaderItem(c)->text()
+                                                  : QString());
+    lines << header.join(QLatin1Char('\t'));
+    for (const int r : rows)
+    {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c)
+        {
+            QString text = table->item(r, c) ? table->item(r, c)->text() : QString();
+            bool number = false;
+            QLocale::c().toDouble(text, &number);
+            if (number)
+                text.replace(QLatin1Char('.'), here.decimalPoint());
+            cells << text;
+        }
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
 
 QByteArray KeptPlace()
 {
@@ -101,6 +154,16 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     // filling them.
     ui.tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ui.tableWidget->verticalHeader()->setDefaultSectionSize(OneLineRowHeight(ui.tableWidget));
+    // Rows are chosen whole, sorted by a click on a column's title, and
+    // copied for a spreadsheet with Ctrl+C or the table's menu.
+    ui.tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ui.tableWidget->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ui.tableWidget->horizontalHeader()->setSectionsClickable(true);
+    connect(ui.tableWidget->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &MainWindow::SortBy);
+    ui.tableWidget->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui.tableWidget, &QWidget::customContextMenuRequested, this, &MainWindow::TableMenu);
+    ui.tableWidget->installEventFilter(this);
 
     engine = new CQuorvanta;
 
@@ -239,6 +302,12 @@ void MainWindow::CancelFromProgress()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == ui.tableWidget && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+    {
+        CopyRows();
+        return true;
+    }
     if (event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
     {
@@ -562,6 +631,61 @@ void MainWindow::FillTable()
     for (int group = 1; group <= groups; ++group)
         AddGroupRows(group);
     ui.tableWidget->setSortingEnabled(sorting);
+    // Fresh rows come in the order they are saved in.
+    ui.tableWidget->horizontalHeader()->setSortIndicatorShown(false);
+    sortColumn = -1;
+}
+
+void MainWindow::SortBy(int column)
+{
+    // First click ascending, second descending, third back to the order
+    // the instrument sent and the files keep.
+    QHeaderView* header = ui.tableWidget->horizontalHeader();
+    if (column != sortColumn)
+        sortOrder = Qt::AscendingOrder;
+    else if (sortOrder == Qt::AscendingOrder)
+        sortOrder = Qt::DescendingOrder;
+    else
+        return OriginalOrder();
+    sortColumn = column;
+    ui.tableWidget->sortItems(column, sortOrder);
+    header->setSortIndicator(column, sortOrder);
+    header->setSortIndicatorShown(true);
+}
+
+void MainWindow::OriginalOrder()
+{
+    FillTable();
+}
+
+QList<int> MainWindow::ChosenRows() const
+{
+    // The rows chosen, top to bottom as shown; all of them when none is.
+    QList<int> rows;
+    for (const QModelIndex& index : ui.tableWidget->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    if (rows.isEmpty())
+        for (int r = 0; r < ui.tableWidget->rowCount(); ++r)
+            rows << r;
+    return rows;
+}
+
+void MainWindow::CopyRows()
+{
+    QApplication::clipboard()->setText(TableText(ui.tableWidget, ChosenRows()));
+}
+
+void MainWindow::TableMenu(const QPoint& at)
+{
+    QMenu menu(ui.tableWidget);
+    menu.addAction(tr("Copy"), QKeySequence::Copy, this, &MainWindow::CopyRows);
+    menu.addAction(tr("Select All"), QKeySequence::SelectAll, ui.tableWidget,
+                   &QTableWidget::selectAll);
+    menu.addSeparator();
+    menu.addAction(tr("Original order"), this, &MainWindow::OriginalOrder)
+        ->setEnabled(sortColumn >= 0);
+    menu.exec(ui.tableWidget->viewport()->mapToGlobal(at));
 }
 
 void MainWindow::AddGroupRows(int group)
@@ -576,11 +700,11 @@ void MainWindow::AddGroupRows(int group)
         CMeasurement record;
         if (!engine->data.GetRecord(group, position, &record))
             continue;
-        ui.tableWidget->setItem(row, 0, new QTableWidgetItem(QString::number(group, 10)));
-        ui.tableWidget->setItem(row, 1, new QTableWidgetItem(QString::number(record.cell, 10)));
-        auto* unit = new QTableWidgetItem;
+        ui.tableWidget->setItem(row, 0, new CNumberItem(QString::number(group, 10)));
+        ui.tableWidget->setItem(row, 1, new CNumberItem(QString::number(record.cell, 10)));
+        auto* unit = new CNumberItem;
         unit->setText(engine->UnitText(record.unit));
-        auto* result = new QTableWidgetItem;
+        auto* result = new CNumberItem;
         result->setText(FormatValue(record));
         ui.tableWidget->setItem(row, 2, result);
         ui.tableWidget->setItem(row, 3, unit);

@@ -94,6 +94,11 @@ private:
     QString ResultsTitle() const;
     bool CheckUnsavedData();
     void FillTable();
+    void SortBy(int column);
+    void OriginalOrder();
+    QList<int> ChosenRows() const;
+    void CopyRows();
+    void TableMenu(const QPoint& at);
     void AddGroupRows(int group);
     void setButtonIcon(QAbstractButton* button, QString imagePath, QString maskPath);
     void CreateAboutWindow();
@@ -122,6 +127,8 @@ private:
     QSize progressFormSize;              // the progress window as the form makes it
     QLabel* statusLabel = nullptr;       // the status line: what the program knows now
     QToolButton* searchButton = nullptr; // searches again, as F5 does
+    int sortColumn = -1;                 // the column the rows are sorted by; -1 in the order saved
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
     QPushButton* cancelButton = nullptr; // in the progress window: ends the transfer
     QTimer settleTimer;                  // a device change waits for the device to settle
     QTimer searchTimer;                  // the next step of a search under way

@@ -2,9 +2,11 @@
 // table, the view states and the Help window.
 #include "PinnedPorts.h"
 #include "support/Files.h"
+#include "support/Records.h"
 #include "support/User.h"
 #include "support/Window.h"
 
+#include <QClipboard>
 #include <QHeaderView>
 #include <QTextBrowser>
 
@@ -153,6 +155,91 @@ private slots:
         auto* inside = side->findChild<QAbstractScrollArea*>();
         QTest::keyClick(inside ? static_cast<QWidget*>(inside) : side, Qt::Key_Escape);
         QVERIFY(!side->isVisible());
+    }
+
+    // A click on a column's title sorts by its numbers, not their letters;
+    // the third click brings back the instrument's order. Ctrl+C puts the
+    // chosen rows, with the titles, on the clipboard as a spreadsheet takes
+    // them, in the user's decimals. The saved file keeps the instrument's
+    // order whatever the view shows.
+    void sortingCopyingAndSaving_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("decimal point") << "en_GB"
+                                       << "Group\tCell\tResult\tUnit\n10\t1\t3\tmm\n"
+                                          "2\t2\t10.25\tInches\n";
+        QTest::newRow("decimal comma") << "de_DE"
+                                       << "Group\tCell\tResult\tUnit\n10\t1\t3\tmm\n"
+                                          "2\t2\t10,25\tInches\n";
+    }
+    void sortingCopyingAndSaving()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, copied);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        CTRData& data = window->Engine()->data;
+        data.Clear();
+        for (const CMeasurement& r : {Record(2, 2, 1025, 100, 3), Record(10, 1, 3, 0, 2),
+                                      Record(2, 10, 95, 10, 0), Record(1, 5, 1000, 100, 1)})
+            data.Append(r);
+        window->SetViewState(TestWindow::ResultsShown);
+        const QStringList saved = {"1|5|10.00|us", "2|2|10.25|Inches", "2|10|9.5|m/s", "10|1|3|mm"};
+        QCOMPARE(Rows(window->table), saved);
+        QHeaderView* header = window->table->horizontalHeader();
+        const auto click = [header](int column) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(column) + 5, 5));
+        };
+        const auto column = [this](int c) {
+            QStringList texts;
+            for (int r = 0; r < window->table->rowCount(); ++r)
+                texts << window->table->item(r, c)->text();
+            return texts;
+        };
+        click(0);
+        QCOMPARE(column(0), QStringList({"1", "2", "2", "10"}));
+        click(1);
+        QCOMPARE(column(1), QStringList({"1", "2", "5", "10"}));
+        click(2);
+        QCOMPARE(column(2), QStringList({"3", "9.5", "10.00", "10.25"}));
+        click(2);
+        QCOMPARE(column(2), QStringList({"10.25", "10.00", "9.5", "3"}));
+        click(3);
+        QCOMPARE(column(3), QStringList({"Inches", "m/s", "mm", "us"}));
+
+        // Sorted by result, rows 1 and 4 chosen, from the bottom up.
+        click(2);
+        window->table->selectRow(3);
+        window->table->selectionModel()->select(window->table->model()->index(0, 0),
+                                                QItemSelectionModel::Select |
+                                                    QItemSelectionModel::Rows);
+        QTest::keyClick(window->table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text().replace('\t', "\\t"),
+                 QString(copied).replace('\t', "\\t"));
+        QTest::keyClick(window->table, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(window->table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text().count('\n'), 5);
+
+        const QTemporaryDir folder;
+        User user;
+        user.Then(User::SaveAs(folder.filePath("sorted.csv")));
+        window->saveButton->click();
+        QTRY_VERIFY(QFileInfo::exists(folder.filePath("sorted.csv")));
+        QLocale::setDefault(before);
+        QVERIFY(window->Engine()->Write(folder.filePath("engine.csv").toLocal8Bit().constData(),
+                                        CQuorvanta::SaveFormat::Csv));
+        QCOMPARE(ReadFile(folder.filePath("sorted.csv")), ReadFile(folder.filePath("engine.csv")));
+        const QList<QByteArray> lines = ReadFile(folder.filePath("sorted.csv")).split('\n');
+        QVERIFY(lines.size() > 4);
+        QVERIFY2(lines[lines.size() - 2].startsWith("10;1;3;"), lines[lines.size() - 2]);
+
+        click(2);
+        QCOMPARE(column(2), QStringList({"10.25", "10.00", "9.5", "3"}));
+        click(2); // the third click: the instrument's order again
+        QCOMPARE(Rows(window->table), saved);
+        QVERIFY(!header->isSortIndicatorShown());
     }
 
     // The mask's grey edges end fully opaque or fully transparent, so the

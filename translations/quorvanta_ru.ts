@@ -544,6 +544,18 @@ VX-77
         <source>Cancel</source>
         <translation>Отмена</translation>
     </message>
+    <message>
+        <source>Copy</source>
+        <translation>Копировать</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>Выделить всё</translation>
+    </message>
+    <message>
+        <source>Original order</source>
+        <translation>Исходный порядок</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowGUI</name>
