@@ -208,6 +208,14 @@ void MainWindow::BeginTransfer()
     readOut = new CReadOut(engine, this);
     readOut->pollIntervalMs = pollIntervalMs;
     connect(readOut, &CReadOut::Progress, this, &MainWindow::ProgressChanged);
+    connect(readOut, &CReadOut::Progress, this, [this](int percent) {
+        receivedPercent = percent;
+        if (!stalledNow)
+            ShowStatus(ReceivingStatus());
+    });
+    receivedPercent = 0;
+    stalledNow = false;
+    ShowStatus(ReceivingStatus());
     connect(readOut, &CReadOut::Stalled, this, &MainWindow::ShowStall);
     connect(readOut, &CReadOut::Finished, this, &MainWindow::TransferFinished);
     readOut->Start();
@@ -223,6 +231,14 @@ void MainWindow::TransferFinished(CReadOut::Outcome outcome)
 {
     CReadOut* ended = readOut;
     readOut = nullptr;
+    // A reply of a known family names the instrument on that port from now on.
+    if (outcome == CReadOut::Outcome::Records || outcome == CReadOut::Outcome::NoRecords ||
+        outcome == CReadOut::Outcome::Partial)
+    {
+        const QString family = engine->data.family;
+        knownFamily = family == QLatin1String("VirtualDevice") ? QString() : family;
+        knownPort = engine->CurrentPortLabel();
+    }
     ShowStall(false);
     SetViewState(NoResults);
     switch (outcome)
@@ -282,8 +298,17 @@ void MainWindow::OfferPartialReply(CReadOut* ended)
         SetViewState(ResultsShown);
 }
 
+QString MainWindow::ReceivingStatus() const
+{
+    return stalledNow ? tr("No data arriving (%1 % received)").arg(receivedPercent)
+                      : tr("Receiving\u2026 %1 %").arg(receivedPercent);
+}
+
 void MainWindow::ShowStall(bool stalled)
 {
+    stalledNow = stalled;
+    if (readOut)
+        ShowStatus(ReceivingStatus());
     if (stalled == !progressUi.messageLabel->isHidden())
         return;
     progressUi.messageLabel->setText(
@@ -585,7 +610,12 @@ void MainWindow::StepSearch(int waitMs)
 
 QString MainWindow::SearchStatus() const
 {
-    return engine->Searching() ? tr("Searching for the instrument…") : engine->SearchSummary();
+    if (engine->Searching())
+        return tr("Searching for the instrument…");
+    // The family is known once a transfer from that port revealed it.
+    if (engine->deviceFound && !knownFamily.isEmpty() && engine->CurrentPortLabel() == knownPort)
+        return tr("%1 on %2").arg(knownFamily, knownPort);
+    return engine->SearchSummary();
 }
 
 QString MainWindow::ResultsStatus() const
@@ -825,7 +855,8 @@ void MainWindow::CreateStatusLine()
 {
     QStatusBar* line = statusBar();
     line->setObjectName(QStringLiteral("statusBar"));
-    line->setSizeGripEnabled(true);
+    // The window's frame resizes it; a grip would take room from the text.
+    line->setSizeGripEnabled(false);
     statusLabel = new QLabel(line);
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
     // Two lines: room for a reason and what to do about it. A fixed height

@@ -77,6 +77,7 @@ private:
     void CancelFromProgress();
     void OfferPartialReply(CReadOut* ended);
     void ShowStall(bool stalled);
+    QString ReceivingStatus() const;
     void ShowMessage(QString text, int milliseconds);
     void EndMessage();
     void CreateStatusLine();
@@ -127,6 +128,10 @@ private:
     QSize progressFormSize;              // the progress window as the form makes it
     QLabel* statusLabel = nullptr;       // the status line: what the program knows now
     QToolButton* searchButton = nullptr; // searches again, as F5 does
+    int receivedPercent = 0;             // of the transfer under way, for the status line
+    bool stalledNow = false;             // no byte came for a while
+    QString knownFamily;                 // the instrument family a transfer revealed
+    QString knownPort;                   // on this port
     int sortColumn = -1;                 // the column the rows are sorted by; -1 in the order saved
     Qt::SortOrder sortOrder = Qt::AscendingOrder;
     QPushButton* cancelButton = nullptr; // in the progress window: ends the transfer

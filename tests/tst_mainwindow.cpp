@@ -421,11 +421,14 @@ private slots:
         window->transferButton->click();
         QTRY_VERIFY_WITH_TIMEOUT(window->Stalled(), 5000);
         QCOMPARE(window->bar->value(), 50); // what came before the pause still counts
+        QCOMPARE(window->status->text(), QStringLiteral("No data arriving (50 % received)"));
         QVERIFY(ports->Attach(5));
         window->DeviceChangeEvent();
         // Bytes come again: the stall text goes while the bar moves on.
         QTRY_VERIFY(!window->message->isVisible());
         QVERIFY(window->progress->isVisible() && window->bar->value() < 100);
+        QCOMPARE(window->status->text(),
+                 QStringLiteral("Receiving\u2026 %1 %").arg(window->bar->value()));
         QVERIFY(window->WaitForResults());
         QCOMPARE(window->table->rowCount(), 300);
         QCOMPARE(window->windowTitle(), QStringLiteral("Parvesta"));
@@ -436,6 +439,10 @@ private slots:
         QCOMPARE(Commands(sim, 1), 2);
         QVERIFY(window->SearchEnds());
         QVERIFY(window->transferButton->isEnabled());
+        // The reply named the family: the status line says it of that port.
+        window->SetViewState(TestWindow::NoResults);
+        QVERIFY2(window->status->text().startsWith("VX-nn on COM2 ("),
+                 qPrintable(window->status->text()));
     }
 
     void deviceChangeEnablesTransfer()

@@ -556,6 +556,18 @@ VX-77
         <source>Original order</source>
         <translation>Исходный порядок</translation>
     </message>
+    <message>
+        <source>No data arriving (%1 % received)</source>
+        <translation>Данные не поступают (получено %1 %)</translation>
+    </message>
+    <message>
+        <source>Receiving… %1 %</source>
+        <translation>Приём… %1 %</translation>
+    </message>
+    <message>
+        <source>%1 on %2</source>
+        <translation>%1 на %2</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowGUI</name>
