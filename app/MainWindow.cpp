@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
 #include <QImage>
@@ -25,14 +26,17 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStringList>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -820,6 +824,41 @@ void MainWindow::CreateHelpWindow()
     // The start page is a translated text, so a catalogue can name its own.
     helpUi.helpTBrowser->setSource(QUrl(tr("index.html")));
     helpWindow->setWindowTitle(tr("Parvesta help"));
+    // Back and Home above the page, and lines that wrap to the window's
+    // width instead of running out to the side.
+    QTextBrowser* browser = helpUi.helpTBrowser;
+    browser->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    browser->setLineWrapMode(QTextEdit::WidgetWidth);
+    browser->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    auto* back = new QToolButton(helpWindow);
+    back->setObjectName(QStringLiteral("backButton"));
+    back->setText(tr("Back"));
+    back->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    back->setShortcut(QKeySequence::Back);
+    back->setEnabled(false);
+    auto* home = new QToolButton(helpWindow);
+    home->setObjectName(QStringLiteral("homeButton"));
+    home->setText(tr("Home"));
+    home->setIcon(style()->standardIcon(QStyle::SP_DirHomeIcon));
+    for (QToolButton* button : {back, home})
+    {
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setAutoRaise(true);
+    }
+    connect(back, &QToolButton::clicked, browser, &QTextBrowser::backward);
+    connect(home, &QToolButton::clicked, browser, &QTextBrowser::home);
+    connect(browser, &QTextBrowser::backwardAvailable, back, &QToolButton::setEnabled);
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(4, 2, 4, 2);
+    row->addWidget(back);
+    row->addWidget(home);
+    row->addStretch(1);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(0);
+    helpUi.horizontalLayout->removeWidget(browser);
+    column->addLayout(row);
+    column->addWidget(browser);
+    helpUi.horizontalLayout->addLayout(column);
     connect(ui.helpButton, &QToolButton::clicked, helpWindow, &QWidget::show);
 }
 
@@ -910,6 +949,40 @@ void MainWindow::CreateStatisticsWindow()
     statisticsUi.statisticsTable->verticalHeader()->setSectionResizeMode(
         QHeaderView::ResizeToContents);
     connect(ui.statisticsButton, &QToolButton::clicked, this, &MainWindow::ShowStatistics);
+    // The figures go into a spreadsheet as the table's rows do.
+    auto* copy = new QPushButton(tr("Copy"), statisticsWindow);
+    copy->setObjectName(QStringLiteral("copyButton"));
+    copy->setAutoDefault(false);
+    statisticsUi.verticalLayout->addWidget(copy, 0, Qt::AlignRight);
+    connect(copy, &QPushButton::clicked, this, [this] {
+        QTableWidget* table = statisticsUi.statisticsTable;
+        QList<int> rows;
+        for (int r = 0; r < table->rowCount(); ++r)
+            rows << r;
+        QApplication::clipboard()->setText(TableText(table, rows));
+    });
+}
+
+void MainWindow::PlaceStatistics()
+{
+    // Beside the main window, on the side where the screen has room, so
+    // the figures and the rows they sum up are seen together.
+    const QRect main = frameGeometry();
+    QRect beside(QPoint(main.right() + 1, main.top()), statisticsWindow->frameGeometry().size());
+    const QScreen* screen = this->screen();
+    if (screen)
+    {
+        const QRect room = screen->availableGeometry();
+        if (beside.right() > room.right())
+            beside.moveRight(main.left() - 1);
+        if (beside.left() < room.left())
+            beside.moveLeft(std::max(room.left(), room.right() - beside.width() + 1));
+        if (beside.bottom() > room.bottom())
+            beside.moveBottom(room.bottom());
+        if (beside.top() < room.top())
+            beside.moveTop(room.top());
+    }
+    statisticsWindow->move(beside.topLeft());
 }
 
 void MainWindow::ShowStatistics()
@@ -933,6 +1006,8 @@ void MainWindow::ShowStatistics()
             table->setItem(r, c, item);
         }
     }
+    if (!statisticsWindow->isVisible())
+        PlaceStatistics();
     statisticsWindow->show();
     statisticsWindow->raise();
 }

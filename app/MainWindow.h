@@ -107,6 +107,7 @@ private:
     void CreateProgressWindow();
     void CreateStatisticsWindow();
     void ShowStatistics();
+    void PlaceStatistics();
 
     Ui::MainWindowGUI ui;
     Ui::AboutWindowGUI aboutUi;

@@ -9,6 +9,7 @@
 #include "support/User.h"
 #include "support/Window.h"
 
+#include <QClipboard>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -116,6 +117,24 @@ private slots:
         QCOMPARE(Rows(figures),
                  QStringList({"1|Inches|2|0.486|5.000|2.743|3.192", "3|mm|2|12.34|12.40|12.37|0.04",
                               "4|mm|1|5.2|5.2|5.2|"}));
+        // Beside the main window, not over it; its figures copied for a spreadsheet.
+        QWidget* figuresWindow = figures->window();
+        figuresWindow->hide(); // narrower, to fit beside it on the test's small screen
+        figuresWindow->resize(400, 300);
+        statistics->click();
+        QTRY_VERIFY(figuresWindow->isVisible());
+        QVERIFY2(!figuresWindow->frameGeometry().intersects(window->frameGeometry()),
+                 qPrintable(QString("%1 %2 on %3")
+                                .arg(figuresWindow->frameGeometry().x())
+                                .arg(window->frameGeometry().right())
+                                .arg(window->screen()->availableGeometry().width())));
+        QCOMPARE(figuresWindow->frameGeometry().top(), window->frameGeometry().top());
+        figuresWindow->findChild<QPushButton*>("copyButton")->click();
+        QCOMPARE(
+            QApplication::clipboard()->text(),
+            QStringLiteral("Group\tUnit\tCount\tMinimum\tMaximum\tMean\tStd. deviation\n"
+                           "1\tInches\t2\t0.486\t5.000\t2.743\t3.192\n"
+                           "3\tmm\t2\t12.34\t12.40\t12.37\t0.04\n4\tmm\t1\t5.2\t5.2\t5.2\t\n"));
 
         // A second transfer, after No to the question, replaces every row.
         sim->SetReply(ReplyBuilder::Frame(Family::TR620, {Record(2, 9, 4321, 1, 0, 0)}));

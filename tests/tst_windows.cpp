@@ -8,6 +8,7 @@
 
 #include <QClipboard>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTextBrowser>
 
 namespace
@@ -366,6 +367,24 @@ private slots:
         help->hide();
         window->Button("helpButton")->click();
         QVERIFY(help->isVisible());
+
+        // Back and Home lead through the pages; long lines wrap.
+        WriteFile(HelpFolder() + "/serial.html", "<p>" + QByteArray("dialout ").repeated(200) +
+                                                     "</p>" + QByteArray("Unbroken").repeated(40));
+        auto* back = help->findChild<QToolButton*>("backButton");
+        QVERIFY(!back->isEnabled());
+        browser->setSource(QUrl("serial.html"));
+        QVERIFY(browser->toPlainText().startsWith("dialout"));
+        help->resize(300, 400);
+        QCoreApplication::processEvents();
+        QVERIFY(!browser->horizontalScrollBar()->isVisible());
+        QCOMPARE(browser->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(back->isEnabled());
+        back->click();
+        QVERIFY(browser->toPlainText().contains("Connect the instrument first."));
+        browser->setSource(QUrl("serial.html"));
+        help->findChild<QToolButton*>("homeButton")->click();
+        QVERIFY(browser->toPlainText().contains("Connect the instrument first."));
     }
 };
 

@@ -568,6 +568,14 @@ VX-77
         <source>%1 on %2</source>
         <translation>%1 на %2</translation>
     </message>
+    <message>
+        <source>Back</source>
+        <translation>Назад</translation>
+    </message>
+    <message>
+        <source>Home</source>
+        <translation>В начало</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowGUI</name>
