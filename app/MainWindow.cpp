@@ -235,14 +235,8 @@ void MainWindow::TransferFinished(CReadOut::Outcome outcome)
 {
     CReadOut* ended = readOut;
     readOut = nullptr;
-    // A reply of a known family names the instrument on that port from now on.
-    if (outcome == CReadOut::Outcome::Records || outcome == CReadOut::Outcome::NoRecords ||
-        outcome == CReadOut::Outcome::Partial)
-    {
-        const QString family = engine->data.family;
-        knownFamily = family == QLatin1String("VirtualDevice") ? QString() : family;
-        knownPort = engine->CurrentPortLabel();
-    }
+    if (outcome == CReadOut::Outcome::Records || outcome == CReadOut::Outcome::NoRecords)
+        NoteFamily();
     ShowStall(false);
     SetViewState(NoResults);
     switch (outcome)
@@ -299,7 +293,18 @@ void MainWindow::OfferPartialReply(CReadOut* ended)
     box.exec();
     offeringPages = false;
     if (box.clickedButton() == box.button(QMessageBox::Yes) && ended->KeepPartial())
+    {
+        NoteFamily(); // the kept pages were decoded just now
         SetViewState(ResultsShown);
+    }
+}
+
+void MainWindow::NoteFamily()
+{
+    // A reply of a known family names the instrument on that port from now on.
+    const QString family = engine->data.family;
+    knownFamily = family == QLatin1String("VirtualDevice") ? QString() : family;
+    knownPort = engine->CurrentPortLabel();
 }
 
 QString MainWindow::ReceivingStatus() const

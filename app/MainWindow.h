@@ -78,6 +78,7 @@ private:
     void OfferPartialReply(CReadOut* ended);
     void ShowStall(bool stalled);
     QString ReceivingStatus() const;
+    void NoteFamily();
     void ShowMessage(QString text, int milliseconds);
     void EndMessage();
     void CreateStatusLine();

@@ -257,6 +257,11 @@ private slots:
             if (!closing) // the search the device change asked for runs now
                 QCOMPARE(window->status->text(), QStringLiteral("Incomplete: 2 of 4 pages \u2014 "
                                                                 "64 measurements in 2 groups"));
+            // The kept pages named the family.
+            QVERIFY(window->SearchEnds());
+            window->SetViewState(TestWindow::NoResults);
+            QVERIFY2(window->status->text().startsWith("VX-nn on COM2 ("),
+                     qPrintable(window->status->text()));
         }
     }
 
