@@ -7,30 +7,107 @@
 #include "Statistics.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QBitmap>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStringList>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace
 {
+// The window's place on the user's screen belongs to the user, not to the
+// program's folder: it is kept in the user's own configuration, away from
+// Settings.ini.
+const char* const PlaceKey = "window/geometry";
+
+// A table cell that sorts by the number it shows: cell 10 after cell 2,
+// result 10.25 after 9.5; words (the unit) sort as words.
+class CNumberItem : public QTableWidgetItem
+{
+public:
+    explicit CNumberItem(const QString& text = QString()) : QTableWidgetItem(text) {}
+    bool operator<(const QTableWidgetItem& other) const override
+    {
+        bool mine = false;
+        bool theirs = false;
+        const double a = QLocale::c().toDouble(text(), &mine);
+        const double b = QLocale::c().toDouble(other.text(), &theirs);
+        if (mine && theirs)
+            return a < b;
+        if (mine != theirs)
+            return mine; // numbers before words and empty cells
+        return text() < other.text();
+    }
+};
+
+// Rows of a table as a spreadsheet takes them from the clipboard: the
+// header first, cells separated by tabs, numbers with the user's decimal
+// separator so that they arrive as numbers.
+QString TableText(const QTableWidget* table, const QList<int>& rows)
+{
+    const QLocale here;
+    QStringList lines;
+    QStringList header;
+    for (int c = 0; c < table->columnCount(); ++c)
+        header << (table->horizontalHeaderItem(c) ? table->horizontalHeaderItem(c)->text()
+                                                  : QString());
+    lines << header.join(QLatin1Char('\t'));
+    for (const int r : rows)
+    {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c)
+        {
+            QString text = table->item(r, c) ? table->item(r, c)->text() : QString();
+            bool number = false;
+            QLocale::c().toDouble(text, &number);
+            if (number)
+                text.replace(QLatin1Char('.'), here.decimalPoint());
+            cells << text;
+        }
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QByteArray KeptPlace()
+{
+    return QSettings(QStringLiteral("Parvesta"), QStringLiteral("Parvesta"))
+        .value(PlaceKey)
+        .toByteArray();
+}
+
+void KeepPlace(const QByteArray& geometry)
+{
+    QSettings(QStringLiteral("Parvesta"), QStringLiteral("Parvesta")).setValue(PlaceKey, geometry);
+}
+
 // The height of a table row with one line of text, as the toolkit would
 // measure it from its contents: the item's own, with the grid line, and no
 // less than the header allows.
@@ -72,6 +149,7 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     CreateProgressWindow();
     CreateStatusLine();
     CreateStatisticsWindow();
+    CreateKeys();
 
     ui.tableWidget->hide();
     ui.tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -80,6 +158,16 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     // filling them.
     ui.tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ui.tableWidget->verticalHeader()->setDefaultSectionSize(OneLineRowHeight(ui.tableWidget));
+    // Rows are chosen whole, sorted by a click on a column's title, and
+    // copied for a spreadsheet with Ctrl+C or the table's menu.
+    ui.tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ui.tableWidget->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ui.tableWidget->horizontalHeader()->setSectionsClickable(true);
+    connect(ui.tableWidget->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &MainWindow::SortBy);
+    ui.tableWidget->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui.tableWidget, &QWidget::customContextMenuRequested, this, &MainWindow::TableMenu);
+    ui.tableWidget->installEventFilter(this);
 
     engine = new CQuorvanta;
 
@@ -91,6 +179,9 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     connect(&searchTimer, &QTimer::timeout, this, [this] { StepSearch(engine->ContinueSearch()); });
     deviceWatcher = new CDeviceWatcher(PortsFolder(), this);
     connect(deviceWatcher, &CDeviceWatcher::DeviceChanged, this, &MainWindow::DeviceChangeEvent);
+
+    // Where and how large the user left the window last time.
+    restoreGeometry(KeptPlace());
 
     // The window is shown while the ports are asked; the status line says so.
     StartSearch();
@@ -121,6 +212,14 @@ void MainWindow::BeginTransfer()
     readOut = new CReadOut(engine, this);
     readOut->pollIntervalMs = pollIntervalMs;
     connect(readOut, &CReadOut::Progress, this, &MainWindow::ProgressChanged);
+    connect(readOut, &CReadOut::Progress, this, [this](int percent) {
+        receivedPercent = percent;
+        if (!stalledNow)
+            ShowStatus(ReceivingStatus());
+    });
+    receivedPercent = 0;
+    stalledNow = false;
+    ShowStatus(ReceivingStatus());
     connect(readOut, &CReadOut::Stalled, this, &MainWindow::ShowStall);
     connect(readOut, &CReadOut::Finished, this, &MainWindow::TransferFinished);
     readOut->Start();
@@ -136,6 +235,8 @@ void MainWindow::TransferFinished(CReadOut::Outcome outcome)
 {
     CReadOut* ended = readOut;
     readOut = nullptr;
+    if (outcome == CReadOut::Outcome::Records || outcome == CReadOut::Outcome::NoRecords)
+        NoteFamily();
     ShowStall(false);
     SetViewState(NoResults);
     switch (outcome)
@@ -192,19 +293,70 @@ void MainWindow::OfferPartialReply(CReadOut* ended)
     box.exec();
     offeringPages = false;
     if (box.clickedButton() == box.button(QMessageBox::Yes) && ended->KeepPartial())
+    {
+        NoteFamily(); // the kept pages were decoded just now
         SetViewState(ResultsShown);
+    }
+}
+
+void MainWindow::NoteFamily()
+{
+    // A reply of a known family names the instrument on that port from now on.
+    const QString family = engine->data.family;
+    knownFamily = family == QLatin1String("VirtualDevice") ? QString() : family;
+    knownPort = engine->CurrentPortLabel();
+}
+
+QString MainWindow::ReceivingStatus() const
+{
+    return stalledNow ? tr("No data arriving (%1 % received)").arg(receivedPercent)
+                      : tr("Receiving\u2026 %1 %").arg(receivedPercent);
 }
 
 void MainWindow::ShowStall(bool stalled)
 {
+    stalledNow = stalled;
+    if (readOut)
+        ShowStatus(ReceivingStatus());
     if (stalled == !progressUi.messageLabel->isHidden())
         return;
     progressUi.messageLabel->setText(
         stalled ? tr("No data is arriving. Bring the instrument back to the receiver or check "
-                     "its cable; press Transfer Data to cancel.")
+                     "its cable; press Cancel to stop.")
                 : QString());
     progressUi.messageLabel->setVisible(stalled);
     FitProgressWindow();
+}
+
+void MainWindow::CancelFromProgress()
+{
+    if (readOut)
+        TransferData();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui.tableWidget && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+    {
+        CopyRows();
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+    {
+        if (watched == progressWindow)
+        {
+            CancelFromProgress();
+            return true;
+        }
+        if (watched == helpWindow || watched == aboutWindow || watched == statisticsWindow)
+        {
+            static_cast<QWidget*>(watched)->hide();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::ShowMessage(QString text, int milliseconds)
@@ -213,6 +365,7 @@ void MainWindow::ShowMessage(QString text, int milliseconds)
     progressUi.messageLabel->setText(text);
     progressUi.messageLabel->show();
     progressUi.progressBar->hide();
+    cancelButton->hide();
     progressWindow->setWindowModality(Qt::ApplicationModal);
     FitProgressWindow();
     progressWindow->show();
@@ -228,6 +381,7 @@ void MainWindow::EndMessage()
     progressWindow->hide();
     progressUi.messageLabel->hide();
     progressUi.progressBar->show();
+    cancelButton->show();
     progressWindow->setWindowModality(Qt::NonModal);
     FitProgressWindow();
     SetViewState(ResultsShown);
@@ -239,8 +393,10 @@ void MainWindow::FitProgressWindow()
     // The form's size, grown downwards as far as a text of several lines needs.
     int height = progressFormSize.height();
     QLayout* layout = progressWindow->layout();
-    if (!progressUi.messageLabel->isHidden() && layout->hasHeightForWidth())
-        height = std::max(height, layout->totalHeightForWidth(progressFormSize.width()));
+    layout->activate();
+    height = std::max(height, layout->hasHeightForWidth()
+                                  ? layout->totalHeightForWidth(progressFormSize.width())
+                                  : layout->totalSizeHint().height());
     progressWindow->resize(progressFormSize.width(), height);
     CentreProgressWindow();
 }
@@ -359,7 +515,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // brought is offered first, then guarded like any results.
     CancelTransfer();
     if (!CheckUnsavedData())
+    {
         event->ignore();
+        return;
+    }
+    KeepPlace(saveGeometry());
 }
 
 bool MainWindow::event(QEvent* event)
@@ -459,7 +619,12 @@ void MainWindow::StepSearch(int waitMs)
 
 QString MainWindow::SearchStatus() const
 {
-    return engine->Searching() ? tr("Searching for the instrument…") : engine->SearchSummary();
+    if (engine->Searching())
+        return tr("Searching for the instrument…");
+    // The family is known once a transfer from that port revealed it.
+    if (engine->deviceFound && !knownFamily.isEmpty() && engine->CurrentPortLabel() == knownPort)
+        return tr("%1 on %2").arg(knownFamily, knownPort);
+    return engine->SearchSummary();
 }
 
 QString MainWindow::ResultsStatus() const
@@ -508,6 +673,61 @@ void MainWindow::FillTable()
     for (int group = 1; group <= groups; ++group)
         AddGroupRows(group);
     ui.tableWidget->setSortingEnabled(sorting);
+    // Fresh rows come in the order they are saved in.
+    ui.tableWidget->horizontalHeader()->setSortIndicatorShown(false);
+    sortColumn = -1;
+}
+
+void MainWindow::SortBy(int column)
+{
+    // First click ascending, second descending, third back to the order
+    // the instrument sent and the files keep.
+    QHeaderView* header = ui.tableWidget->horizontalHeader();
+    if (column != sortColumn)
+        sortOrder = Qt::AscendingOrder;
+    else if (sortOrder == Qt::AscendingOrder)
+        sortOrder = Qt::DescendingOrder;
+    else
+        return OriginalOrder();
+    sortColumn = column;
+    ui.tableWidget->sortItems(column, sortOrder);
+    header->setSortIndicator(column, sortOrder);
+    header->setSortIndicatorShown(true);
+}
+
+void MainWindow::OriginalOrder()
+{
+    FillTable();
+}
+
+QList<int> MainWindow::ChosenRows() const
+{
+    // The rows chosen, top to bottom as shown; all of them when none is.
+    QList<int> rows;
+    for (const QModelIndex& index : ui.tableWidget->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    if (rows.isEmpty())
+        for (int r = 0; r < ui.tableWidget->rowCount(); ++r)
+            rows << r;
+    return rows;
+}
+
+void MainWindow::CopyRows()
+{
+    QApplication::clipboard()->setText(TableText(ui.tableWidget, ChosenRows()));
+}
+
+void MainWindow::TableMenu(const QPoint& at)
+{
+    QMenu menu(ui.tableWidget);
+    menu.addAction(tr("Copy"), QKeySequence::Copy, this, &MainWindow::CopyRows);
+    menu.addAction(tr("Select All"), QKeySequence::SelectAll, ui.tableWidget,
+                   &QTableWidget::selectAll);
+    menu.addSeparator();
+    menu.addAction(tr("Original order"), this, &MainWindow::OriginalOrder)
+        ->setEnabled(sortColumn >= 0);
+    menu.exec(ui.tableWidget->viewport()->mapToGlobal(at));
 }
 
 void MainWindow::AddGroupRows(int group)
@@ -522,11 +742,11 @@ void MainWindow::AddGroupRows(int group)
         CMeasurement record;
         if (!engine->data.GetRecord(group, position, &record))
             continue;
-        ui.tableWidget->setItem(row, 0, new QTableWidgetItem(QString::number(group, 10)));
-        ui.tableWidget->setItem(row, 1, new QTableWidgetItem(QString::number(record.cell, 10)));
-        auto* unit = new QTableWidgetItem;
+        ui.tableWidget->setItem(row, 0, new CNumberItem(QString::number(group, 10)));
+        ui.tableWidget->setItem(row, 1, new CNumberItem(QString::number(record.cell, 10)));
+        auto* unit = new CNumberItem;
         unit->setText(engine->UnitText(record.unit));
-        auto* result = new QTableWidgetItem;
+        auto* result = new CNumberItem;
         result->setText(FormatValue(record));
         ui.tableWidget->setItem(row, 2, result);
         ui.tableWidget->setItem(row, 3, unit);
@@ -612,14 +832,78 @@ void MainWindow::CreateHelpWindow()
     // The start page is a translated text, so a catalogue can name its own.
     helpUi.helpTBrowser->setSource(QUrl(tr("index.html")));
     helpWindow->setWindowTitle(tr("Parvesta help"));
+    // Back and Home above the page, and lines that wrap to the window's
+    // width instead of running out to the side.
+    QTextBrowser* browser = helpUi.helpTBrowser;
+    browser->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    browser->setLineWrapMode(QTextEdit::WidgetWidth);
+    browser->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    auto* back = new QToolButton(helpWindow);
+    back->setObjectName(QStringLiteral("backButton"));
+    back->setText(tr("Back"));
+    back->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    back->setShortcut(QKeySequence::Back);
+    back->setEnabled(false);
+    auto* home = new QToolButton(helpWindow);
+    home->setObjectName(QStringLiteral("homeButton"));
+    home->setText(tr("Home"));
+    home->setIcon(style()->standardIcon(QStyle::SP_DirHomeIcon));
+    for (QToolButton* button : {back, home})
+    {
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setAutoRaise(true);
+    }
+    connect(back, &QToolButton::clicked, browser, &QTextBrowser::backward);
+    connect(home, &QToolButton::clicked, browser, &QTextBrowser::home);
+    connect(browser, &QTextBrowser::backwardAvailable, back, &QToolButton::setEnabled);
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(4, 2, 4, 2);
+    row->addWidget(back);
+    row->addWidget(home);
+    row->addStretch(1);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(0);
+    helpUi.horizontalLayout->removeWidget(browser);
+    column->addLayout(row);
+    column->addWidget(browser);
+    helpUi.horizontalLayout->addLayout(column);
     connect(ui.helpButton, &QToolButton::clicked, helpWindow, &QWidget::show);
+}
+
+void MainWindow::CreateKeys()
+{
+    // The two actions a technician repeats all day have keys of their own;
+    // the tips say which.
+    const auto keyed = [](QToolButton* button, const QKeySequence& key) {
+        button->setShortcut(key);
+        const QString tip = button->toolTip() + QStringLiteral(" (") +
+                            key.toString(QKeySequence::NativeText) + QLatin1Char(')');
+        button->setToolTip(tip);
+    };
+    keyed(ui.trnsfrDataButton, QKeySequence(Qt::CTRL | Qt::Key_T));
+    keyed(ui.saveAsButton, QKeySequence::Save);
+    for (QToolButton* button :
+         {ui.trnsfrDataButton, ui.saveAsButton, ui.statisticsButton, ui.helpButton, ui.aboutButton})
+    {
+        // The buttons show only pictures: a screen reader says their words.
+        button->setAccessibleName(button->text());
+    }
+    // Which button Tab reached must be plain to see on any style.
+    ui.centralWidget->setStyleSheet(QStringLiteral(
+        "QToolButton:focus { border: 2px solid palette(highlight); border-radius: 3px; }"));
+    // Tab moves on to the buttons instead of from cell to cell.
+    ui.tableWidget->setTabKeyNavigation(false);
+    // Esc puts the Help, About and Statistics windows away.
+    for (QWidget* window : {helpWindow, aboutWindow, statisticsWindow})
+        window->installEventFilter(this);
 }
 
 void MainWindow::CreateStatusLine()
 {
     QStatusBar* line = statusBar();
     line->setObjectName(QStringLiteral("statusBar"));
-    line->setSizeGripEnabled(false); // the window's width is fixed
+    // The window's frame resizes it; a grip would take room from the text.
+    line->setSizeGripEnabled(false);
     statusLabel = new QLabel(line);
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
     // Two lines: room for a reason and what to do about it. A fixed height
@@ -651,6 +935,16 @@ void MainWindow::CreateProgressWindow()
     progressUi.messageLabel->setWordWrap(true); // the stall text takes a few lines
     progressFormSize = progressWindow->size();
     connect(this, &MainWindow::ProgressChanged, progressUi.progressBar, &QProgressBar::setValue);
+    // Cancel, or Esc, stops the transfer right where the user looks, as
+    // Transfer Data does in the main window.
+    cancelButton = new QPushButton(tr("Cancel"), progressWindow);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setAutoDefault(false);
+    progressUi.verticalLayout->addSpacing(6);
+    progressUi.verticalLayout->addWidget(cancelButton, 0, Qt::AlignHCenter);
+    connect(cancelButton, &QPushButton::clicked, this, &MainWindow::CancelFromProgress);
+    progressWindow->installEventFilter(this);
+    FitProgressWindow();
 }
 
 void MainWindow::CreateStatisticsWindow()
@@ -663,6 +957,40 @@ void MainWindow::CreateStatisticsWindow()
     statisticsUi.statisticsTable->verticalHeader()->setSectionResizeMode(
         QHeaderView::ResizeToContents);
     connect(ui.statisticsButton, &QToolButton::clicked, this, &MainWindow::ShowStatistics);
+    // The figures go into a spreadsheet as the table's rows do.
+    auto* copy = new QPushButton(tr("Copy"), statisticsWindow);
+    copy->setObjectName(QStringLiteral("copyButton"));
+    copy->setAutoDefault(false);
+    statisticsUi.verticalLayout->addWidget(copy, 0, Qt::AlignRight);
+    connect(copy, &QPushButton::clicked, this, [this] {
+        QTableWidget* table = statisticsUi.statisticsTable;
+        QList<int> rows;
+        for (int r = 0; r < table->rowCount(); ++r)
+            rows << r;
+        QApplication::clipboard()->setText(TableText(table, rows));
+    });
+}
+
+void MainWindow::PlaceStatistics()
+{
+    // Beside the main window, on the side where the screen has room, so
+    // the figures and the rows they sum up are seen together.
+    const QRect main = frameGeometry();
+    QRect beside(QPoint(main.right() + 1, main.top()), statisticsWindow->frameGeometry().size());
+    const QScreen* screen = this->screen();
+    if (screen)
+    {
+        const QRect room = screen->availableGeometry();
+        if (beside.right() > room.right())
+            beside.moveRight(main.left() - 1);
+        if (beside.left() < room.left())
+            beside.moveLeft(std::max(room.left(), room.right() - beside.width() + 1));
+        if (beside.bottom() > room.bottom())
+            beside.moveBottom(room.bottom());
+        if (beside.top() < room.top())
+            beside.moveTop(room.top());
+    }
+    statisticsWindow->move(beside.topLeft());
 }
 
 void MainWindow::ShowStatistics()
@@ -686,6 +1014,8 @@ void MainWindow::ShowStatistics()
             table->setItem(r, c, item);
         }
     }
+    if (!statisticsWindow->isVisible())
+        PlaceStatistics();
     statisticsWindow->show();
     statisticsWindow->raise();
 }

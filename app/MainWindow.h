@@ -17,6 +17,7 @@ class CDeviceWatcher;
 class CQuorvanta;
 class QAbstractButton;
 class QLabel;
+class QPushButton;
 class QTimer;
 class QToolButton;
 
@@ -41,6 +42,7 @@ private slots:
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     // A serial device appeared or went away: look for the instrument again
@@ -72,11 +74,15 @@ private:
     void BeginTransfer();
     void TransferFinished(CReadOut::Outcome outcome);
     void CancelTransfer();
+    void CancelFromProgress();
     void OfferPartialReply(CReadOut* ended);
     void ShowStall(bool stalled);
+    QString ReceivingStatus() const;
+    void NoteFamily();
     void ShowMessage(QString text, int milliseconds);
     void EndMessage();
     void CreateStatusLine();
+    void CreateKeys();
     void ShowStatus(const QString& text, const QString& details = QString());
     QString SearchStatus() const;
     QString ResultsStatus() const;
@@ -90,6 +96,11 @@ private:
     QString ResultsTitle() const;
     bool CheckUnsavedData();
     void FillTable();
+    void SortBy(int column);
+    void OriginalOrder();
+    QList<int> ChosenRows() const;
+    void CopyRows();
+    void TableMenu(const QPoint& at);
     void AddGroupRows(int group);
     void setButtonIcon(QAbstractButton* button, QString imagePath, QString maskPath);
     void CreateAboutWindow();
@@ -97,6 +108,7 @@ private:
     void CreateProgressWindow();
     void CreateStatisticsWindow();
     void ShowStatistics();
+    void PlaceStatistics();
 
     Ui::MainWindowGUI ui;
     Ui::AboutWindowGUI aboutUi;
@@ -118,6 +130,13 @@ private:
     QSize progressFormSize;              // the progress window as the form makes it
     QLabel* statusLabel = nullptr;       // the status line: what the program knows now
     QToolButton* searchButton = nullptr; // searches again, as F5 does
+    int receivedPercent = 0;             // of the transfer under way, for the status line
+    bool stalledNow = false;             // no byte came for a while
+    QString knownFamily;                 // the instrument family a transfer revealed
+    QString knownPort;                   // on this port
+    int sortColumn = -1;                 // the column the rows are sorted by; -1 in the order saved
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
+    QPushButton* cancelButton = nullptr; // in the progress window: ends the transfer
     QTimer settleTimer;                  // a device change waits for the device to settle
     QTimer searchTimer;                  // the next step of a search under way
 };

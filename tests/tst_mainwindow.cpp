@@ -9,9 +9,11 @@
 #include "support/User.h"
 #include "support/Window.h"
 
+#include <QClipboard>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPushButton>
 #include <optional>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -115,6 +117,24 @@ private slots:
         QCOMPARE(Rows(figures),
                  QStringList({"1|Inches|2|0.486|5.000|2.743|3.192", "3|mm|2|12.34|12.40|12.37|0.04",
                               "4|mm|1|5.2|5.2|5.2|"}));
+        // Beside the main window, not over it; its figures copied for a spreadsheet.
+        QWidget* figuresWindow = figures->window();
+        figuresWindow->hide(); // narrower, to fit beside it on the test's small screen
+        figuresWindow->resize(400, 300);
+        statistics->click();
+        QTRY_VERIFY(figuresWindow->isVisible());
+        QVERIFY2(!figuresWindow->frameGeometry().intersects(window->frameGeometry()),
+                 qPrintable(QString("%1 %2 on %3")
+                                .arg(figuresWindow->frameGeometry().x())
+                                .arg(window->frameGeometry().right())
+                                .arg(window->screen()->availableGeometry().width())));
+        QCOMPARE(figuresWindow->frameGeometry().top(), window->frameGeometry().top());
+        figuresWindow->findChild<QPushButton*>("copyButton")->click();
+        QCOMPARE(
+            QApplication::clipboard()->text(),
+            QStringLiteral("Group\tUnit\tCount\tMinimum\tMaximum\tMean\tStd. deviation\n"
+                           "1\tInches\t2\t0.486\t5.000\t2.743\t3.192\n"
+                           "3\tmm\t2\t12.34\t12.40\t12.37\t0.04\n4\tmm\t1\t5.2\t5.2\t5.2\t\n"));
 
         // A second transfer, after No to the question, replaces every row.
         sim->SetReply(ReplyBuilder::Frame(Family::TR620, {Record(2, 9, 4321, 1, 0, 0)}));
@@ -160,27 +180,43 @@ private slots:
     void endingAStalledTransfer_data()
     {
         QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<bool>("closing"); // ended by closing the window, not by the button
-        QTest::addColumn<int>("keep");     // the answer to the keep question; 0 not asked, -1 Esc
+        QTest::addColumn<QString>(
+            "how"); // Transfer Data, Cancel or Esc in the progress window, or closing
+        QTest::addColumn<int>("keep"); // the answer to the keep question; 0 not asked, -1 Esc
         QTest::addColumn<int>("rows");
         const QByteArray cut = Generated(128).left(11 + 2 * 256 + 100); // 2 of 4 pages
-        QTest::newRow("cut short: kept") << cut << false << int(QMessageBox::Yes) << 64;
-        QTest::newRow("cut short: given up") << cut << false << int(QMessageBox::No) << 0;
-        QTest::newRow("cut short: Esc is no answer, the pages stay") << cut << false << -1 << 64;
+        QTest::newRow("cut short: kept") << cut << "transfer" << int(QMessageBox::Yes) << 64;
+        QTest::newRow("cut short: given up") << cut << "transfer" << int(QMessageBox::No) << 0;
+        QTest::newRow("cut short: Esc is no answer, the pages stay")
+            << cut << "transfer" << -1 << 64;
         QTest::newRow("cut short, window closed, a device plugged in: kept, the close cancelled")
-            << cut << true << int(QMessageBox::Yes) << 64;
-        QTest::newRow("garbage only: nothing to keep") << QByteArray(700, 'g') << false << 0 << 0;
+            << cut << "close" << int(QMessageBox::Yes) << 64;
+        QTest::newRow("garbage only: nothing to keep")
+            << QByteArray(700, 'g') << "transfer" << 0 << 0;
+        QTest::newRow("cut short, Cancel: kept") << cut << "cancel" << int(QMessageBox::Yes) << 64;
+        QTest::newRow("cut short, Cancel: given up")
+            << cut << "cancel" << int(QMessageBox::No) << 0;
+        QTest::newRow("cut short, Esc in the progress window: kept")
+            << cut << "esc" << int(QMessageBox::Yes) << 64;
+        QTest::newRow("garbage only, Cancel: nothing to keep")
+            << QByteArray(700, 'g') << "cancel" << 0 << 0;
+        QTest::newRow("garbage only, Esc in the progress window: nothing to keep")
+            << QByteArray(700, 'g') << "esc" << 0 << 0;
     }
     void endingAStalledTransfer()
     {
         QFETCH(QByteArray, reply);
-        QFETCH(bool, closing);
+        QFETCH(QString, how);
         QFETCH(int, keep);
         QFETCH(int, rows);
+        const bool closing = how == "close";
         QVERIFY(OpenWithInstrument(reply));
         User user;
         window->transferButton->click();
         QTRY_VERIFY(window->Stalled());
+        QVERIFY(window->message->text().contains("press Cancel to stop"));
+        auto* cancel = window->progress->findChild<QPushButton*>("cancelButton");
+        QVERIFY(cancel && cancel->isVisible());
 
         if (keep)
             user.Then([this, keep, closing](QWidget* box) {
@@ -199,6 +235,10 @@ private slots:
         user.Then(User::Press(QMessageBox::No));         // a box that must not come is counted
         if (closing)
             window->close();
+        else if (how == "cancel")
+            cancel->click();
+        else if (how == "esc")
+            QTest::keyClick(window->progress, Qt::Key_Escape);
         else
             window->transferButton->click();
         QTRY_VERIFY(user.answers.size() == 1 && !QApplication::activeModalWidget());
@@ -217,6 +257,11 @@ private slots:
             if (!closing) // the search the device change asked for runs now
                 QCOMPARE(window->status->text(), QStringLiteral("Incomplete: 2 of 4 pages \u2014 "
                                                                 "64 measurements in 2 groups"));
+            // The kept pages named the family.
+            QVERIFY(window->SearchEnds());
+            window->SetViewState(TestWindow::NoResults);
+            QVERIFY2(window->status->text().startsWith("VX-nn on COM2 ("),
+                     qPrintable(window->status->text()));
         }
     }
 
@@ -400,11 +445,14 @@ private slots:
         window->transferButton->click();
         QTRY_VERIFY_WITH_TIMEOUT(window->Stalled(), 5000);
         QCOMPARE(window->bar->value(), 50); // what came before the pause still counts
+        QCOMPARE(window->status->text(), QStringLiteral("No data arriving (50 % received)"));
         QVERIFY(ports->Attach(5));
         window->DeviceChangeEvent();
         // Bytes come again: the stall text goes while the bar moves on.
         QTRY_VERIFY(!window->message->isVisible());
         QVERIFY(window->progress->isVisible() && window->bar->value() < 100);
+        QCOMPARE(window->status->text(),
+                 QStringLiteral("Receiving\u2026 %1 %").arg(window->bar->value()));
         QVERIFY(window->WaitForResults());
         QCOMPARE(window->table->rowCount(), 300);
         QCOMPARE(window->windowTitle(), QStringLiteral("Parvesta"));
@@ -415,6 +463,10 @@ private slots:
         QCOMPARE(Commands(sim, 1), 2);
         QVERIFY(window->SearchEnds());
         QVERIFY(window->transferButton->isEnabled());
+        // The reply named the family: the status line says it of that port.
+        window->SetViewState(TestWindow::NoResults);
+        QVERIFY2(window->status->text().startsWith("VX-nn on COM2 ("),
+                 qPrintable(window->status->text()));
     }
 
     void deviceChangeEnablesTransfer()

@@ -188,6 +188,9 @@ private slots:
                 window("Incomplete: %1 of %2 pages").arg(252).arg(253) + " \u2014 " +
                     window("%n measurements in %1 groups", 8064).arg(252),
                 window("%n measurements in 1 group", 4064),
+                window("%1 on %2").arg("VX-nn", "COM33 (/dev/ttyACM15)"),
+                window("Receiving\u2026 %1 %").arg(100),
+                window("No data arriving (%1 % received)").arg(100),
             };
             QCoreApplication::removeTranslator(&russian);
             for (const QString& text : texts)

@@ -2,9 +2,13 @@
 // table, the view states and the Help window.
 #include "PinnedPorts.h"
 #include "support/Files.h"
+#include "support/Records.h"
+#include "support/User.h"
 #include "support/Window.h"
 
+#include <QClipboard>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTextBrowser>
 
 namespace
@@ -59,6 +63,184 @@ private slots:
         QVERIFY(top > 50);
         QCOMPARE(shown.copy(0, top, 288, 355),
                  QImage(":/Image/background.bmp").convertToFormat(shown.format()));
+    }
+
+    // The window grows and the table with it; it never needs more room than
+    // it took when its width was fixed; its size and place are the user's and
+    // come back at the next start, kept apart from Settings.ini.
+    void windowResizesAndComesBackAsLeft()
+    {
+        const QSize least = window->layout()->totalMinimumSize();
+        QVERIFY2(least.width() <= 288 && least.height() <= window->height(),
+                 qPrintable(QString("%1x%2").arg(least.width()).arg(least.height())));
+        window->SetViewState(TestWindow::ResultsShown);
+        const int narrowTable = window->table->width();
+        window->resize(900, 700);
+        window->move(60, 40);
+        QTRY_COMPARE(window->size(), QSize(900, 700));
+        QVERIFY2(window->table->width() >= 896 && window->table->width() > 2 * narrowTable,
+                 qPrintable(QString::number(window->table->width())));
+        QVERIFY(window->table->height() > 500);
+        QVERIFY(window->status->width() > 700);
+        const QPoint place = window->pos();
+        QVERIFY(window->close());
+
+        window = std::make_unique<TestWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->size(), QSize(900, 700));
+        QCOMPARE(window->pos(), place);
+        QVERIFY(QFile::exists(TestConfiguration::Folder() + "/Parvesta/Parvesta.conf"));
+        window.reset(); // writes Settings.ini
+        const QByteArray settings =
+            ReadFile(QCoreApplication::applicationDirPath() + "/Settings.ini");
+        QCOMPARE(settings.count("\r\n"), 7);
+        QVERIFY(!settings.contains("geometry"));
+    }
+
+    // The keys of a technician who keeps the hands on the keyboard: Ctrl+T
+    // and Ctrl+S named in the tips, Ctrl+S saves once there is something to
+    // save, Tab moves on from the table to the buttons, and the button
+    // reached shows it.
+    void keyboard()
+    {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QCOMPARE(window->transferButton->toolTip(),
+                 QStringLiteral("Transfer data from the device (Ctrl+T)"));
+        QCOMPARE(window->saveButton->toolTip(), QStringLiteral("Save data as .csv (Ctrl+S)"));
+        for (const char* name :
+             {"trnsfrDataButton", "saveAsButton", "statisticsButton", "helpButton", "aboutButton"})
+            QCOMPARE(window->Button(name)->accessibleName(), window->Button(name)->text());
+
+        User user;
+        user.Then(User::SaveAs(QString()));
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        QTest::qWait(300);
+        QCOMPARE(user.seen.size(), 0); // nothing to save yet
+        window->Engine()->data.MakeVirtualData();
+        window->SetViewState(TestWindow::ResultsShown);
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        QTRY_COMPARE(user.seen.size(), 1);
+        QVERIFY(user.seen[0].proposed.endsWith("results1.csv"));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QToolButton* help = window->Button("helpButton");
+        window->table->setFocus();
+        QTRY_VERIFY(window->table->hasFocus());
+        const QImage plain = help->grab().toImage();
+        QTest::keyClick(window->table, Qt::Key_Tab);
+        QVERIFY(!window->table->hasFocus());
+        QVERIFY(qobject_cast<QToolButton*>(QApplication::focusWidget()));
+        help->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(help->hasFocus());
+        QVERIFY(help->grab().toImage() != plain);
+    }
+
+    // Esc puts Help, About and Statistics away, wherever in them the focus is.
+    void escapeClosesTheSideWindows_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Help") << "HelpWindowGUI";
+        QTest::newRow("About") << "AboutWindowGUI";
+        QTest::newRow("Statistics") << "StatisticsWindowGUI";
+    }
+    void escapeClosesTheSideWindows()
+    {
+        QFETCH(QString, name);
+        auto* side = window->findChild<QWidget*>(name);
+        side->show();
+        QVERIFY(QTest::qWaitForWindowExposed(side));
+        auto* inside = side->findChild<QAbstractScrollArea*>();
+        QTest::keyClick(inside ? static_cast<QWidget*>(inside) : side, Qt::Key_Escape);
+        QVERIFY(!side->isVisible());
+    }
+
+    // A click on a column's title sorts by its numbers, not their letters;
+    // the third click brings back the instrument's order. Ctrl+C puts the
+    // chosen rows, with the titles, on the clipboard as a spreadsheet takes
+    // them, in the user's decimals. The saved file keeps the instrument's
+    // order whatever the view shows.
+    void sortingCopyingAndSaving_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("decimal point") << "en_GB"
+                                       << "Group\tCell\tResult\tUnit\n10\t1\t3\tmm\n"
+                                          "2\t2\t10.25\tInches\n";
+        QTest::newRow("decimal comma") << "de_DE"
+                                       << "Group\tCell\tResult\tUnit\n10\t1\t3\tmm\n"
+                                          "2\t2\t10,25\tInches\n";
+    }
+    void sortingCopyingAndSaving()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, copied);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        CTRData& data = window->Engine()->data;
+        data.Clear();
+        for (const CMeasurement& r : {Record(2, 2, 1025, 100, 3), Record(10, 1, 3, 0, 2),
+                                      Record(2, 10, 95, 10, 0), Record(1, 5, 1000, 100, 1)})
+            data.Append(r);
+        window->SetViewState(TestWindow::ResultsShown);
+        const QStringList saved = {"1|5|10.00|us", "2|2|10.25|Inches", "2|10|9.5|m/s", "10|1|3|mm"};
+        QCOMPARE(Rows(window->table), saved);
+        QHeaderView* header = window->table->horizontalHeader();
+        const auto click = [header](int column) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(column) + 5, 5));
+        };
+        const auto column = [this](int c) {
+            QStringList texts;
+            for (int r = 0; r < window->table->rowCount(); ++r)
+                texts << window->table->item(r, c)->text();
+            return texts;
+        };
+        click(0);
+        QCOMPARE(column(0), QStringList({"1", "2", "2", "10"}));
+        click(1);
+        QCOMPARE(column(1), QStringList({"1", "2", "5", "10"}));
+        click(2);
+        QCOMPARE(column(2), QStringList({"3", "9.5", "10.00", "10.25"}));
+        click(2);
+        QCOMPARE(column(2), QStringList({"10.25", "10.00", "9.5", "3"}));
+        click(3);
+        QCOMPARE(column(3), QStringList({"Inches", "m/s", "mm", "us"}));
+
+        // Sorted by result, rows 1 and 4 chosen, from the bottom up.
+        click(2);
+        window->table->selectRow(3);
+        window->table->selectionModel()->select(window->table->model()->index(0, 0),
+                                                QItemSelectionModel::Select |
+                                                    QItemSelectionModel::Rows);
+        QTest::keyClick(window->table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text().replace('\t', "\\t"),
+                 QString(copied).replace('\t', "\\t"));
+        QTest::keyClick(window->table, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(window->table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text().count('\n'), 5);
+
+        const QTemporaryDir folder;
+        User user;
+        user.Then(User::SaveAs(folder.filePath("sorted.csv")));
+        window->saveButton->click();
+        QTRY_VERIFY(QFileInfo::exists(folder.filePath("sorted.csv")));
+        QLocale::setDefault(before);
+        QVERIFY(window->Engine()->Write(folder.filePath("engine.csv").toLocal8Bit().constData(),
+                                        CQuorvanta::SaveFormat::Csv));
+        QCOMPARE(ReadFile(folder.filePath("sorted.csv")), ReadFile(folder.filePath("engine.csv")));
+        const QList<QByteArray> lines = ReadFile(folder.filePath("sorted.csv")).split('\n');
+        QVERIFY(lines.size() > 4);
+        QVERIFY2(lines[lines.size() - 2].startsWith("10;1;3;"), lines[lines.size() - 2]);
+
+        click(2);
+        QCOMPARE(column(2), QStringList({"10.25", "10.00", "9.5", "3"}));
+        click(2); // the third click: the instrument's order again
+        QCOMPARE(Rows(window->table), saved);
+        QVERIFY(!header->isSortIndicatorShown());
     }
 
     // The mask's grey edges end fully opaque or fully transparent, so the
@@ -185,6 +367,24 @@ private slots:
         help->hide();
         window->Button("helpButton")->click();
         QVERIFY(help->isVisible());
+
+        // Back and Home lead through the pages; long lines wrap.
+        WriteFile(HelpFolder() + "/serial.html", "<p>" + QByteArray("dialout ").repeated(200) +
+                                                     "</p>" + QByteArray("Unbroken").repeated(40));
+        auto* back = help->findChild<QToolButton*>("backButton");
+        QVERIFY(!back->isEnabled());
+        browser->setSource(QUrl("serial.html"));
+        QVERIFY(browser->toPlainText().startsWith("dialout"));
+        help->resize(300, 400);
+        QCoreApplication::processEvents();
+        QVERIFY(!browser->horizontalScrollBar()->isVisible());
+        QCOMPARE(browser->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(back->isEnabled());
+        back->click();
+        QVERIFY(browser->toPlainText().contains("Connect the instrument first."));
+        browser->setSource(QUrl("serial.html"));
+        help->findChild<QToolButton*>("homeButton")->click();
+        QVERIFY(browser->toPlainText().contains("Connect the instrument first."));
     }
 };
 

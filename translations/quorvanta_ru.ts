@@ -600,10 +600,6 @@ VX-77
         </translation>
     </message>
     <message>
-        <source>No data is arriving. Bring the instrument back to the receiver or check its cable; press Transfer Data to cancel.</source>
-        <translation>Данные не поступают. Поднесите прибор обратно к приёмнику или проверьте кабель; чтобы отменить, нажмите «Передать данные».</translation>
-    </message>
-    <message>
         <source>Incomplete: %1 of %2 pages</source>
         <translation>Неполные данные: %1 из %2 стр.</translation>
     </message>
@@ -654,6 +650,46 @@ VX-77
     <message>
         <source>No measurements in connected device!</source>
         <translation>В подключённом приборе нет результатов измерений!</translation>
+    </message>
+    <message>
+        <source>No data is arriving. Bring the instrument back to the receiver or check its cable; press Cancel to stop.</source>
+        <translation>Данные не поступают. Поднесите прибор обратно к приёмнику или проверьте кабель; чтобы остановить, нажмите «Отмена».</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Копировать</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>Выделить всё</translation>
+    </message>
+    <message>
+        <source>Original order</source>
+        <translation>Исходный порядок</translation>
+    </message>
+    <message>
+        <source>No data arriving (%1 % received)</source>
+        <translation>Данные не поступают (получено %1 %)</translation>
+    </message>
+    <message>
+        <source>Receiving… %1 %</source>
+        <translation>Приём… %1 %</translation>
+    </message>
+    <message>
+        <source>%1 on %2</source>
+        <translation>%1 на %2</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Назад</translation>
+    </message>
+    <message>
+        <source>Home</source>
+        <translation>В начало</translation>
     </message>
 </context>
 <context>

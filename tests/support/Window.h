@@ -6,13 +6,30 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QSettings>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
 // The main window with its pauses shortened, the parts a user looks at and
 // presses at hand, and the controller's own handlers reachable from tests.
-class TestWindow : public MainWindow
+// The window keeps its place in the user's configuration; tests keep it in a
+// folder of their own, chosen before the window reads it.
+struct TestConfiguration
+{
+    static QString Folder()
+    {
+        static QTemporaryDir folder;
+        return folder.path();
+    }
+    TestConfiguration()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Folder());
+    }
+};
+
+class TestWindow : private TestConfiguration, public MainWindow
 {
 public:
     TestWindow()
