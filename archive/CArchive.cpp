@@ -12,6 +12,8 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace
 {
 // The statements that bring a file of schema version n - 1 to version n;
@@ -35,6 +37,7 @@ const char* const Steps[][5] = {
         "ALTER TABLE transfers ADD COLUMN identify TEXT",
         // 1 once the transfer is on the lab's server; a server's own copies are all 0.
         "ALTER TABLE transfers ADD COLUMN sent INTEGER NOT NULL DEFAULT 0",
+        "CREATE INDEX transfers_pending ON transfers (time) WHERE sent = 0",
         nullptr,
     },
 };
@@ -319,25 +322,41 @@ bool CArchive::Insert(const Transfer& transfer, bool once)
     }
     // A transfer already here keeps the records it came with.
     const bool fresh = ok && query.numRowsAffected() != 0;
+    // Many records a statement to a server: across the network it is asked
+    // a few times per transfer, not once per record. A file takes one a
+    // statement, prepared once, which SQLite does fastest.
+    const std::size_t PerStatement = server ? 256 : 1;
     QSqlQuery records(*db);
-    ok = ok && (!fresh || records.prepare(QStringLiteral(
-                              "INSERT INTO records (transfer, position, grp, cell, value, divisor,"
-                              " kind, unit, decimals) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")));
-    int position = 0;
-    for (const CMeasurement& r : transfer.records)
+    std::size_t prepared = 0; // the rows of the statement records is prepared with
+    const std::size_t count = fresh ? transfer.records.size() : 0;
+    for (std::size_t first = 0; ok && first < count; first += PerStatement)
     {
-        if (!ok || !fresh)
-            break;
-        records.bindValue(0, transfer.id);
-        records.bindValue(1, position++);
-        records.bindValue(2, r.group);
-        records.bindValue(3, r.cell);
-        records.bindValue(4, r.value);
-        records.bindValue(5, r.divisor);
-        records.bindValue(6, r.kind);
-        records.bindValue(7, r.unit);
-        records.bindValue(8, ValueDecimals(r));
-        ok = records.exec();
+        const std::size_t rows = std::min(PerStatement, count - first);
+        if (rows != prepared)
+        {
+            QString statement = QStringLiteral("INSERT INTO records (transfer, position, grp,"
+                                               " cell, value, divisor, kind, unit, decimals)"
+                                               " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            for (std::size_t i = 1; i < rows; ++i)
+                statement += QStringLiteral(", (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            ok = records.prepare(statement);
+            prepared = rows;
+        }
+        for (std::size_t i = first; ok && i < first + rows; ++i)
+        {
+            const CMeasurement& r = transfer.records[i];
+            const int at = int(i - first) * 9;
+            records.bindValue(at, transfer.id);
+            records.bindValue(at + 1, int(i));
+            records.bindValue(at + 2, r.group);
+            records.bindValue(at + 3, r.cell);
+            records.bindValue(at + 4, r.value);
+            records.bindValue(at + 5, r.divisor);
+            records.bindValue(at + 6, r.kind);
+            records.bindValue(at + 7, r.unit);
+            records.bindValue(at + 8, ValueDecimals(r));
+        }
+        ok = ok && records.exec();
     }
     const QString why = Why(query.lastError().isValid() ? query.lastError() : records.lastError());
     if (!ok || !db->commit())

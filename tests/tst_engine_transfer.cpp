@@ -536,7 +536,8 @@ private slots:
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "newer");
             db.setDatabaseName(file);
             QVERIFY(db.open());
-            QVERIFY(QSqlQuery(db).exec("UPDATE schema SET version = 2"));
+            QVERIFY(QSqlQuery(db).exec(
+                QStringLiteral("UPDATE schema SET version = %1").arg(CArchive::SchemaVersion + 1)));
             db.close();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase("newer");
