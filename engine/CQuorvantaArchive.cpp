@@ -3,6 +3,7 @@
 #include "CQuorvanta.h"
 
 #include "CArchive.h"
+#include "CommandFrame.h"
 #include "EngineLog.h"
 #include "Installation.h"
 
@@ -51,6 +52,11 @@ bool CQuorvanta::ArchiveTransfer(const QByteArray& bytes)
     transfer.port = source.port;
     transfer.device = source.device;
     transfer.family = data.family;
+    // An instrument's link takes it only when it answered identify with these bytes.
+    if (currentLink && !IsVirtualLink(*currentLink) &&
+        currentLink->probeResult == CWQXUSTester::ProbeResult::Answered)
+        transfer.identify =
+            QString::fromLatin1(CommandFrame::Identification, CommandFrame::IdentificationSize);
     transfer.pagesAnnounced = replyPages.announced;
     transfer.pagesReceived = replyPages.received;
     transfer.complete = replyPages.Complete();

@@ -683,6 +683,8 @@ private slots:
         QCOMPARE(server.Ask(records), QStringLiteral("320|320|4"));
         QCOMPARE(server.Ask("SELECT count(DISTINCT id), count(DISTINCT station) FROM transfers"),
                  QStringLiteral("4|1"));
+        QCOMPARE(server.Ask("SELECT DISTINCT identify FROM transfers"),
+                 QStringLiteral("ZELTRA OMNI"));
 
         // The server's history, and a transfer exported from it as its station wrote it.
         const Run list = Cli({"history", "--archive", server.Url()});

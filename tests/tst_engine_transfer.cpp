@@ -596,6 +596,7 @@ private slots:
         QCOMPARE(t.port, source == "virtual" ? QStringLiteral("COM5") : QStringLiteral("COM3"));
         QCOMPARE(t.program, QStringLiteral("Parvesta"));
         QCOMPARE(t.version, QStringLiteral("3.0"));
+        QCOMPARE(t.identify, source == "virtual" ? QString() : QStringLiteral("ZELTRA OMNI"));
         QVERIFY(qAbs(t.time.secsTo(QDateTime::currentDateTimeUtc())) < 60);
 
         // Each save of it is noted, by the path written.
