@@ -5,11 +5,14 @@
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 #include <QVariant>
+
+#include <algorithm>
 
 namespace
 {
@@ -18,7 +21,7 @@ namespace
 const char* const Steps[][5] = {
     {
         "CREATE TABLE transfers (id TEXT PRIMARY KEY, station TEXT NOT NULL, time TEXT NOT NULL,"
-        " user TEXT, program TEXT, version TEXT, port TEXT, device TEXT, family TEXT,"
+        " \"user\" TEXT, program TEXT, version TEXT, port TEXT, device TEXT, family TEXT,"
         " pages_announced INTEGER, pages_received INTEGER, complete INTEGER,"
         " measurements INTEGER NOT NULL, reply BLOB, UNIQUE (station, time, id))",
         "CREATE TABLE records (transfer TEXT NOT NULL REFERENCES transfers(id) ON DELETE CASCADE,"
@@ -28,6 +31,13 @@ const char* const Steps[][5] = {
         "CREATE TABLE saves (transfer TEXT NOT NULL REFERENCES transfers(id) ON DELETE CASCADE,"
         " path TEXT NOT NULL, format TEXT NOT NULL, time TEXT NOT NULL)",
         "CREATE INDEX transfers_by_time ON transfers (time)",
+        nullptr,
+    },
+    {
+        "ALTER TABLE transfers ADD COLUMN identify TEXT",
+        // 1 once the transfer is on the lab's server; a server's own copies are all 0.
+        "ALTER TABLE transfers ADD COLUMN sent INTEGER NOT NULL DEFAULT 0",
+        "CREATE INDEX transfers_pending ON transfers (time) WHERE sent = 0",
         nullptr,
     },
 };
@@ -49,11 +59,63 @@ QDateTime TimeOf(const QVariant& text)
 
 QString Why(const QSqlError& e)
 {
-    return e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    return (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed();
 }
+
+// Stations that open a new server together make its tables once: the
+// first holds this lock until its tables are there.
+constexpr int SchemaLock = 0x50415256;
+
+const QString ServerScheme = QStringLiteral("postgresql://");
 } // namespace
 
-CArchive::CArchive(const QString& file) : path(file)
+bool CArchive::IsServerAddress(const QString& location)
+{
+    return location.startsWith(ServerScheme, Qt::CaseInsensitive);
+}
+
+bool CArchive::ParseServer(const QString& address, Server* found, QString* why)
+{
+    static const QRegularExpression form(QStringLiteral(
+        "^postgresql://([A-Za-z0-9](?:[A-Za-z0-9.-]*[A-Za-z0-9])?|\\[[0-9A-Fa-f:.]+\\])"
+        "(?::([0-9]{1,5}))?/([A-Za-z_][A-Za-z0-9_$-]*)(?:\\?user=([A-Za-z_][A-Za-z0-9_.-]*))?$"));
+    const QRegularExpressionMatch match = form.match(address);
+    if (!match.hasMatch())
+    {
+        *why = tr("%1 is not a lab archive address: postgresql://HOST[:PORT]/DATABASE[?user=NAME]"
+                  " is wanted")
+                   .arg(address);
+        return false;
+    }
+    Server server;
+    server.host = match.captured(1);
+    if (server.host.startsWith('['))
+        server.host = server.host.mid(1, server.host.size() - 2);
+    if (match.hasCaptured(2) && !match.captured(2).isEmpty())
+    {
+        server.port = match.captured(2).toInt();
+        if (server.port < 1 || server.port > 65535)
+        {
+            *why = tr("%1: the port must be 1 to 65535").arg(address);
+            return false;
+        }
+    }
+    server.database = match.captured(3);
+    server.user = match.captured(4);
+    *found = server;
+    return true;
+}
+
+QString CArchive::Dialect(const char* statement) const
+{
+    QString text = QLatin1String(statement);
+    if (server)
+        text.replace(QLatin1String(" BLOB"), QLatin1String(" BYTEA"))
+            .remove(QLatin1String(" WITHOUT ROWID"));
+    return text;
+}
+
+CArchive::CArchive(const QString& location) : path(location), server(IsServerAddress(location))
 {
     static QAtomicInteger<quint64> count;
     connection = QStringLiteral("parvesta-archive-%1").arg(count.fetchAndAddRelaxed(1));
@@ -81,43 +143,59 @@ bool CArchive::Open()
     error.clear();
     if (opened)
         return true;
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+    Server address;
+    if (server)
+    {
+        QString why;
+        if (!ParseServer(path, &address, &why))
+            return Fail(why);
+    }
+    else if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return Fail(tr("the folder of %1 cannot be made").arg(path));
     if (!db)
-        db = std::make_unique<QSqlDatabase>(
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection));
+        db = std::make_unique<QSqlDatabase>(QSqlDatabase::addDatabase(
+            server ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), connection));
     if (!db->isValid())
         return Fail(tr("the database driver for %1 is missing").arg(path));
-    db->setDatabaseName(path);
-    // Another program writing at the same moment is waited for a while.
-    db->setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (server)
+    {
+        db->setHostName(address.host);
+        db->setPort(address.port);
+        db->setDatabaseName(address.database);
+        db->setUserName(address.user);
+        // A server that does not answer is given up soon: the window waits for it.
+        db->setConnectOptions(QStringLiteral("connect_timeout=3"));
+    }
+    else
+    {
+        db->setDatabaseName(path);
+        // Another program writing at the same moment is waited for a while.
+        db->setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    }
     if (!db->open())
         return Fail(tr("%1 cannot be opened: %2").arg(path, Why(db->lastError())));
 
-    // The version is read before anything is written: a newer file stays untouched.
+    // The version is read before anything is written: a newer archive stays untouched.
     QSqlQuery query(*db);
-    int version = 0;
-    if (!query.exec(QStringLiteral(
-            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'schema'")) ||
-        !query.next())
+    if (server && (!db->transaction() ||
+                   !query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SchemaLock))))
     {
-        const QString why = Why(query.lastError());
+        const QString why = Why(query.lastError().isValid() ? query.lastError() : db->lastError());
         db->close();
         return Fail(tr("%1 cannot be read: %2").arg(path, why));
     }
-    if (query.value(0).toInt() > 0)
+    int version = 0;
+    if (!ReadVersion(&version))
     {
-        if (!query.exec(QStringLiteral("SELECT max(version) FROM schema")) || !query.next())
-        {
-            const QString why = Why(query.lastError());
-            db->close();
-            return Fail(tr("%1 cannot be read: %2").arg(path, why));
-        }
-        version = query.value(0).toInt();
+        const QString why = error;
+        db->close();
+        return Fail(tr("%1 cannot be read: %2").arg(path, why));
     }
     if (version > SchemaVersion)
     {
         query.finish();
+        if (server)
+            db->rollback();
         db->close();
         return Fail(tr("%1 was made by a newer version of the program (archive version %2; this "
                        "one knows up to %3), and is left as it is")
@@ -125,11 +203,17 @@ bool CArchive::Open()
                         .arg(version)
                         .arg(SchemaVersion));
     }
-    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-        !query.exec(QStringLiteral("PRAGMA foreign_keys=ON")) ||
-        (version < SchemaVersion && !Upgrade(version)))
+    const bool ready = server ? (version == SchemaVersion || Upgrade(version)) && db->commit()
+                              : query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) &&
+                                    query.exec(QStringLiteral("PRAGMA foreign_keys=ON")) &&
+                                    (version == SchemaVersion || Upgrade(version));
+    if (!ready)
     {
-        const QString why = error.isEmpty() ? Why(query.lastError()) : error;
+        const QString why = !error.isEmpty()              ? error
+                            : query.lastError().isValid() ? Why(query.lastError())
+                                                          : Why(db->lastError());
+        if (server)
+            db->rollback();
         db->close();
         return Fail(tr("%1 cannot be written: %2").arg(path, why));
     }
@@ -138,16 +222,42 @@ bool CArchive::Open()
     return true;
 }
 
+bool CArchive::ReadVersion(int* version)
+{
+    *version = 0;
+    QSqlQuery query(*db);
+    if (!query.exec(server ? QStringLiteral("SELECT count(*) FROM information_schema.tables WHERE"
+                                            " table_schema = current_schema() AND"
+                                            " table_name = 'schema'")
+                           : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE"
+                                            " type = 'table' AND name = 'schema'")) ||
+        !query.next())
+    {
+        error = Why(query.lastError());
+        return false;
+    }
+    if (query.value(0).toInt() == 0)
+        return true;
+    if (!query.exec(QStringLiteral("SELECT max(version) FROM schema")) || !query.next())
+    {
+        error = Why(query.lastError());
+        return false;
+    }
+    *version = query.value(0).toInt();
+    return true;
+}
+
 bool CArchive::Upgrade(int from)
 {
-    if (!db->transaction())
+    // A server's upgrade runs in the transaction that holds the schema lock.
+    if (!server && !db->transaction())
         return Fail(Why(db->lastError()));
     QSqlQuery query(*db);
     bool ok =
         from > 0 || query.exec(QStringLiteral("CREATE TABLE schema (version INTEGER NOT NULL)"));
     for (int version = from + 1; ok && version <= SchemaVersion; ++version)
         for (const char* const* step = Steps[version - 1]; ok && *step; ++step)
-            ok = query.exec(QLatin1String(*step));
+            ok = query.exec(Dialect(*step));
     if (ok)
         ok = query.exec(QStringLiteral("DELETE FROM schema")) &&
              query.prepare(QStringLiteral("INSERT INTO schema (version) VALUES (?)"));
@@ -157,10 +267,11 @@ bool CArchive::Upgrade(int from)
         ok = query.exec();
     }
     const QString why = Why(query.lastError());
-    if (!ok || !db->commit())
+    if (!ok || (!server && !db->commit()))
     {
         const QString reason = ok ? Why(db->lastError()) : why;
-        db->rollback();
+        if (!server)
+            db->rollback();
         return Fail(reason);
     }
     qCDebug(archiveLog).noquote() << "archive version" << from << "brought to" << SchemaVersion;
@@ -169,49 +280,83 @@ bool CArchive::Upgrade(int from)
 
 bool CArchive::Store(Transfer* transfer)
 {
-    if (!Open())
-        return false;
     if (transfer->id.isEmpty())
         transfer->id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    if (!Insert(*transfer, false))
+        return false;
+    transfer->measurements = int(transfer->records.size());
+    return true;
+}
+
+bool CArchive::Send(const Transfer& transfer)
+{
+    return Insert(transfer, true);
+}
+
+bool CArchive::Insert(const Transfer& transfer, bool once)
+{
+    if (!Open())
+        return false;
     if (!db->transaction())
         return Fail(tr("%1 cannot be written: %2").arg(path, Why(db->lastError())));
     QSqlQuery query(*db);
-    bool ok = query.prepare(QStringLiteral(
-        "INSERT INTO transfers (id, station, time, user, program, version, port, device, family,"
-        " pages_announced, pages_received, complete, measurements, reply)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    bool ok = query.prepare(
+        QStringLiteral(
+            "INSERT INTO transfers (id, station, time, \"user\", program, version, port, device,"
+            " family, identify, pages_announced, pages_received, complete, measurements, reply)"
+            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") +
+        (once ? QStringLiteral(" ON CONFLICT (id) DO NOTHING") : QString()));
     if (ok)
     {
         for (const QVariant& value :
-             {QVariant(transfer->id), QVariant(transfer->station),
-              QVariant(TimeText(transfer->time)), QVariant(transfer->user),
-              QVariant(transfer->program), QVariant(transfer->version), QVariant(transfer->port),
-              QVariant(transfer->device), QVariant(transfer->family),
-              QVariant(transfer->pagesAnnounced), QVariant(transfer->pagesReceived),
-              QVariant(transfer->complete ? 1 : 0), QVariant(int(transfer->records.size())),
-              QVariant(transfer->reply)})
+             {QVariant(transfer.id), QVariant(transfer.station), QVariant(TimeText(transfer.time)),
+              QVariant(transfer.user), QVariant(transfer.program), QVariant(transfer.version),
+              QVariant(transfer.port), QVariant(transfer.device), QVariant(transfer.family),
+              transfer.identify.isEmpty() ? QVariant(QMetaType::fromType<QString>())
+                                          : QVariant(transfer.identify),
+              QVariant(transfer.pagesAnnounced), QVariant(transfer.pagesReceived),
+              QVariant(transfer.complete ? 1 : 0), QVariant(int(transfer.records.size())),
+              QVariant(transfer.reply)})
             query.addBindValue(value);
         ok = query.exec();
     }
+    // A transfer already here keeps the records it came with.
+    const bool fresh = ok && query.numRowsAffected() != 0;
+    // Many records a statement to a server: across the network it is asked
+    // a few times per transfer, not once per record. A file takes one a
+    // statement, prepared once, which SQLite does fastest.
+    const std::size_t PerStatement = server ? 256 : 1;
     QSqlQuery records(*db);
-    ok = ok && records.prepare(QStringLiteral(
-                   "INSERT INTO records (transfer, position, grp, cell, value, divisor, kind, unit,"
-                   " decimals) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    int position = 0;
-    for (const CMeasurement& r : transfer->records)
+    std::size_t prepared = 0; // the rows of the statement records is prepared with
+    const std::size_t count = fresh ? transfer.records.size() : 0;
+    for (std::size_t first = 0; ok && first < count; first += PerStatement)
     {
-        if (!ok)
-            break;
-        records.bindValue(0, transfer->id);
-        records.bindValue(1, position++);
-        records.bindValue(2, r.group);
-        records.bindValue(3, r.cell);
-        records.bindValue(4, r.value);
-        records.bindValue(5, r.divisor);
-        records.bindValue(6, r.kind);
-        records.bindValue(7, r.unit);
-        records.bindValue(8, ValueDecimals(r));
-        ok = records.exec();
+        const std::size_t rows = std::min(PerStatement, count - first);
+        if (rows != prepared)
+        {
+            QString statement = QStringLiteral("INSERT INTO records (transfer, position, grp,"
+                                               " cell, value, divisor, kind, unit, decimals)"
+                                               " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            for (std::size_t i = 1; i < rows; ++i)
+                statement += QStringLiteral(", (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            ok = records.prepare(statement);
+            prepared = rows;
+        }
+        for (std::size_t i = first; ok && i < first + rows; ++i)
+        {
+            const CMeasurement& r = transfer.records[i];
+            const int at = int(i - first) * 9;
+            records.bindValue(at, transfer.id);
+            records.bindValue(at + 1, int(i));
+            records.bindValue(at + 2, r.group);
+            records.bindValue(at + 3, r.cell);
+            records.bindValue(at + 4, r.value);
+            records.bindValue(at + 5, r.divisor);
+            records.bindValue(at + 6, r.kind);
+            records.bindValue(at + 7, r.unit);
+            records.bindValue(at + 8, ValueDecimals(r));
+        }
+        ok = ok && records.exec();
     }
     const QString why = Why(query.lastError().isValid() ? query.lastError() : records.lastError());
     if (!ok || !db->commit())
@@ -220,9 +365,35 @@ bool CArchive::Store(Transfer* transfer)
         db->rollback();
         return Fail(tr("%1 cannot be written: %2").arg(path, reason));
     }
-    transfer->measurements = int(transfer->records.size());
-    qCDebug(archiveLog).noquote() << "kept transfer" << transfer->id << transfer->family
-                                  << transfer->measurements << "records";
+    qCDebug(archiveLog).noquote() << (fresh ? "kept transfer" : "already kept") << transfer.id
+                                  << transfer.family << transfer.records.size() << "records";
+    return true;
+}
+
+bool CArchive::Pending(QStringList* ids)
+{
+    ids->clear();
+    if (!Open())
+        return false;
+    QSqlQuery query(*db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT id FROM transfers WHERE sent = 0 ORDER BY time, id")))
+        return Fail(tr("%1 cannot be read: %2").arg(path, Why(query.lastError())));
+    while (query.next())
+        *ids << query.value(0).toString();
+    return true;
+}
+
+bool CArchive::MarkSent(const QString& id)
+{
+    if (!Open())
+        return false;
+    QSqlQuery query(*db);
+    if (!query.prepare(QStringLiteral("UPDATE transfers SET sent = 1 WHERE id = ?")))
+        return Fail(tr("%1 cannot be written: %2").arg(path, Why(query.lastError())));
+    query.addBindValue(id);
+    if (!query.exec())
+        return Fail(tr("%1 cannot be written: %2").arg(path, Why(query.lastError())));
     return true;
 }
 
@@ -252,7 +423,8 @@ bool CArchive::List(QVector<Entry>* entries)
     QSqlQuery query(*db);
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT id, time, family, measurements, complete FROM transfers"
-                                   " ORDER BY time, rowid")))
+                                   " ORDER BY time, ") +
+                    (server ? QStringLiteral("id") : QStringLiteral("rowid"))))
         return Fail(tr("%1 cannot be read: %2").arg(path, Why(query.lastError())));
     while (query.next())
     {
@@ -273,9 +445,10 @@ bool CArchive::Load(const QString& id, Transfer* transfer)
         return false;
     QSqlQuery query(*db);
     query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral(
-            "SELECT station, time, user, program, version, port, device, family, pages_announced,"
-            " pages_received, complete, measurements, reply FROM transfers WHERE id = ?")))
+    if (!query.prepare(QStringLiteral("SELECT station, time, \"user\", program, version, port, "
+                                      "device, family, pages_announced,"
+                                      " pages_received, complete, measurements, reply, identify "
+                                      "FROM transfers WHERE id = ?")))
         return Fail(tr("%1 cannot be read: %2").arg(path, Why(query.lastError())));
     query.addBindValue(id);
     if (!query.exec())
@@ -297,6 +470,7 @@ bool CArchive::Load(const QString& id, Transfer* transfer)
     transfer->complete = query.value(10).toInt() != 0;
     transfer->measurements = query.value(11).toInt();
     transfer->reply = query.value(12).toByteArray();
+    transfer->identify = query.value(13).toString();
 
     QSqlQuery records(*db);
     records.setForwardOnly(true);
@@ -327,8 +501,8 @@ bool CArchive::Saves(const QString& id, QStringList* files)
     if (!Open())
         return false;
     QSqlQuery query(*db);
-    if (!query.prepare(
-            QStringLiteral("SELECT path FROM saves WHERE transfer = ? ORDER BY time, rowid")))
+    if (!query.prepare(QStringLiteral("SELECT path FROM saves WHERE transfer = ? ORDER BY time") +
+                       (server ? QString() : QStringLiteral(", rowid"))))
         return Fail(tr("%1 cannot be read: %2").arg(path, Why(query.lastError())));
     query.addBindValue(id);
     if (!query.exec())

@@ -14,11 +14,13 @@
 
 class QSqlDatabase;
 
-// The archive of every transfer on this PC: one SQLite file (write-ahead
-// log, so that a crash leaves each transfer whole or absent) holding what
-// came, from where, and the files saved of it. A file made by a newer
-// program is refused and left as it is; an older one is brought up to date.
-// Each archive is a connection of its own, so that several may be open at once.
+// The archive of every transfer: on this PC one SQLite file (write-ahead
+// log, so that a crash leaves each transfer whole or absent), or the lab's
+// PostgreSQL server named by a postgresql:// address, holding what came,
+// from where, and the files saved of it. Both keep the same tables. An
+// archive made by a newer program is refused and left as it is; an older
+// one is brought up to date. Each archive is a connection of its own, so
+// that several may be open at once.
 class CArchive
 {
     Q_DECLARE_TR_FUNCTIONS(CArchive)
@@ -26,20 +28,21 @@ class CArchive
 public:
     // The layout of the tables this program writes; a file that says more
     // was made by a newer program.
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
     // One transfer as it is kept.
     struct Transfer
     {
-        QString id;      // random, unique with station and time
-        QDateTime time;  // UTC
-        QString station; // the host name
-        QString user;    // the account that ran the program
-        QString program; // "Parvesta" or "parvesta-cli"
-        QString version; // the program's version
-        QString port;    // "COMn", or the name the user gave
-        QString device;  // the device behind it
-        QString family;  // "VX-nn", "TR-620" or "VirtualDevice"
+        QString id;       // random, unique with station and time
+        QDateTime time;   // UTC
+        QString station;  // the host name
+        QString user;     // the account that ran the program
+        QString program;  // "Parvesta" or "parvesta-cli"
+        QString version;  // the program's version
+        QString port;     // "COMn", or the name the user gave
+        QString device;   // the device behind it
+        QString family;   // "VX-nn", "TR-620" or "VirtualDevice"
+        QString identify; // the instrument's answer to identify; empty when unknown
         int pagesAnnounced = 0;
         int pagesReceived = 0;
         bool complete = true;
@@ -58,7 +61,24 @@ public:
         bool complete = true;
     };
 
-    explicit CArchive(const QString& path);
+    // Where a lab's server is: postgresql://HOST[:PORT]/DB[?user=NAME].
+    // The password, when the server wants one, comes from PostgreSQL's own
+    // places (~/.pgpass, PGPASSWORD), never from the program.
+    struct Server
+    {
+        QString host;
+        int port = 5432;
+        QString database;
+        QString user; // empty: the account's own name
+    };
+    // True for an address that names a server rather than a file.
+    static bool IsServerAddress(const QString& location);
+    // Reads an address strictly; false, with why saying what is wrong, for
+    // anything but the form above.
+    static bool ParseServer(const QString& address, Server* server, QString* why);
+
+    // A file path, or a server's address.
+    explicit CArchive(const QString& location);
     ~CArchive();
     CArchive(const CArchive&) = delete;
     CArchive& operator=(const CArchive&) = delete;
@@ -75,6 +95,13 @@ public:
 
     // Keeps a transfer, all of it or nothing; gives it an id when it has none.
     bool Store(Transfer* transfer);
+    // Keeps a transfer that another archive kept first, under its own id:
+    // all of it or nothing, and nothing when it is here already, so that
+    // a transfer sent twice, or by two stations at once, is kept once.
+    bool Send(const Transfer& transfer);
+    // The transfers not yet marked as sent to the lab's server, oldest first.
+    bool Pending(QStringList* ids);
+    bool MarkSent(const QString& id);
     // Notes that a file was saved of a transfer.
     bool RecordSave(const QString& id, const QString& file, const QString& format,
                     const QDateTime& time);
@@ -88,9 +115,14 @@ public:
 private:
     bool Fail(const QString& why);
     bool Upgrade(int from);
+    bool ReadVersion(int* version);
+    bool Insert(const Transfer& transfer, bool once);
+    // A statement of the SQLite tables as this archive's database says it.
+    QString Dialect(const char* statement) const;
 
     QString path;
-    QString connection; // the name of this archive's own connection
+    bool server = false; // a PostgreSQL server, not a file
+    QString connection;  // the name of this archive's own connection
     std::unique_ptr<QSqlDatabase> db;
     bool opened = false;
     QString error;

@@ -90,7 +90,8 @@ const char* const DownloadHelp =
     "  --keep-partial        on a stall, still write the records of the whole\n"
     "                        pages that arrived (the exit code is still 3)\n"
     "  --no-archive          do not keep this transfer in the archive\n"
-    "  --archive FILE        the archive to keep it in, for this run (see history)\n"
+    "  --archive FILE|URL    the archive to keep it in, for this run (see history);\n"
+    "                        a postgresql:// URL is a lab's server it is also sent to\n"
     "  -q, --quiet           no progress and no messages\n"
     "  -v, --verbose         what went over the wire and into the files, line by\n"
     "                        line on standard error (for support)\n"
@@ -132,13 +133,17 @@ const char* const StatsHelp =
     "cannot be written.\n";
 
 const char* const HistoryHelp =
-    "Usage: parvesta-cli history [--json] [--archive FILE]\n"
+    "Usage: parvesta-cli history [--json] [--archive FILE|URL]\n"
     "       parvesta-cli history export ID [-o FILE] [--format csv|xlsx|json|bin]\n"
     "       parvesta-cli history import FILE.bin\n"
     "\n"
     "Every transfer that brought records, from the window or from download, is\n"
     "kept in the archive: archive.sqlite beside the program, or in\n"
-    "~/.local/share/parvesta/ ($XDG_DATA_HOME) when it is installed.\n"
+    "~/.local/share/parvesta/ ($XDG_DATA_HOME) when it is installed. When\n"
+    "PARVESTA_ARCHIVE, or a line Archive=URL in Archive.ini beside Settings.ini,\n"
+    "names a lab's PostgreSQL server (postgresql://HOST[:PORT]/DB[?user=NAME]),\n"
+    "each transfer is also sent there; one the server did not take is sent with\n"
+    "the next. A password comes from ~/.pgpass or PGPASSWORD.\n"
     "\n"
     "history lists them, oldest first, one a line, tab-separated: id, time (UTC),\n"
     "family, measurements, complete or incomplete; --json gives an array of\n"
@@ -152,7 +157,8 @@ const char* const HistoryHelp =
     "history import FILE.bin keeps a reply saved earlier as a transfer, and prints\n"
     "its id; a reply that was cut short keeps the records of its whole pages.\n"
     "\n"
-    "  --archive FILE   use this archive instead, for this run\n"
+    "  --archive FILE|URL  use this archive instead, for this run; a\n"
+    "                   postgresql:// URL lists and exports the lab server's transfers\n"
     "  -q, -v           as for download\n";
 
 const char* HelpOf(const QString& command)
@@ -492,7 +498,29 @@ void CliTool::MakeEngine()
     engine->programName = QStringLiteral("parvesta-cli");
     engine->archiving = !options.IsSet("no-archive");
     if (options.IsSet("archive"))
-        engine->archivePath = QFile::decodeName(options.Value("archive"));
+    {
+        const QString archive = QFile::decodeName(options.Value("archive"));
+        // A lab's server is where transfers are sent; this PC's archive still keeps them first.
+        if (CArchive::IsServerAddress(archive))
+            engine->archiveServer = archive;
+        else
+            engine->archivePath = archive;
+    }
+}
+
+bool CliTool::ReadFromServer()
+{
+    if (engine->archiveServer.isEmpty())
+        return true;
+    QString why;
+    CArchive::Server server;
+    if (!CArchive::ParseServer(engine->archiveServer, &server, &why))
+    {
+        Say(why);
+        return false;
+    }
+    engine->archivePath = engine->archiveServer;
+    return true;
 }
 
 int CliTool::Scan()
@@ -947,6 +975,8 @@ int CliTool::ListHistory()
     if (options.names.size() > 1)
         return Usage(tr("history takes no arguments"), QStringLiteral("history"));
     MakeEngine();
+    if (!ReadFromServer())
+        return NotArchived;
     QVector<CArchive::Entry> entries;
     if (!engine->Archive().List(&entries))
     {
@@ -983,6 +1013,8 @@ int CliTool::ExportTransfer()
     MakeEngine();
     if (!OutputsWritable(false))
         return NotWritten;
+    if (!ReadFromServer())
+        return NotArchived;
     if (!engine->LoadArchived(QString::fromUtf8(options.names[1])))
     {
         Say(engine->Archive().Error());

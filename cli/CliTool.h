@@ -61,6 +61,8 @@ private:
     // The archive: list, export a transfer, import a saved reply.
     int History();
     int ListHistory();
+    // history reads the lab's server when --archive names one; false, said, for a bad address.
+    bool ReadFromServer();
     int ExportTransfer();
     int ImportReply();
 

@@ -258,6 +258,19 @@ public:
     // ($XDG_DATA_HOME/parvesta/) when installed.
     QString archivePath;
     bool archiving = true; // false: transfers are not archived
+    // The lab's server each transfer is sent to after it is kept here
+    // (postgresql://HOST[:PORT]/DB[?user=NAME]). Empty: the one named by
+    // PARVESTA_ARCHIVE, or else by the line Archive=… in Archive.ini beside
+    // Settings.ini; none there, no server.
+    QString archiveServer;
+    // The server's address as chosen above; empty when there is none.
+    QString ArchiveServerAddress() const;
+    // Sends the transfers kept here and not yet on the lab's server, each in
+    // one transaction, oldest first; ArchiveTransfer does it after keeping
+    // one. False, with ArchiveNotice saying why, when the server cannot be
+    // reached or refuses: they stay pending for the next time. A server that
+    // does not answer is given up after a few seconds.
+    bool SendPending();
     // The last transfer's id in the archive; empty when it is not there.
     QString archivedId;
     // The archive, opened on first use.
@@ -268,8 +281,10 @@ public:
     // Takes an archived transfer into data, reply and the pages, as after
     // its read-out; false, with ArchiveNotice saying why, when it cannot.
     bool LoadArchived(const QString& id);
-    // Why the last transfer was not archived ("Not archived: REASON"), for
-    // the status line; empty when it was, or archiving is off.
+    // Why the last transfer was not archived ("Not archived: REASON"), or
+    // not sent to the lab's server ("Archived on this PC; the lab archive is
+    // not reachable: REASON"), for the status line; empty when it was, or
+    // archiving is off.
     QString ArchiveNotice() const;
 
     // False: Settings.ini is read but never written (the command-line tool
@@ -314,7 +329,9 @@ private:
     void NoteSave(const QByteArray& fileName, SaveFormat format);
 
     std::unique_ptr<CArchive> archive;
-    QString archiveFailure; // why the last transfer is not in the archive
+    QString archiveFailure;               // why the last transfer is not in the archive
+    std::unique_ptr<CArchive> labArchive; // the lab's server, connected on first use
+    QString labFailure;                   // why pending transfers are not on the server
     bool replyRecognised = false;
     bool english = false;      // WriteInEnglish was called
     QByteArray storedDataPath; // the data folder as Settings.ini spells it

@@ -3,12 +3,14 @@
 #include "CQuorvanta.h"
 
 #include "CArchive.h"
+#include "CommandFrame.h"
 #include "EngineLog.h"
 #include "Installation.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
+#include <QTextStream>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -37,6 +39,7 @@ bool CQuorvanta::ArchiveTransfer(const QByteArray& bytes)
 {
     archivedId.clear();
     archiveFailure.clear();
+    labFailure.clear();
     if (!archiving)
         return false;
     CArchive::Transfer transfer;
@@ -49,6 +52,11 @@ bool CQuorvanta::ArchiveTransfer(const QByteArray& bytes)
     transfer.port = source.port;
     transfer.device = source.device;
     transfer.family = data.family;
+    // An instrument's link takes it only when it answered identify with these bytes.
+    if (currentLink && !IsVirtualLink(*currentLink) &&
+        currentLink->probeResult == CWQXUSTester::ProbeResult::Answered)
+        transfer.identify =
+            QString::fromLatin1(CommandFrame::Identification, CommandFrame::IdentificationSize);
     transfer.pagesAnnounced = replyPages.announced;
     transfer.pagesReceived = replyPages.received;
     transfer.complete = replyPages.Complete();
@@ -63,6 +71,79 @@ bool CQuorvanta::ArchiveTransfer(const QByteArray& bytes)
         return false;
     }
     archivedId = transfer.id;
+    SendPending();
+    return true;
+}
+
+QString CQuorvanta::ArchiveServerAddress() const
+{
+    if (!archiveServer.isEmpty())
+        return archiveServer;
+    const QString fromEnvironment = qEnvironmentVariable("PARVESTA_ARCHIVE").trimmed();
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    QFile file(Installation::ConfigFolder() + QStringLiteral("Archive.ini"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    QTextStream lines(&file);
+    QString line;
+    while (lines.readLineInto(&line))
+    {
+        line = line.trimmed();
+        if (line.startsWith(QLatin1String("Archive="), Qt::CaseInsensitive))
+            return line.mid(int(qstrlen("Archive="))).trimmed();
+    }
+    return QString();
+}
+
+bool CQuorvanta::SendPending()
+{
+    labFailure.clear();
+    const QString address = ArchiveServerAddress();
+    if (!archiving || address.isEmpty())
+        return true;
+    if (!CArchive::IsServerAddress(address))
+    {
+        QString why;
+        CArchive::Server server;
+        (void)CArchive::ParseServer(address, &server, &why);
+        labFailure = why;
+        return false;
+    }
+    // The archive on this PC keeps which transfers the server has.
+    QStringList pending;
+    if (!Archive().Pending(&pending))
+    {
+        labFailure = Archive().Error();
+        return false;
+    }
+    if (pending.isEmpty())
+        return true;
+    if (!labArchive || labArchive->Path() != address)
+        labArchive = std::make_unique<CArchive>(address);
+    for (const QString& id : pending)
+    {
+        CArchive::Transfer transfer;
+        if (!Archive().Load(id, &transfer))
+        {
+            labFailure = Archive().Error();
+            return false;
+        }
+        if (!labArchive->Send(transfer))
+        {
+            labFailure = labArchive->Error();
+            qCDebug(engineLog).noquote() << "not sent to the lab archive:" << labFailure;
+            // A server that went away is connected to afresh next time.
+            labArchive.reset();
+            return false;
+        }
+        if (!Archive().MarkSent(id))
+        {
+            labFailure = Archive().Error();
+            return false;
+        }
+        qCDebug(engineLog).noquote() << "sent to the lab archive:" << id;
+    }
     return true;
 }
 
@@ -102,7 +183,11 @@ bool CQuorvanta::LoadArchived(const QString& id)
 
 QString CQuorvanta::ArchiveNotice() const
 {
-    return archiveFailure.isEmpty() ? QString() : tr("Not archived: %1").arg(archiveFailure);
+    if (!archiveFailure.isEmpty())
+        return tr("Not archived: %1").arg(archiveFailure);
+    if (!labFailure.isEmpty())
+        return tr("Archived on this PC; the lab archive is not reachable: %1").arg(labFailure);
+    return QString();
 }
 
 void CQuorvanta::NoteSave(const QByteArray& fileName, SaveFormat format)

@@ -7,6 +7,7 @@
 #include "ReplyBuilder.h"
 #include "support/Files.h"
 #include "support/Ports.h"
+#include "support/PostgresServer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -632,6 +633,121 @@ private slots:
         QCOMPARE(run.out, WindowCsv(large));
         QVERIFY2(run.err.contains("Not archived: "), qPrintable(run.err));
         QCOMPARE(Lines(Cli({"history"}).out).size(), 1);
+    }
+
+    // Four stations download at once into one lab server: four transfers,
+    // every record, nothing twice. Each station has its own archive on its
+    // PC; the server is named by PARVESTA_ARCHIVE, and is new: the four
+    // make its tables together.
+    void fourStationsIntoOneLabServer()
+    {
+        if (!PostgresServer::Installed())
+            QSKIP("PostgreSQL 15 is not installed (/usr/lib/postgresql/15/bin/initdb): "
+                  "scripts/setup installs it");
+        PostgresServer server;
+        QVERIFY2(server.Start(), qPrintable(server.Error()));
+        const int stations = 4;
+        std::vector<std::unique_ptr<QProcess>> runs;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PARVESTA_ARCHIVE", server.Url());
+        for (int i = 0; i < stations; ++i)
+        {
+            const Family family = i % 2 ? Family::TR620 : Family::VXnn;
+            QVERIFY(Instrument(
+                ReplyBuilder::Frame(family, ReplyBuilder::GeneratedSet(family, 32 * (i + 1))),
+                3 + i));
+            runs.push_back(std::make_unique<QProcess>());
+            runs.back()->setProcessEnvironment(environment);
+            runs.back()->setWorkingDirectory(lab->path());
+            runs.back()->start(program, {"download", "--port", QStringLiteral("COM%1").arg(3 + i),
+                                         "-o", QStringLiteral("station%1.csv").arg(i), "--archive",
+                                         QStringLiteral("station%1.sqlite").arg(i)});
+        }
+        for (int i = 0; i < stations; ++i)
+        {
+            QVERIFY(runs[std::size_t(i)]->waitForFinished(30000));
+            const QString err = QString::fromUtf8(runs[std::size_t(i)]->readAllStandardError());
+            QVERIFY2(runs[std::size_t(i)]->exitCode() == 0 && !err.contains("archive"),
+                     qPrintable(err));
+        }
+        const QString byPort = "SELECT port, family, count(*), sum(measurements) FROM transfers"
+                               " GROUP BY port, family ORDER BY port";
+        const QString records =
+            "SELECT count(*), count(DISTINCT (transfer, position)), count(DISTINCT transfer)"
+            " FROM records";
+        qInfo().noquote() << byPort << "->" << server.Ask(byPort).replace('\n', "; ");
+        qInfo().noquote() << records << "->" << server.Ask(records);
+        QCOMPARE(server.Ask(byPort),
+                 QStringLiteral(
+                     "COM3|VX-nn|1|32\nCOM4|TR-620|1|64\nCOM5|VX-nn|1|96\nCOM6|TR-620|1|128"));
+        QCOMPARE(server.Ask(records), QStringLiteral("320|320|4"));
+        QCOMPARE(server.Ask("SELECT count(DISTINCT id), count(DISTINCT station) FROM transfers"),
+                 QStringLiteral("4|1"));
+        QCOMPARE(server.Ask("SELECT DISTINCT identify FROM transfers"),
+                 QStringLiteral("ZELTRA OMNI"));
+
+        // The server's history, and a transfer exported from it as its station wrote it.
+        const Run list = Cli({"history", "--archive", server.Url()});
+        QCOMPARE(list.exit, 0);
+        QCOMPARE(Lines(list.out).size(), stations);
+        const QString id = QString::fromUtf8(
+            Lines(Cli({"history", "--archive", "station2.sqlite"}).out).value(0).split('\t')[0]);
+        QVERIFY(!id.isEmpty());
+        const Run exported = Cli({"history", "export", id, "--archive", server.Url()});
+        QCOMPARE(exported.exit, 0);
+        QCOMPARE(exported.out, ReadFile(InLab("station2.csv")));
+    }
+
+    // The server down when a transfer is archived: kept on this PC, said so,
+    // and sent once with the next transfer after the server is back. The
+    // server is named by Archive.ini beside Settings.ini.
+    void labServerDown()
+    {
+        if (!PostgresServer::Installed())
+            QSKIP("PostgreSQL 15 is not installed (/usr/lib/postgresql/15/bin/initdb): "
+                  "scripts/setup installs it");
+        PostgresServer server;
+        QVERIFY2(server.Start(), qPrintable(server.Error()));
+        WriteFile(ports->dir.filePath("Archive.ini"),
+                  ("Archive=" + server.Url() + "\r\n").toUtf8());
+        const QByteArray frame =
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 40));
+        QVERIFY(Instrument(frame));
+        QCOMPARE(Cli({"download", "-q"}).exit, 0);
+        QCOMPARE(server.Ask("SELECT count(*) FROM transfers"), QStringLiteral("1"));
+
+        QVERIFY(server.Stop());
+        QElapsedTimer waited;
+        waited.start();
+        const Run down = Cli({"download", "-o", "down.csv"});
+        QCOMPARE(down.exit, 0);
+        QVERIFY2(waited.elapsed() < 8000, qPrintable(QString::number(waited.elapsed())));
+        QVERIFY2(down.err.contains("Archived on this PC; the lab archive is not reachable: " +
+                                   server.Url()),
+                 qPrintable(down.err));
+        QCOMPARE(Lines(Cli({"history"}).out).size(), 2);
+        QCOMPARE(Cli({"history", "--archive", server.Url()}).exit, 5);
+
+        QVERIFY2(server.Start(), qPrintable(server.Error()));
+        const Run up = Cli({"download", "-o", "up.csv"});
+        QCOMPARE(up.exit, 0);
+        QVERIFY2(!up.err.contains("archive"), qPrintable(up.err));
+        QCOMPARE(
+            server.Ask("SELECT count(*), count(DISTINCT id), sum(measurements) FROM transfers"),
+            QStringLiteral("3|3|120"));
+        QCOMPARE(server.Ask("SELECT count(*) FROM records"), QStringLiteral("120"));
+        QCOMPARE(Lines(Cli({"history", "--archive", server.Url()}).out),
+                 Lines(Cli({"history"}).out));
+
+        // A bad address in Archive.ini: still archived here, the address shown.
+        WriteFile(ports->dir.filePath("Archive.ini"), "Archive=postgresql://lab db/qc\r\n");
+        const Run bad = Cli({"download", "-o", "bad.csv"});
+        QCOMPARE(bad.exit, 0);
+        QVERIFY2(bad.err.contains("the lab archive is not reachable: postgresql://lab db/qc is "
+                                  "not a lab archive address"),
+                 qPrintable(bad.err));
+        QCOMPARE(Cli({"history", "--archive", "postgresql://lab-db:99999/qc"}).exit, 5);
+        QCOMPARE(server.Ask("SELECT count(*) FROM transfers"), QStringLiteral("3"));
     }
 
     // The JSON says what came, when and from which program, and each value's decimals.

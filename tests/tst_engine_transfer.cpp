@@ -536,7 +536,8 @@ private slots:
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "newer");
             db.setDatabaseName(file);
             QVERIFY(db.open());
-            QVERIFY(QSqlQuery(db).exec("UPDATE schema SET version = 2"));
+            QVERIFY(QSqlQuery(db).exec(
+                QStringLiteral("UPDATE schema SET version = %1").arg(CArchive::SchemaVersion + 1)));
             db.close();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase("newer");
@@ -595,6 +596,7 @@ private slots:
         QCOMPARE(t.port, source == "virtual" ? QStringLiteral("COM5") : QStringLiteral("COM3"));
         QCOMPARE(t.program, QStringLiteral("Parvesta"));
         QCOMPARE(t.version, QStringLiteral("3.0"));
+        QCOMPARE(t.identify, source == "virtual" ? QString() : QStringLiteral("ZELTRA OMNI"));
         QVERIFY(qAbs(t.time.secsTo(QDateTime::currentDateTimeUtc())) < 60);
 
         // Each save of it is noted, by the path written.

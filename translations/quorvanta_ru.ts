@@ -76,6 +76,14 @@ p, li { white-space: pre-wrap; }
         <source>no transfer %1 in %2</source>
         <translation>передачи %1 нет в %2</translation>
     </message>
+    <message>
+        <source>%1 is not a lab archive address: postgresql://HOST[:PORT]/DATABASE[?user=NAME] is wanted</source>
+        <translation>%1 — не адрес архива лаборатории: нужен адрес вида postgresql://ХОСТ[:ПОРТ]/БАЗА[?user=ИМЯ]</translation>
+    </message>
+    <message>
+        <source>%1: the port must be 1 to 65535</source>
+        <translation>%1: порт должен быть от 1 до 65535</translation>
+    </message>
 </context>
 <context>
     <name>CQuorvanta</name>
@@ -394,6 +402,10 @@ VX-77
     <message>
         <source>incomplete</source>
         <translation>не полностью</translation>
+    </message>
+    <message>
+        <source>Archived on this PC; the lab archive is not reachable: %1</source>
+        <translation>Сохранено в архиве на этом компьютере; архив лаборатории недоступен: %1</translation>
     </message>
 </context>
 <context>
