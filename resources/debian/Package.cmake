@@ -22,7 +22,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://parvesta.io/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads the archive's SQLite driver as a plugin, which dpkg-shlibdeps cannot see.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6sql6-sqlite)
-# Qt's own Russian texts (file dialog, message box buttons) for Russian desktops.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
+# Qt's own Russian texts (file dialog, message box buttons) for Russian desktops,
+# and the driver for a lab's PostgreSQL archive server.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
