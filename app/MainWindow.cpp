@@ -207,7 +207,7 @@ void SetStartWords(QLabel* picture, const QIcon& transferIcon)
 
     auto* step = new QWidget(words);
     step->setObjectName(QStringLiteral("transferStep"));
-    step->setGeometry(35, 331, 253, 24);
+    step->setGeometry(35, 331, 242, 24); // up to the cards' right edge
     auto* line = new QHBoxLayout(step);
     line->setContentsMargins(0, 0, 0, 0);
     line->setSpacing(5);
@@ -220,7 +220,7 @@ void SetStartWords(QLabel* picture, const QIcon& transferIcon)
     line->addWidget(icon);
     line->addWidget(name);
     line->addStretch();
-    // A language whose line would run past the drawing sets it condensed
+    // A language whose line would run past the cards sets it condensed
     // rather than cutting the button's name.
     if (line->sizeHint().width() > step->width())
         for (QLabel* word : {press, name})
