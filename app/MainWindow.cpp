@@ -13,14 +13,17 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
@@ -122,15 +125,121 @@ int OneLineRowHeight(const QTableWidget* table)
     const int grid = table->showGrid() ? 1 : 0;
     return std::max(item + grid, table->verticalHeader()->minimumSectionSize());
 }
+// A picture drawn for ratio 1 and its variant with twice the pixels: the
+// variant where the screen has the pixels for it.
+QPixmap AtRatio(const QString& path, qreal ratio)
+{
+    if (ratio > 1)
+    {
+        QPixmap sharp(QString(path).replace(".png", "@2x.png"));
+        if (!sharp.isNull())
+        {
+            sharp.setDevicePixelRatio(2);
+            return sharp;
+        }
+    }
+    return QPixmap(path);
+}
+
+// A word of the start picture, white on the grey like the step numbers, or
+// dark on a card, set where the drawing leaves room for it.
+QLabel* StartWord(QWidget* words, const char* name, const QString& text, QRect place, bool onCard)
+{
+    auto* label = new QLabel(text, words);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(place);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(onCard ? 11 : 14);
+    font.setBold(true);
+    label->setFont(font);
+    label->setStyleSheet(onCard ? QStringLiteral("color: rgb(34, 38, 44);")
+                                : QStringLiteral("color: white;"));
+    if (!onCard)
+    {
+        auto* shadow = new QGraphicsDropShadowEffect(label);
+        shadow->setBlurRadius(0);
+        shadow->setOffset(0, 1);
+        shadow->setColor(QColor(0, 0, 0, 110));
+        label->setGraphicsEffect(shadow);
+    }
+    return label;
+}
+
+// Keeps the words over the drawing, which the label centres the way the
+// style aligns any picture.
+class StartWordsPlace : public QObject
+{
+public:
+    StartWordsPlace(QWidget* placed, QLabel* picture) : QObject(picture), words(placed) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize)
+        {
+            const auto* picture = static_cast<QLabel*>(watched);
+            words->setGeometry(QStyle::alignedRect(picture->layoutDirection(), Qt::AlignCenter,
+                                                   words->size(), picture->contentsRect()));
+        }
+        return false;
+    }
+
+private:
+    QWidget* words;
+};
+
+// The words of the start picture in the user's language, over the drawing
+// and centred with it: the heading of step 1, the name of each connection
+// on its card, and step 2 naming the Transfer Data button beside its icon.
+void SetStartWords(QLabel* picture, const QIcon& transferIcon)
+{
+    auto* words = new QWidget(picture);
+    words->setObjectName(QStringLiteral("startWords"));
+    words->setFixedSize(288, 355);
+    // The picture's grey is for the room around the drawing, not over it.
+    words->setStyleSheet(QStringLiteral("background: transparent;"));
+    picture->installEventFilter(new StartWordsPlace(words, picture));
+
+    StartWord(words, "connectWord", MainWindow::tr("Connect the instrument"), {35, 6, 243, 20},
+              false);
+    StartWord(words, "usbWord", MainWindow::tr("USB cable"), {20, 144, 250, 15}, true);
+    StartWord(words, "infraredWord", MainWindow::tr("Infrared receiver"), {20, 298, 250, 15}, true);
+
+    auto* step = new QWidget(words);
+    step->setObjectName(QStringLiteral("transferStep"));
+    step->setGeometry(35, 331, 242, 24); // up to the cards' right edge
+    auto* line = new QHBoxLayout(step);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->setSpacing(5);
+    QLabel* press = StartWord(step, "pressWord", MainWindow::tr("Press"), {}, false);
+    auto* icon = new QLabel(step);
+    icon->setObjectName(QStringLiteral("transferIcon"));
+    icon->setPixmap(transferIcon.pixmap(QSize(22, 22), picture->devicePixelRatioF()));
+    QLabel* name = StartWord(step, "transferWord", MainWindow::tr("Transfer Data"), {}, false);
+    line->addWidget(press);
+    line->addWidget(icon);
+    line->addWidget(name);
+    line->addStretch();
+    // A language whose line would run past the cards sets it condensed
+    // rather than cutting the button's name.
+    if (line->sizeHint().width() > step->width())
+        for (QLabel* word : {press, name})
+        {
+            QFont condensed = word->font();
+            condensed.setFamily(QStringLiteral("DejaVu Sans Condensed"));
+            word->setFont(condensed);
+        }
+}
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
 {
     ui.setupUi(this);
-    // The background has words drawn into it, so its path is a translated
-    // text: a catalogue names the picture in its own language. A path that
-    // loads nothing keeps the form's picture rather than an empty window.
-    const QPixmap background(tr(":/Image/background.bmp"));
+    // The start picture without words, sharp on the screen it opens on; its
+    // words follow once the Transfer Data icon they show is set. A picture
+    // that loads nothing keeps the form's one rather than an empty window.
+    const QPixmap background =
+        AtRatio(QStringLiteral(":/Image/background_plain.png"), devicePixelRatioF());
     if (!background.isNull())
         ui.bckgroundLabel->setPixmap(background);
     formTitle = windowTitle();
@@ -143,6 +252,8 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     setButtonIcon(ui.statisticsButton, ":/Button/statistics.bmp", ":/Button/statistics_mask.bmp");
     setButtonIcon(ui.helpButton, ":/Button/help.bmp", ":/Button/help_mask.bmp");
     setButtonIcon(ui.aboutButton, ":/Button/about.bmp", ":/Button/about_mask.bmp");
+    if (!background.isNull())
+        SetStartWords(ui.bckgroundLabel, ui.trnsfrDataButton->icon());
 
     CreateAboutWindow();
     CreateHelpWindow();
@@ -806,8 +917,17 @@ void MainWindow::setButtonIcon(QAbstractButton* button, QString imagePath, QStri
         withAlpha.setAlphaChannel(mask.toImage());
         picture = QPixmap::fromImage(withAlpha);
     }
-    // Only the normal pixmap: the toolkit greys it for a disabled button.
+    // Only the normal pixmaps: the toolkit greys them for a disabled button.
     icon.addPixmap(picture, QIcon::Normal, QIcon::Off);
+    // Beside each bitmap lies its drawing with twice the pixels and real
+    // transparency; the icon hands it to screens of ratio 2 instead of
+    // enlarging the bitmap.
+    QPixmap sharp(QString(imagePath).replace(".bmp", "@2x.png"));
+    if (!sharp.isNull())
+    {
+        sharp.setDevicePixelRatio(2);
+        icon.addPixmap(sharp, QIcon::Normal, QIcon::Off);
+    }
     button->setIcon(icon);
 }
 

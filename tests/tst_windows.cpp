@@ -52,7 +52,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
 
-    // Grey above and below the picture, the picture itself unscaled.
+    // Grey above and below the picture, the picture itself unscaled, and its
+    // words set over the drawing wherever the picture sits.
     void pictureStaysCentredAtItsOwnSize()
     {
         window->resize(288, 900);
@@ -61,8 +62,83 @@ private slots:
         // An odd gap leaves the larger half above.
         const int top = window->picture->height() / 2 - 355 / 2;
         QVERIFY(top > 50);
-        QCOMPARE(shown.copy(0, top, 288, 355),
-                 QImage(":/Image/background.bmp").convertToFormat(shown.format()));
+        const QImage drawing =
+            QImage(":/Image/background_plain.png").convertToFormat(shown.format());
+        QCOMPARE(drawing.size(), QSize(288, 355));
+        // The cards between the heading and the first card's word carry no words.
+        QCOMPARE(shown.copy(0, top + 30, 288, 110), drawing.copy(0, 30, 288, 110));
+        QCOMPARE(shown.pixel(144, top - 20), qRgb(161, 161, 161));
+        QCOMPARE(window->findChild<QWidget*>("startWords")->geometry(), QRect(0, top, 288, 355));
+        // The words are shown: the heading's white letters where the drawing
+        // has grey.
+        int white = 0;
+        for (int x = 35; x < 200; ++x)
+            for (int y = top + 6; y < top + 26; ++y)
+                white += shown.pixel(x, y) == qRgb(255, 255, 255) &&
+                         drawing.pixel(x, y - top) != qRgb(255, 255, 255);
+        QVERIFY2(white > 100, qPrintable(QString::number(white)));
+    }
+
+    // On a screen of ratio 2 (the test runs again with QT_SCALE_FACTOR=2)
+    // every button and the start picture show their drawings with twice the
+    // pixels, not the bitmaps enlarged; at ratio 1 the bitmaps as they are.
+    void picturesAtTheScreensRatio_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("picture");
+        QTest::newRow("Transfer Data") << "trnsfrDataButton"
+                                       << "data_transf";
+        QTest::newRow("Save As") << "saveAsButton"
+                                 << "save_file";
+        QTest::newRow("Statistics") << "statisticsButton"
+                                    << "statistics";
+        QTest::newRow("Help") << "helpButton"
+                              << "help";
+        QTest::newRow("About") << "aboutButton"
+                               << "about";
+    }
+    void picturesAtTheScreensRatio()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, picture);
+        const qreal ratio = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                                ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                                : 1.0;
+        QCOMPARE(window->devicePixelRatioF(), ratio);
+        const QToolButton* tool = window->Button(button.toLatin1());
+        const QImage shown = tool->icon()
+                                 .pixmap(QSize(42, 42), ratio)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32);
+        const QImage bitmap = QImage(":/Button/" + picture + ".bmp");
+        QCOMPARE(bitmap.size(), QSize(42, 42));
+        const QImage start =
+            window->picture->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+        if (ratio == 1)
+        {
+            QCOMPARE(shown.size(), QSize(42, 42));
+            QCOMPARE(shown.pixel(0, 0), 0u); // the bitmap under its mask
+            QCOMPARE(start, QImage(":/Image/background_plain.png").convertToFormat(start.format()));
+            return;
+        }
+        const QImage sharp = QImage(":/Button/" + picture + "@2x.png");
+        QCOMPARE(sharp.size(), QSize(84, 84));
+        QCOMPARE(shown.size(), QSize(84, 84));
+        QCOMPARE(shown, sharp.convertToFormat(QImage::Format_ARGB32));
+        const QImage enlarged =
+            bitmap.scaled(84, 84, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                .convertToFormat(QImage::Format_ARGB32);
+        QVERIFY(shown != enlarged);
+        // Soft edges: real transparency, not the mask's all-or-nothing.
+        int halfClear = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                halfClear += qAlpha(shown.pixel(x, y)) % 255 != 0;
+        QVERIFY2(halfClear > 20, qPrintable(QString::number(halfClear)));
+
+        QCOMPARE(window->picture->pixmap().devicePixelRatio(), 2.0);
+        QCOMPARE(start.size(), QSize(576, 710));
+        QCOMPARE(start, QImage(":/Image/background_plain@2x.png").convertToFormat(start.format()));
     }
 
     // The window grows and the table with it; it never needs more room than

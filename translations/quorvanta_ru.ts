@@ -588,10 +588,6 @@ VX-77
         <translation>Справка Parvesta</translation>
     </message>
     <message>
-        <source>:/Image/background.bmp</source>
-        <translation>:/Image/background_ru.bmp</translation>
-    </message>
-    <message>
         <source>The file %1 could not be saved: %2.</source>
         <translation>Не удалось сохранить файл %1: %2.</translation>
     </message>
@@ -702,6 +698,26 @@ VX-77
     <message>
         <source>Home</source>
         <translation>В начало</translation>
+    </message>
+    <message>
+        <source>Connect the instrument</source>
+        <translation>Подключите прибор</translation>
+    </message>
+    <message>
+        <source>USB cable</source>
+        <translation>USB-кабель</translation>
+    </message>
+    <message>
+        <source>Infrared receiver</source>
+        <translation>ИК-приёмник</translation>
+    </message>
+    <message>
+        <source>Press</source>
+        <translation>Нажмите</translation>
+    </message>
+    <message>
+        <source>Transfer Data</source>
+        <translation>Передать данные</translation>
     </message>
 </context>
 <context>

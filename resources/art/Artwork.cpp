@@ -14,9 +14,11 @@ const QColor MarkTop(0x3d, 0x8f, 0xe0);
 const QColor MarkBottom(0x10, 0x3c, 0x78);
 const QColor Trace(0xff, 0xd5, 0x4a);
 
-QImage Transparent(int w, int h)
+// scale gives the picture drawn at that many pixels to the point, for
+// screens with a device pixel ratio above 1; the drawing is the same.
+QImage Transparent(int w, int h, int scale = 1)
 {
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage image(w * scale, h * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     return image;
 }
@@ -100,10 +102,13 @@ void Arrow(QPainter& p, QPointF from, QPointF to, qreal width, const QColor& col
     p.drawPolygon(shape);
 }
 
+} // namespace
+
 // The words of the main window's background. The model names and the
 // instruments' menu names (SETUP, DATA TRANSFER, F2, ENTER) are what the
-// instruments show, so they stay as they are in every language.
-struct BackgroundWords
+// instruments show, so they stay as they are in every language; the window
+// sets the other words beside the start picture in the user's language.
+struct Artwork::BackgroundWords
 {
     const char* connect;
     const char* usbLink;
@@ -111,16 +116,6 @@ struct BackgroundWords
     const char* press;
     const char* transferData; // the Transfer Data button's name in the window
 };
-
-const BackgroundWords& Words(Artwork::Language language)
-{
-    static const BackgroundWords english{"Connect the instrument", "USB cable", "Infrared receiver",
-                                         "Press", "Transfer Data"};
-    static const BackgroundWords russian{"Подключите прибор", "USB-кабель", "ИК-приёмник",
-                                         "Нажмите", "Передать данные"};
-    return language == Artwork::Language::Russian ? russian : english;
-}
-} // namespace
 
 void Artwork::DrawMark(QPainter& p, const QRectF& r, bool sixteenColours)
 {
@@ -458,17 +453,31 @@ void Artwork::DrawStep(QPainter& p, const QPointF& centre, const QString& number
     p.restore();
 }
 
-QImage Artwork::Background(Language language)
+QImage Artwork::Background(int scale)
 {
-    const BackgroundWords& words = Words(language);
-    QImage image(288, 355, QImage::Format_RGB32);
+    static const BackgroundWords english{"Connect the instrument", "USB cable", "Infrared receiver",
+                                         "Press", "Transfer Data"};
+    return DrawBackground(&english, scale);
+}
+
+QImage Artwork::StartPicture(int scale)
+{
+    return DrawBackground(nullptr, scale);
+}
+
+QImage Artwork::DrawBackground(const BackgroundWords* words, int scale)
+{
+    QImage image(288 * scale, 355 * scale, QImage::Format_RGB32);
     image.fill(WindowGrey);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
+    if (scale != 1)
+        p.scale(scale, scale);
 
     DrawStep(p, QPointF(20, 16), "1");
-    ShadowedText(p, QPointF(35, 21), QString::fromUtf8(words.connect), Font(14, true));
+    if (words)
+        ShadowedText(p, QPointF(35, 21), QString::fromUtf8(words->connect), Font(14, true));
 
     const struct
     {
@@ -478,9 +487,10 @@ QImage Artwork::Background(Language language)
         const char* link;
         const char* mode;
     } cards[] = {
-        {31, false, "VX-40  \u00b7  VX-41  \u00b7  VX-77", words.usbLink,
+        {31, false, "VX-40  \u00b7  VX-41  \u00b7  VX-77", words ? words->usbLink : nullptr,
          "VX-40/41: SETUP \u203a DATA TRANSFER \u203a F2"},
-        {185, true, "TR-620", words.infraredLink, "SETUP \u203a DATA TRANSFER \u203a ENTER"},
+        {185, true, "TR-620", words ? words->infraredLink : nullptr,
+         "SETUP \u203a DATA TRANSFER \u203a ENTER"},
     };
     for (const auto& card : cards)
     {
@@ -490,8 +500,9 @@ QImage Artwork::Background(Language language)
             DrawInfraredScene(p, QRectF(10, card.top + 24, 268, 90));
         else
             DrawUsbScene(p, QRectF(10, card.top + 24, 268, 90));
-        Text(p, QPointF(20, card.top + 124), QString::fromUtf8(card.link), Font(11, true),
-             QColor(0x22, 0x26, 0x2c));
+        if (card.link)
+            Text(p, QPointF(20, card.top + 124), QString::fromUtf8(card.link), Font(11, true),
+                 QColor(0x22, 0x26, 0x2c));
         Text(p, QPointF(20, card.top + 138), card.mode, Font(11, false, true),
              QColor(0x46, 0x4c, 0x55));
     }
@@ -499,8 +510,10 @@ QImage Artwork::Background(Language language)
     // Step 2 names the button beside its picture. A line that would run past
     // the cards' right edge is set condensed instead of being cut off.
     DrawStep(p, QPointF(20, 343), "2");
-    const QString press = QString::fromUtf8(words.press);
-    const QString name = QString::fromUtf8(words.transferData);
+    if (!words)
+        return image;
+    const QString press = QString::fromUtf8(words->press);
+    const QString name = QString::fromUtf8(words->transferData);
     auto buttonLeft = [&](const QFont& font) {
         return qCeil(35 + QFontMetricsF(font, &image).horizontalAdvance(press) + 6);
     };
@@ -512,8 +525,9 @@ QImage Artwork::Background(Language language)
         font = Font(14, true, true);
     const int left = buttonLeft(font);
     ShadowedText(p, QPointF(35, 348), press, font);
-    const QImage button =
-        TransferButton().scaled(22, 22, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QImage button = TransferButton(scale).scaled(22 * scale, 22 * scale, Qt::KeepAspectRatio,
+                                                 Qt::SmoothTransformation);
+    button.setDevicePixelRatio(scale);
     p.drawImage(QPointF(left, 332), button);
     ShadowedText(p, QPointF(left + 26, 348), name, font);
     return image;
@@ -532,21 +546,25 @@ QImage Artwork::HelpPicture(bool infrared, int scale)
     return image;
 }
 
-QImage Artwork::TransferButton()
+QImage Artwork::TransferButton(int scale)
 {
-    QImage image = Transparent(42, 42);
+    QImage image = Transparent(42, 42, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    if (scale != 1)
+        p.scale(scale, scale);
     DrawGauge(p, QRectF(2.5, 1.5, 22, 38), false);
     Arrow(p, QPointF(31.5, 6), QPointF(31.5, 40), 7, QColor(0x2f, 0xa8, 0x4f));
     return image;
 }
 
-QImage Artwork::SaveButton()
+QImage Artwork::SaveButton(int scale)
 {
-    QImage image = Transparent(42, 42);
+    QImage image = Transparent(42, 42, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    if (scale != 1)
+        p.scale(scale, scale);
     QPainterPath disk;
     disk.moveTo(4.5, 7.5);
     disk.quadTo(4.5, 4.5, 7.5, 4.5);
@@ -585,12 +603,14 @@ QImage Artwork::SaveButton()
     return image;
 }
 
-QImage Artwork::StatisticsButton()
+QImage Artwork::StatisticsButton(int scale)
 {
     // A chart card: bars of a batch of readings and the dashed line of their mean.
-    QImage image = Transparent(42, 42);
+    QImage image = Transparent(42, 42, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    if (scale != 1)
+        p.scale(scale, scale);
     p.setPen(QPen(QColor(0x9a, 0xa4, 0xb2), 1.2));
     p.setBrush(QColor(0xfb, 0xfb, 0xfc));
     p.drawRoundedRect(QRectF(3.5, 4.5, 35, 33), 2.5, 2.5);
@@ -619,11 +639,13 @@ namespace
 {
 // A round button face: a lit disc with a white glyph in its middle.
 QImage RoundButton(QColor light, QColor dark, QColor rim, const QString& glyph, const QFont& font,
-                   QPointF glyphCentre)
+                   QPointF glyphCentre, int scale)
 {
-    QImage image = Transparent(42, 42);
+    QImage image = Transparent(42, 42, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    if (scale != 1)
+        p.scale(scale, scale);
     QRadialGradient fill(QPointF(16, 13), 26);
     fill.setColorAt(0, light);
     fill.setColorAt(1, dark);
@@ -635,19 +657,19 @@ QImage RoundButton(QColor light, QColor dark, QColor rim, const QString& glyph, 
 }
 } // namespace
 
-QImage Artwork::HelpButton()
+QImage Artwork::HelpButton(int scale)
 {
     return RoundButton(QColor(0x6c, 0xb0, 0xf2), QColor(0x17, 0x53, 0xa6), QColor(0x0e, 0x36, 0x70),
-                       "?", Font(27, true), QPointF(21, 21));
+                       "?", Font(27, true), QPointF(21, 21), scale);
 }
 
-QImage Artwork::AboutButton()
+QImage Artwork::AboutButton(int scale)
 {
     QFont font("DejaVu Serif");
     font.setPixelSize(28);
     font.setBold(true);
     return RoundButton(QColor(0x5e, 0xd3, 0xc1), QColor(0x0f, 0x7a, 0x6a), QColor(0x0a, 0x4f, 0x45),
-                       "i", font, QPointF(21, 21.5));
+                       "i", font, QPointF(21, 21.5), scale);
 }
 
 QImage Artwork::Greyed(const QImage& picture)

@@ -11,27 +11,24 @@
 class Artwork
 {
 public:
-    // The language of the words drawn into a picture.
-    enum class Language
-    {
-        English,
-        Russian,
-    };
-
-    // Pictures with transparency (ARGB32).
+    // Pictures with transparency (ARGB32). The buttons are 42 x 42 points;
+    // scale 2 draws them with 84 x 84 pixels for screens of ratio 2.
     static QImage AppIcon(int size, bool sixteenColours = false);
-    static QImage TransferButton();
-    static QImage SaveButton();
-    static QImage StatisticsButton();
-    static QImage HelpButton();
-    static QImage AboutButton();
+    static QImage TransferButton(int scale = 1);
+    static QImage SaveButton(int scale = 1);
+    static QImage StatisticsButton(int scale = 1);
+    static QImage HelpButton(int scale = 1);
+    static QImage AboutButton(int scale = 1);
     // Each opaque pixel replaced by its grey level.
     static QImage Greyed(const QImage& picture);
 
     // Opaque pictures.
     static QImage Logo(); // 200 x 33, on black
-    // 288 x 355, on the window's grey.
-    static QImage Background(Language language = Language::English);
+    // 288 x 355 points, on the window's grey, with its words in English.
+    static QImage Background(int scale = 1);
+    // The same drawing without the words that have a language; the window
+    // sets them beside it. 288 x 355 points at the given scale.
+    static QImage StartPicture(int scale = 1);
     static QImage HelpPicture(bool infrared, int scale); // one connection, on white
 
     // A button picture split the way the program's buttons load it: colours on
@@ -41,6 +38,8 @@ public:
     static QImage Mask(const QImage& picture);
 
 private:
+    struct BackgroundWords;
+    static QImage DrawBackground(const BackgroundWords* words, int scale);
     static void DrawMark(QPainter& p, const QRectF& r, bool sixteenColours);
     static void DrawGauge(QPainter& p, const QRectF& r, bool infrared);
     static void DrawLaptop(QPainter& p, const QRectF& r);

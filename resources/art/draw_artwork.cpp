@@ -54,26 +54,32 @@ int main(int argc, char** argv)
                                                                    {Artwork::AppIcon(48), 24}}));
     // The background's two pad bytes after the pixel rows are part of its format.
     ok &= Write(at("resources/Image/background.bmp"), ArtFiles::Bmp24(Artwork::Background(), 2));
-    // The same picture with its words in Russian, named by the Russian catalogue.
-    ok &= Write(at("resources/Image/background_ru.bmp"),
-                ArtFiles::Bmp24(Artwork::Background(Artwork::Language::Russian), 2));
+    // Screens of ratio 2 get each picture drawn with twice the pixels, with
+    // real transparency, named the way Qt names such variants.
+    ok &= WritePng(at("resources/Image/background@2x.png"), Artwork::Background(2));
+    // What the window shows: the drawing, and its words set beside it in the
+    // user's language.
+    ok &= WritePng(at("resources/Image/background_plain.png"), Artwork::StartPicture(1));
+    ok &= WritePng(at("resources/Image/background_plain@2x.png"), Artwork::StartPicture(2));
     ok &= Write(at("resources/Image/logo.bmp"), ArtFiles::Bmp24(Artwork::Logo()));
 
     const struct
     {
         const char* name;
-        QImage picture;
+        QImage (*draw)(int scale);
     } buttons[] = {
-        {"data_transf", Artwork::TransferButton()},  {"save_file", Artwork::SaveButton()},
-        {"statistics", Artwork::StatisticsButton()}, {"help", Artwork::HelpButton()},
-        {"about", Artwork::AboutButton()},
+        {"data_transf", Artwork::TransferButton},  {"save_file", Artwork::SaveButton},
+        {"statistics", Artwork::StatisticsButton}, {"help", Artwork::HelpButton},
+        {"about", Artwork::AboutButton},
     };
     for (const auto& b : buttons)
     {
         const QString base = at(QString("resources/Button/") + b.name);
-        ok &= Write(base + ".bmp", ArtFiles::Bmp24(Artwork::OnMagenta(b.picture)));
-        ok &= Write(base + "_mask.bmp", ArtFiles::Bmp24(Artwork::Mask(b.picture)));
-        ok &= WritePng(at(QString("Help/Images/button_") + b.name + ".png"), b.picture);
+        const QImage picture = b.draw(1);
+        ok &= Write(base + ".bmp", ArtFiles::Bmp24(Artwork::OnMagenta(picture)));
+        ok &= Write(base + "_mask.bmp", ArtFiles::Bmp24(Artwork::Mask(picture)));
+        ok &= WritePng(base + "@2x.png", b.draw(2));
+        ok &= WritePng(at(QString("Help/Images/button_") + b.name + ".png"), picture);
     }
     ok &= Write(at("resources/Button/data_transf_grey.bmp"),
                 ArtFiles::Bmp24(Artwork::OnMagenta(Artwork::Greyed(Artwork::TransferButton()))));
