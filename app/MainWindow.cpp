@@ -4,6 +4,7 @@
 #include "CQuorvanta.h"
 #include "Installation.h"
 #include "SerialPort.h"
+#include "SettingsWindow.h"
 #include "Statistics.h"
 
 #include <QAbstractButton>
@@ -18,12 +19,15 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QIconEngine>
 #include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -39,6 +43,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -46,6 +51,67 @@ namespace
 // program's folder: it is kept in the user's own configuration, away from
 // Settings.ini.
 const char* const PlaceKey = "window/geometry";
+
+// A gear, drawn at each size asked for, so that it stays sharp at 2x; in the
+// colour of the button's text, as the style's own icons beside it are.
+class CGearEngine : public QIconEngine
+{
+public:
+    explicit CGearEngine(const QColor& ink) : colour(ink) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
+    {
+        const double side = std::min(rect.width(), rect.height());
+        QPainterPath gear;
+        const int teeth = 8;
+        const double outer = side * 0.48;
+        const double inner = side * 0.36;
+        for (int i = 0; i < teeth * 4; ++i)
+        {
+            // Each tooth: two corners out, two corners in.
+            const double angle = (i - 0.5) * M_PI * 2 / (teeth * 4);
+            const double r = (i % 4 < 2) ? outer : inner;
+            const QPointF at(r * std::cos(angle), r * std::sin(angle));
+            if (i == 0)
+                gear.moveTo(at);
+            else
+                gear.lineTo(at);
+        }
+        gear.closeSubpath();
+        gear.addEllipse(QPointF(0, 0), side * 0.15, side * 0.15);
+        gear.setFillRule(Qt::OddEvenFill);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->translate(QRectF(rect).center());
+        QColor fill = colour;
+        if (mode == QIcon::Disabled)
+            fill.setAlphaF(0.4);
+        painter->fillPath(gear, fill);
+        painter->restore();
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override
+    {
+        QPixmap picture(size * scale);
+        picture.setDevicePixelRatio(scale);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        return picture;
+    }
+    QIconEngine* clone() const override { return new CGearEngine(colour); }
+
+private:
+    QColor colour;
+};
+
+QIcon GearIcon(const QColor& colour)
+{
+    return QIcon(new CGearEngine(colour));
+}
 
 // A table cell that sorts by the number it shows: cell 10 after cell 2,
 // result 10.25 after 9.5; words (the unit) sort as words.
@@ -565,6 +631,20 @@ void MainWindow::SearchAgain()
         RequestSearch();
 }
 
+void MainWindow::OpenSettings()
+{
+    SettingsWindow settings(engine, this);
+    if (settings.exec() != QDialog::Accepted)
+        return;
+    // The port and the speed chosen are looked at now, not at the next start.
+    if (engine->Searching())
+    {
+        searchTimer.stop();
+        engine->AbandonSearch();
+    }
+    RequestSearch();
+}
+
 void MainWindow::RequestSearch()
 {
     // Searching now would take the running transfer's port away from it,
@@ -921,6 +1001,20 @@ void MainWindow::CreateStatusLine()
     searchButton->setAutoRaise(true);
     line->addPermanentWidget(searchButton);
     connect(searchButton, &QToolButton::clicked, this, &MainWindow::SearchAgain);
+    settingsButton = new QToolButton(line);
+    settingsButton->setObjectName(QStringLiteral("settingsButton"));
+    settingsButton->setIcon(GearIcon(palette().color(QPalette::ButtonText)));
+    settingsButton->setText(tr("Settings"));
+    settingsButton->setAccessibleName(settingsButton->text());
+    // Ctrl+, is where other programs keep their settings; the platform's own
+    // key for them is empty on Linux.
+    const QKeySequence settingsKey(Qt::CTRL | Qt::Key_Comma);
+    settingsButton->setShortcut(settingsKey);
+    settingsButton->setToolTip(
+        tr("Port, speed and data folder (%1)").arg(settingsKey.toString(QKeySequence::NativeText)));
+    settingsButton->setAutoRaise(true);
+    line->addPermanentWidget(settingsButton);
+    connect(settingsButton, &QToolButton::clicked, this, &MainWindow::OpenSettings);
     // The window grows by the status line: the picture and the table keep
     // the room the form gives them.
     resize(width(), height() + line->sizeHint().height());
