@@ -993,15 +993,25 @@ void MainWindow::CreateStatusLine()
     statusLabel->setContentsMargins(4, 0, 0, 0);
     statusLabel->setFixedHeight(2 * statusLabel->fontMetrics().lineSpacing() + 2);
     line->addWidget(statusLabel, 1);
-    searchButton = new QToolButton(line);
+    // The two buttons one above the other, each a line high: the text keeps
+    // the width it needs for its two lines in the narrowest window.
+    auto* tools = new QWidget(line);
+    auto* toolsLayout = new QVBoxLayout(tools);
+    toolsLayout->setContentsMargins(0, 0, 0, 0);
+    toolsLayout->setSpacing(0);
+    const int toolHeight = statusLabel->height() / 2 + 1;
+    const QSize toolIcon(toolHeight - 4, toolHeight - 4);
+    searchButton = new QToolButton(tools);
     searchButton->setObjectName(QStringLiteral("searchButton"));
     searchButton->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     searchButton->setText(tr("Search again"));
     searchButton->setToolTip(tr("Search for the instrument again (F5)"));
     searchButton->setAutoRaise(true);
-    line->addPermanentWidget(searchButton);
+    searchButton->setIconSize(toolIcon);
+    searchButton->setFixedHeight(toolHeight);
+    toolsLayout->addWidget(searchButton);
     connect(searchButton, &QToolButton::clicked, this, &MainWindow::SearchAgain);
-    settingsButton = new QToolButton(line);
+    settingsButton = new QToolButton(tools);
     settingsButton->setObjectName(QStringLiteral("settingsButton"));
     settingsButton->setIcon(GearIcon(palette().color(QPalette::ButtonText)));
     settingsButton->setText(tr("Settings"));
@@ -1013,7 +1023,10 @@ void MainWindow::CreateStatusLine()
     settingsButton->setToolTip(
         tr("Port, speed and data folder (%1)").arg(settingsKey.toString(QKeySequence::NativeText)));
     settingsButton->setAutoRaise(true);
-    line->addPermanentWidget(settingsButton);
+    settingsButton->setIconSize(toolIcon);
+    settingsButton->setFixedHeight(toolHeight);
+    toolsLayout->addWidget(settingsButton);
+    line->addPermanentWidget(tools);
     connect(settingsButton, &QToolButton::clicked, this, &MainWindow::OpenSettings);
     // The window grows by the status line: the picture and the table keep
     // the room the form gives them.
