@@ -721,6 +721,32 @@ private slots:
         QCOMPARE(ReadFile(SettingsPath()), SevenLines("9600", "COM3", chosen + "/"));
     }
 
+    // The virtual device is switched on and off from the dialog, and the
+    // search that follows finds it, or no longer does.
+    void virtualDeviceChosenInTheWindow()
+    {
+        QVERIFY(Open());
+        QVERIFY(!window->transferButton->isEnabled());
+        const auto choose = [this](int port) {
+            User user;
+            user.Then([port](QWidget* w) {
+                SettingsDialog settings(w);
+                settings.virtualDevice->setCurrentIndex(settings.virtualDevice->findData(port));
+                settings.ok->click();
+            });
+            window->Button("settingsButton")->click();
+            return user.seen.size() == 1 && window->SearchEnds();
+        };
+        QVERIFY(choose(5));
+        QCOMPARE(ReadFile(SettingsPath()),
+                 SevenLines("38400", "Any", dataDir->path() + "/", "COM5"));
+        QCOMPARE(window->status->text(), QStringLiteral("Virtual instrument on COM5"));
+        QVERIFY(window->transferButton->isEnabled());
+        QVERIFY(choose(0));
+        QCOMPARE(ReadFile(SettingsPath()), SevenLines("38400", "Any", dataDir->path() + "/"));
+        QVERIFY(!window->transferButton->isEnabled());
+    }
+
     // Cancel and Esc leave Settings.ini alone, and the settings in force.
     void settingsLeftAsTheyWere_data()
     {
