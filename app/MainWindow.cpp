@@ -4,6 +4,7 @@
 #include "CQuorvanta.h"
 #include "Installation.h"
 #include "SerialPort.h"
+#include "SettingsWindow.h"
 #include "Statistics.h"
 
 #include <QAbstractButton>
@@ -20,6 +21,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QIconEngine>
 #include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -27,6 +29,8 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -42,6 +46,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -49,6 +54,67 @@ namespace
 // program's folder: it is kept in the user's own configuration, away from
 // Settings.ini.
 const char* const PlaceKey = "window/geometry";
+
+// A gear, drawn at each size asked for, so that it stays sharp at 2x; in the
+// colour of the button's text, as the style's own icons beside it are.
+class CGearEngine : public QIconEngine
+{
+public:
+    explicit CGearEngine(const QColor& ink) : colour(ink) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
+    {
+        const double side = std::min(rect.width(), rect.height());
+        QPainterPath gear;
+        const int teeth = 8;
+        const double outer = side * 0.48;
+        const double inner = side * 0.36;
+        for (int i = 0; i < teeth * 4; ++i)
+        {
+            // Each tooth: two corners out, two corners in.
+            const double angle = (i - 0.5) * M_PI * 2 / (teeth * 4);
+            const double r = (i % 4 < 2) ? outer : inner;
+            const QPointF at(r * std::cos(angle), r * std::sin(angle));
+            if (i == 0)
+                gear.moveTo(at);
+            else
+                gear.lineTo(at);
+        }
+        gear.closeSubpath();
+        gear.addEllipse(QPointF(0, 0), side * 0.15, side * 0.15);
+        gear.setFillRule(Qt::OddEvenFill);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->translate(QRectF(rect).center());
+        QColor fill = colour;
+        if (mode == QIcon::Disabled)
+            fill.setAlphaF(0.4);
+        painter->fillPath(gear, fill);
+        painter->restore();
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override
+    {
+        QPixmap picture(size * scale);
+        picture.setDevicePixelRatio(scale);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        return picture;
+    }
+    QIconEngine* clone() const override { return new CGearEngine(colour); }
+
+private:
+    QColor colour;
+};
+
+QIcon GearIcon(const QColor& colour)
+{
+    return QIcon(new CGearEngine(colour));
+}
 
 // A table cell that sorts by the number it shows: cell 10 after cell 2,
 // result 10.25 after 9.5; words (the unit) sort as words.
@@ -676,6 +742,20 @@ void MainWindow::SearchAgain()
         RequestSearch();
 }
 
+void MainWindow::OpenSettings()
+{
+    SettingsWindow settings(engine, this);
+    if (settings.exec() != QDialog::Accepted)
+        return;
+    // The port and the speed chosen are looked at now, not at the next start.
+    if (engine->Searching())
+    {
+        searchTimer.stop();
+        engine->AbandonSearch();
+    }
+    RequestSearch();
+}
+
 void MainWindow::RequestSearch()
 {
     // Searching now would take the running transfer's port away from it,
@@ -1033,14 +1113,41 @@ void MainWindow::CreateStatusLine()
     statusLabel->setContentsMargins(4, 0, 0, 0);
     statusLabel->setFixedHeight(2 * statusLabel->fontMetrics().lineSpacing() + 2);
     line->addWidget(statusLabel, 1);
-    searchButton = new QToolButton(line);
+    // The two buttons one above the other, each a line high: the text keeps
+    // the width it needs for its two lines in the narrowest window.
+    auto* tools = new QWidget(line);
+    auto* toolsLayout = new QVBoxLayout(tools);
+    toolsLayout->setContentsMargins(0, 0, 0, 0);
+    toolsLayout->setSpacing(0);
+    const int toolHeight = statusLabel->height() / 2 + 1;
+    const QSize toolIcon(toolHeight - 4, toolHeight - 4);
+    searchButton = new QToolButton(tools);
     searchButton->setObjectName(QStringLiteral("searchButton"));
     searchButton->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     searchButton->setText(tr("Search again"));
     searchButton->setToolTip(tr("Search for the instrument again (F5)"));
     searchButton->setAutoRaise(true);
-    line->addPermanentWidget(searchButton);
+    searchButton->setIconSize(toolIcon);
+    searchButton->setFixedHeight(toolHeight);
+    toolsLayout->addWidget(searchButton);
     connect(searchButton, &QToolButton::clicked, this, &MainWindow::SearchAgain);
+    settingsButton = new QToolButton(tools);
+    settingsButton->setObjectName(QStringLiteral("settingsButton"));
+    settingsButton->setIcon(GearIcon(palette().color(QPalette::ButtonText)));
+    settingsButton->setText(tr("Settings"));
+    settingsButton->setAccessibleName(settingsButton->text());
+    // Ctrl+, is where other programs keep their settings; the platform's own
+    // key for them is empty on Linux.
+    const QKeySequence settingsKey(Qt::CTRL | Qt::Key_Comma);
+    settingsButton->setShortcut(settingsKey);
+    settingsButton->setToolTip(
+        tr("Port, speed and data folder (%1)").arg(settingsKey.toString(QKeySequence::NativeText)));
+    settingsButton->setAutoRaise(true);
+    settingsButton->setIconSize(toolIcon);
+    settingsButton->setFixedHeight(toolHeight);
+    toolsLayout->addWidget(settingsButton);
+    line->addPermanentWidget(tools);
+    connect(settingsButton, &QToolButton::clicked, this, &MainWindow::OpenSettings);
     // The window grows by the status line: the picture and the table keep
     // the room the form gives them.
     resize(width(), height() + line->sizeHint().height());

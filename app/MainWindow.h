@@ -50,6 +50,8 @@ protected:
     void DeviceChangeEvent();
     // F5 and the status line's button: look for the instrument now.
     void SearchAgain();
+    // The gear and Ctrl+,: the settings dialog; what it saves is used at once.
+    void OpenSettings();
 
     // What the central area shows: the picture while there is nothing to
     // show, the picture and the progress window while an instrument sends,
@@ -122,19 +124,20 @@ private:
     CQuorvanta* engine = nullptr;
     CReadOut* readOut = nullptr; // the transfer under way; none when idle
     CDeviceWatcher* deviceWatcher = nullptr;
-    bool searchPending = false;          // a search was asked for while the window was busy
-    QTimer* messageTimer = nullptr;      // ends the success text
-    bool offeringPages = false;          // the keep question is open
-    bool settingsNoticeShown = false;    // a Settings.ini not understood was said
-    QString formTitle;                   // the title while the results are whole
-    QSize progressFormSize;              // the progress window as the form makes it
-    QLabel* statusLabel = nullptr;       // the status line: what the program knows now
-    QToolButton* searchButton = nullptr; // searches again, as F5 does
-    int receivedPercent = 0;             // of the transfer under way, for the status line
-    bool stalledNow = false;             // no byte came for a while
-    QString knownFamily;                 // the instrument family a transfer revealed
-    QString knownPort;                   // on this port
-    int sortColumn = -1;                 // the column the rows are sorted by; -1 in the order saved
+    bool searchPending = false;            // a search was asked for while the window was busy
+    QTimer* messageTimer = nullptr;        // ends the success text
+    bool offeringPages = false;            // the keep question is open
+    bool settingsNoticeShown = false;      // a Settings.ini not understood was said
+    QString formTitle;                     // the title while the results are whole
+    QSize progressFormSize;                // the progress window as the form makes it
+    QLabel* statusLabel = nullptr;         // the status line: what the program knows now
+    QToolButton* searchButton = nullptr;   // searches again, as F5 does
+    QToolButton* settingsButton = nullptr; // opens the settings, as Ctrl+, does
+    int receivedPercent = 0;               // of the transfer under way, for the status line
+    bool stalledNow = false;               // no byte came for a while
+    QString knownFamily;                   // the instrument family a transfer revealed
+    QString knownPort;                     // on this port
+    int sortColumn = -1; // the column the rows are sorted by; -1 in the order saved
     Qt::SortOrder sortOrder = Qt::AscendingOrder;
     QPushButton* cancelButton = nullptr; // in the progress window: ends the transfer
     QTimer settleTimer;                  // a device change waits for the device to settle

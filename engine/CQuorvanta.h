@@ -154,6 +154,25 @@ public:
     // although a Settings.ini was there. Empty when all is well.
     QString SettingsNotice() const;
 
+    // What the user may change while the program runs.
+    struct UserSettings
+    {
+        int comSpeed = 38400;
+        bool fixedPort = false;
+        int comPort = 0;
+        QString dataPath; // ends in '/'
+        bool virtualDevice = false;
+        int virtualPort = 0;
+    };
+    UserSettings CurrentSettings() const;
+    // Writes Settings.ini with these values at once, replacing one that could
+    // not be understood, and puts them in force. False, with SaveErrorText
+    // saying why, when the file could not be written: nothing changes then.
+    bool ChangeSettings(const UserSettings& settings);
+    // What the last search learnt of COM number, in a line; empty when it
+    // found nothing there worth saying.
+    QString PortFinding(int number) const;
+
     // CSV export.
     QString SuggestFileName() const;
     bool WriteCsv(const char* fileName);

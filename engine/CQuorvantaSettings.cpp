@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 
 QString CQuorvanta::SettingsFilePath() const
 {
@@ -107,4 +108,57 @@ QByteArray CQuorvanta::DataPathBytes() const
 bool CQuorvanta::DataPathKept() const
 {
     return QFile::decodeName(DataPathBytes()) == dataPath;
+}
+
+CQuorvanta::UserSettings CQuorvanta::CurrentSettings() const
+{
+    UserSettings settings;
+    settings.comSpeed = comSpeed;
+    settings.fixedPort = fixedPort;
+    settings.comPort = comPort;
+    settings.dataPath = dataPath;
+    settings.virtualDevice = virtualDevice;
+    settings.virtualPort = virtualPort;
+    return settings;
+}
+
+bool CQuorvanta::ChangeSettings(const UserSettings& settings)
+{
+    SettingsFile::Values values = SettingsValues();
+    values.comSpeed = settings.comSpeed;
+    values.fixedPort = settings.fixedPort;
+    values.comPort = settings.fixedPort ? settings.comPort : comPort;
+    values.dataPath = QFile::encodeName(settings.dataPath);
+    values.virtualDevice = settings.virtualDevice;
+    values.virtualPort = settings.virtualDevice ? settings.virtualPort : 0;
+    const QByteArray path = QFile::encodeName(SettingsFilePath());
+    savePath = path;
+    saveError = FileError::None;
+    saveSystemError = 0;
+    // A folder with a line break in its name would become two settings.
+    if (settings.comSpeed <= 0 || !SettingsFile::Storable(values.dataPath))
+    {
+        saveError = FileError::Other;
+        saveSystemError = EINVAL;
+        return false;
+    }
+    QDir().mkpath(Installation::ConfigFolder());
+    if (!SettingsFile::Save(path, values, &saveError, &saveSystemError))
+        return false;
+    ApplySettings(values);
+    fixedPortName.clear();
+    // The file now holds what the user chose: it is ours to write at exit.
+    unreadSettings.clear();
+    return true;
+}
+
+QString CQuorvanta::PortFinding(int number) const
+{
+    CSearchReport report = SearchReport();
+    QVector<PortOutcome> port;
+    for (const PortOutcome& searched : report.ports)
+        if (searched.number == number)
+            port << searched;
+    report.ports = port;
+    return report.Details();
 }

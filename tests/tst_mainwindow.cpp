@@ -10,9 +10,12 @@
 #include "support/Window.h"
 
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPushButton>
 #include <optional>
 #include <sys/fsuid.h>
@@ -38,6 +41,46 @@ void WriteSettings(const QString& dataPath, const QByteArray& port = "Any")
 QByteArray Generated(int count)
 {
     return ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, count));
+}
+
+// The settings dialog's fields, as a user meets them.
+struct SettingsDialog
+{
+    explicit SettingsDialog(QWidget* w)
+        : dialog(qobject_cast<QDialog*>(w)), port(w->findChild<QComboBox*>("portCombo")),
+          speed(w->findChild<QComboBox*>("speedCombo")),
+          folder(w->findChild<QLineEdit*>("dataPathEdit")),
+          virtualDevice(w->findChild<QComboBox*>("virtualCombo")),
+          notice(w->findChild<QLabel*>("noticeLabel")),
+          ok(w->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Ok))
+    {
+    }
+    bool Whole() const
+    {
+        return dialog && port && speed && folder && virtualDevice && notice && ok;
+    }
+    // The speed typed as a user types it, over what was there.
+    void TypeSpeed(const QString& text)
+    {
+        speed->lineEdit()->selectAll();
+        QTest::keyClick(speed->lineEdit(), Qt::Key_Backspace);
+        QTest::keyClicks(speed->lineEdit(), text);
+    }
+    QDialog* dialog;
+    QComboBox* port;
+    QComboBox* speed;
+    QLineEdit* folder;
+    QComboBox* virtualDevice;
+    QLabel* notice;
+    QPushButton* ok;
+};
+
+QByteArray SevenLines(const QByteArray& speed, const QByteArray& port, const QString& folder,
+                      const QByteArray& virtualDevice = "No")
+{
+    return "Quorvanta Settings File\r\nLanguage:Eng\r\nVersion:3.0\r\nCOMSpeed:" + speed +
+           "\r\nCOMPort:" + port + "\r\nDataPath:" + QFile::encodeName(folder) +
+           "\r\nVirtualDevice:" + virtualDevice + "\r\n";
 }
 
 } // namespace
@@ -600,6 +643,309 @@ private slots:
         QVERIFY(window->status->text().startsWith("Instrument on COM2"));
         window.reset();
         QCOMPARE(ReadFile(SettingsPath()), own);
+    }
+
+    // The gear and Ctrl+, open the settings; what OK writes is Settings.ini
+    // in its seven lines, and the port chosen is where the next search looks.
+    void settingsChangedInTheWindow_data()
+    {
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("the gear in the status line") << false;
+        QTest::newRow("Ctrl+,") << true;
+    }
+    void settingsChangedInTheWindow()
+    {
+        QFETCH(bool, byKey);
+        // The instrument is on COM3, but Settings.ini names COM2 alone.
+        WriteSettings(dataDir->path() + "/", "COM2");
+        QVERIFY(ports->Attach(3));
+        QVERIFY(Open());
+        QVERIFY(window->status->text().startsWith("No instrument found"));
+        QVERIFY(!window->transferButton->isEnabled());
+        QToolButton* gear = window->Button("settingsButton");
+        QVERIFY(gear && gear->isVisible());
+        QCOMPARE(gear->accessibleName(), QStringLiteral("Settings"));
+        QVERIFY(gear->toolTip().endsWith("(Ctrl+,)"));
+
+        const QString chosen = dataDir->path() + "/chosen";
+        QVERIFY(QDir().mkpath(chosen));
+        QStringList shown;
+        User user;
+        user.Then([&](QWidget* w) {
+            SettingsDialog settings(w);
+            QVERIFY(settings.Whole());
+            QCOMPARE(w->objectName(), QStringLiteral("SettingsWindowGUI"));
+            QVERIFY(!settings.notice->isVisible());
+            // As Settings.ini has them, the last search's finding beside each port.
+            shown << settings.port->currentText() << settings.speed->currentText()
+                  << settings.folder->text() << settings.virtualDevice->currentText()
+                  << settings.port->itemText(0) << settings.port->itemText(3)
+                  << QString::number(settings.port->count());
+            // The data folder by the folder chooser (answered below).
+            w->findChild<QPushButton*>("browseButton")->click();
+            settings.port->setCurrentIndex(settings.port->findData(3));
+            settings.TypeSpeed("9600");
+            settings.ok->click();
+        });
+        user.Then([&](QWidget* w) {
+            QVERIFY(qobject_cast<QFileDialog*>(w));
+            w->findChild<QLineEdit*>("fileNameEdit")->setText(chosen);
+            static_cast<QDialog*>(w)->accept();
+        });
+        if (byKey)
+        {
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window.get()));
+            // A key presses its button a moment later, as a click shows.
+            QTest::keyClick(window.get(), Qt::Key_Comma, Qt::ControlModifier);
+            QTRY_VERIFY(user.seen.size() == 2 && !QApplication::activeModalWidget());
+        }
+        else
+            gear->click();
+        QCOMPARE(user.seen.size(), 2);
+        QCOMPARE(shown.size(), 7);
+        QVERIFY2(shown[0].startsWith("COM2") && shown[0].endsWith(" is not there"),
+                 qPrintable(shown[0]));
+        QCOMPARE(shown.mid(1),
+                 (QStringList{"38400", dataDir->path() + "/", "Off", "Any", "COM3", "50"}));
+        QCOMPARE(ReadFile(SettingsPath()), SevenLines("9600", "COM3", chosen + "/"));
+        // At once: the next search asks COM3, and finds the instrument there.
+        QVERIFY(window->SearchEnds());
+        QVERIFY2(window->status->text().startsWith("Instrument on COM3"),
+                 qPrintable(window->status->text()));
+        QVERIFY(window->transferButton->isEnabled());
+        QCOMPARE(window->Engine()->comSpeed, 9600);
+        QCOMPARE(window->Engine()->SaveFolder(), chosen + "/");
+        // And the program's end writes back the same.
+        window.reset();
+        QCOMPARE(ReadFile(SettingsPath()), SevenLines("9600", "COM3", chosen + "/"));
+    }
+
+    // The virtual device is switched on and off from the dialog, and the
+    // search that follows finds it, or no longer does.
+    void virtualDeviceChosenInTheWindow()
+    {
+        QVERIFY(Open());
+        QVERIFY(!window->transferButton->isEnabled());
+        const auto choose = [this](int port) {
+            User user;
+            user.Then([port](QWidget* w) {
+                SettingsDialog settings(w);
+                settings.virtualDevice->setCurrentIndex(settings.virtualDevice->findData(port));
+                settings.ok->click();
+            });
+            window->Button("settingsButton")->click();
+            return user.seen.size() == 1 && window->SearchEnds();
+        };
+        QVERIFY(choose(5));
+        QCOMPARE(ReadFile(SettingsPath()),
+                 SevenLines("38400", "Any", dataDir->path() + "/", "COM5"));
+        QCOMPARE(window->status->text(), QStringLiteral("Virtual instrument on COM5"));
+        QVERIFY(window->transferButton->isEnabled());
+        QVERIFY(choose(0));
+        QCOMPARE(ReadFile(SettingsPath()), SevenLines("38400", "Any", dataDir->path() + "/"));
+        QVERIFY(!window->transferButton->isEnabled());
+    }
+
+    // Cancel and Esc leave Settings.ini alone, and the settings in force.
+    void settingsLeftAsTheyWere_data()
+    {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("Cancel") << false;
+        QTest::newRow("Esc") << true;
+    }
+    void settingsLeftAsTheyWere()
+    {
+        QFETCH(bool, escape);
+        QVERIFY(OpenWithInstrument());
+        const QByteArray before = ReadFile(SettingsPath());
+        QFile file(SettingsPath());
+        const QDateTime old = QDateTime::currentDateTimeUtc().addDays(-3);
+        QVERIFY(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(old, QFileDevice::FileModificationTime));
+        file.close();
+        User user;
+        user.Then([&](QWidget* w) {
+            SettingsDialog settings(w);
+            QVERIFY(settings.Whole());
+            settings.port->setCurrentIndex(settings.port->findData(7));
+            settings.TypeSpeed("115200");
+            settings.folder->setText("/elsewhere");
+            settings.virtualDevice->setCurrentIndex(5);
+            if (escape)
+                QTest::keyClick(w, Qt::Key_Escape);
+            else
+                w->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+        });
+        window->Button("settingsButton")->click();
+        QCOMPARE(user.seen.size(), 1);
+        QCOMPARE(ReadFile(SettingsPath()), before);
+        QCOMPARE(QFileInfo(SettingsPath()).lastModified().toSecsSinceEpoch(),
+                 old.toSecsSinceEpoch());
+        QCOMPARE(window->Engine()->comSpeed, 38400);
+        QVERIFY(!window->Engine()->fixedPort && !window->Engine()->virtualDevice);
+        QVERIFY(window->status->text().startsWith("Instrument on COM2"));
+    }
+
+    // What Settings.ini could not hold is refused before anything is written.
+    void settingsRefused_data()
+    {
+        QTest::addColumn<QString>("speed");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("speed 0") << "0" << QString() << QString();
+        QTest::newRow("speed fast") << "fast" << QString() << QString();
+        QTest::newRow("no speed") << "" << QString() << QString();
+        QTest::newRow("no folder") << "9600"
+                                   << "" << QString();
+        QTest::newRow("a line break in the folder's name")
+            << "9600"
+            << "/tmp/two\nlines"
+            << "The data folder's name holds a line break, which Settings.ini cannot keep. "
+               "Choose another folder.";
+    }
+    void settingsRefused()
+    {
+        QFETCH(QString, speed);
+        QFETCH(QString, folder);
+        QFETCH(QString, message);
+        QVERIFY(Open());
+        const QByteArray before = ReadFile(SettingsPath());
+        User user;
+        bool okEnabled = true;
+        bool stillOpen = false;
+        QString typed;
+        user.Then([&](QWidget* w) {
+            SettingsDialog settings(w);
+            QVERIFY(settings.Whole());
+            settings.TypeSpeed(speed);
+            typed = settings.speed->currentText();
+            if (!folder.isNull())
+                settings.folder->setText(folder);
+            okEnabled = settings.ok->isEnabled();
+            // Enter is OK, were it allowed.
+            if (message.isEmpty())
+                QTest::keyClick(settings.speed, Qt::Key_Return);
+            settings.ok->click();
+            stillOpen = w->isVisible();
+            settings.dialog->reject();
+        });
+        if (!message.isEmpty())
+            user.Then(User::Press(QMessageBox::Ok));
+        window->Button("settingsButton")->click();
+        QVERIFY(stillOpen);
+        QCOMPARE(okEnabled, !message.isEmpty());
+        if (!message.isEmpty())
+            QCOMPARE(user.seen.value(1).text, message);
+        else
+            QCOMPARE(user.seen.size(), 1);
+        // Letters never reach the field.
+        QVERIFY(typed.isEmpty() || typed == speed.left(typed.size()));
+        QCOMPARE(typed == speed, speed != "fast");
+        QCOMPARE(ReadFile(SettingsPath()), before);
+        QCOMPARE(window->Engine()->comSpeed, 38400);
+    }
+
+    // A Settings.ini that cannot be written: the dialog says why and stays;
+    // nothing is claimed, nothing changes.
+    void settingsNotWritten_data()
+    {
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a folder in its place")
+            << "folder"
+            << "a folder or a device has this name; choose another name";
+        QTest::newRow("write-protected")
+            << "read-only file"
+            << "the file is write-protected; choose another name or remove the protection";
+        QTest::newRow("a folder the user may not write")
+            << "read-only folder"
+            << "you may change the file, but the folder does not let you add a new file beside "
+               "it, so the file cannot be replaced safely here; choose another folder";
+    }
+    void settingsNotWritten()
+    {
+        QFETCH(QString, obstacle);
+        QFETCH(QString, reason);
+        const bool root = ::geteuid() == 0;
+        if (obstacle == "read-only folder" && !root)
+            QSKIP("the program's folder is the test's own; only root can stand for a user who "
+                  "may not write it");
+        QByteArray before = ReadFile(SettingsPath());
+        if (obstacle == "folder")
+        {
+            QVERIFY(QFile::remove(SettingsPath()) && QDir().mkdir(SettingsPath()));
+            before = "<unreadable>";
+        }
+        QVERIFY(Open());
+        const QString status = window->status->text();
+        if (obstacle == "read-only file")
+            QVERIFY(QFile::setPermissions(SettingsPath(), QFileDevice::ReadOwner));
+        User user;
+        bool stillOpen = false;
+        user.Then([&](QWidget* w) {
+            SettingsDialog settings(w);
+            QVERIFY(settings.Whole());
+            settings.port->setCurrentIndex(settings.port->findData(3));
+            if (obstacle == "read-only folder")
+            {
+                // Root, whom no folder refuses, writes as an ordinary user.
+                ::setfsgid(65534);
+                ::setfsuid(65534);
+            }
+            settings.ok->click();
+            if (root)
+            {
+                ::setfsuid(0);
+                ::setfsgid(0);
+            }
+            stillOpen = w->isVisible();
+            settings.dialog->reject();
+        });
+        user.Then(User::Press(QMessageBox::Ok));
+        window->Button("settingsButton")->click();
+        QFile::setPermissions(SettingsPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QVERIFY(stillOpen);
+        QCOMPARE(user.seen.size(), 2);
+        QCOMPARE(user.seen[1].text,
+                 "The settings could not be saved in " + SettingsPath() + ": " + reason + ".");
+        QCOMPARE(ReadFile(SettingsPath()), before);
+        QVERIFY(!window->Engine()->fixedPort);
+        QVERIFY(!window->Engine()->Searching());
+        QCOMPARE(window->status->text(), status);
+        if (obstacle == "folder")
+        {
+            window.reset();
+            QVERIFY(QDir(SettingsPath()).removeRecursively());
+        }
+    }
+
+    // A Settings.ini the program could not understand: the dialog says OK
+    // replaces it; Cancel keeps it, OK replaces it.
+    void settingsNotUnderstoodAreReplacedOnlyByOk()
+    {
+        const QByteArray own = "Parvesta Einstellungen\r\nCOMPort:COM9\r\n";
+        WriteFile(SettingsPath(), own);
+        QVERIFY(Open());
+        bool noticeShown = false;
+        User user;
+        user.Then([&](QWidget* w) {
+            SettingsDialog settings(w);
+            noticeShown = settings.notice->isVisible();
+            settings.dialog->reject();
+        });
+        window->Button("settingsButton")->click();
+        QVERIFY(noticeShown);
+        QCOMPARE(ReadFile(SettingsPath()), own);
+        user.Then([&](QWidget* w) {
+            SettingsDialog settings(w);
+            settings.folder->setText(dataDir->path());
+            settings.ok->click();
+        });
+        window->Button("settingsButton")->click();
+        QCOMPARE(user.seen.size(), 2);
+        QCOMPARE(ReadFile(SettingsPath()), SevenLines("38400", "Any", dataDir->path() + "/"));
+        QVERIFY(window->Engine()->SettingsNotice().isEmpty());
     }
 
     // A port the user fixed in Settings.ini that is the system console is

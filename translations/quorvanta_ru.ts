@@ -719,6 +719,14 @@ VX-77
         <source>Transfer Data</source>
         <translation>Передать данные</translation>
     </message>
+    <message>
+        <source>Settings</source>
+        <translation>Настройки</translation>
+    </message>
+    <message>
+        <source>Port, speed and data folder (%1)</source>
+        <translation>Порт, скорость и папка данных (%1)</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowGUI</name>
@@ -792,6 +800,68 @@ VX-77
     <message>
         <source>Receiving Data</source>
         <translation>Приём данных</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsWindow</name>
+    <message>
+        <source>Any</source>
+        <translation>Любой</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Выключено</translation>
+    </message>
+    <message>
+        <source>Data folder</source>
+        <translation>Папка данных</translation>
+    </message>
+    <message>
+        <source>The data folder&apos;s name holds a line break, which Settings.ini cannot keep. Choose another folder.</source>
+        <translation>Имя папки данных содержит перевод строки, который Settings.ini не может сохранить. Выберите другую папку.</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved in %1: %2.</source>
+        <translation>Не удалось сохранить настройки в %1: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsWindowGUI</name>
+    <message>
+        <source>Settings</source>
+        <translation>Настройки</translation>
+    </message>
+    <message>
+        <source>Settings.ini could not be understood. OK replaces it with the settings shown here; Cancel keeps it as it is.</source>
+        <translation>Файл Settings.ini не удалось прочитать. OK заменит его показанными здесь настройками; «Отмена» оставит его как есть.</translation>
+    </message>
+    <message>
+        <source>&amp;Port:</source>
+        <translation>&amp;Порт:</translation>
+    </message>
+    <message>
+        <source>The port the instrument is looked for on: Any, or only this one</source>
+        <translation>Порт, на котором искать прибор: любой или только этот</translation>
+    </message>
+    <message>
+        <source>&amp;Speed (bit/s):</source>
+        <translation>&amp;Скорость (бит/с):</translation>
+    </message>
+    <message>
+        <source>&amp;Data folder:</source>
+        <translation>Папка &amp;данных:</translation>
+    </message>
+    <message>
+        <source>&amp;Browse…</source>
+        <translation>&amp;Обзор…</translation>
+    </message>
+    <message>
+        <source>&amp;Virtual device:</source>
+        <translation>&amp;Виртуальное устройство:</translation>
+    </message>
+    <message>
+        <source>A port that shows made-up readings, for trying the program without an instrument</source>
+        <translation>Порт с вымышленными показаниями, чтобы опробовать программу без прибора</translation>
     </message>
 </context>
 <context>
