@@ -180,14 +180,14 @@ constexpr int HighestComPort = 255;
 // A saved reply is at most a ring's worth; a longer file holds nothing more.
 constexpr qint64 MaxReplyFileBytes = 1 << 20;
 
-struct OptionSpec
+struct KnownOption
 {
     const char* name;
     char letter; // 0: none
     bool takesValue;
 };
 
-constexpr OptionSpec Options[] = {
+constexpr KnownOption Options[] = {
     {"help", 'h', false},      {"version", 'V', false}, {"quiet", 'q', false},
     {"verbose", 'v', false},   {"port", 0, true},       {"speed", 0, true},
     {"output", 'o', true},     {"format", 0, true},     {"raw", 0, true},
@@ -409,19 +409,19 @@ QString CliTool::ParseOptions(const QList<QByteArray>& arguments, int known)
         const int equals = isLong ? argument.indexOf('=') : -1;
         for (int at = 1; at < argument.size(); ++at)
         {
-            const OptionSpec* spec = nullptr;
+            const KnownOption* option = nullptr;
             const QByteArray longName = argument.mid(2, equals < 0 ? -1 : equals - 2);
-            for (int k = 0; k < known && !spec; ++k)
+            for (int k = 0; k < known && !option; ++k)
                 if (isLong ? longName == Options[k].name : argument[at] == Options[k].letter)
-                    spec = &Options[k];
+                    option = &Options[k];
             const QString given = Shown(!isLong      ? QByteArray("-") + argument[at]
                                         : equals < 0 ? argument
                                                      : argument.left(equals));
-            if (!spec)
+            if (!option)
                 return tr("unknown option %1").arg(given);
             QByteArray value;
             const bool attached = isLong ? equals >= 0 : at + 1 < argument.size();
-            if (spec->takesValue)
+            if (option->takesValue)
             {
                 if (attached)
                     value = isLong ? argument.mid(equals + 1) : argument.mid(at + 1);
@@ -432,8 +432,8 @@ QString CliTool::ParseOptions(const QList<QByteArray>& arguments, int known)
             }
             else if (isLong && attached)
                 return tr("%1 takes no value").arg(given);
-            options.values.insert(QLatin1String(spec->name), value);
-            if (isLong || spec->takesValue)
+            options.values.insert(QLatin1String(option->name), value);
+            if (isLong || option->takesValue)
                 break;
         }
     }
@@ -920,7 +920,7 @@ bool CliTool::WriteResults()
     if (format == CQuorvanta::SaveFormat::Json)
     {
         TellSource();
-        Out(JsonFile::Document(engine->data, engine->JsonSource()));
+        Out(JsonFile::Document(engine->data, engine->TransferDescription()));
     }
     else if (!outputFailed && (!CsvFile::Write(stdout, engine->data, engine->CsvFormat()) ||
                                std::fflush(stdout) != 0))

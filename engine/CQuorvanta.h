@@ -258,15 +258,16 @@ public:
     // StopTransfer whether the reply was whole, cut short or not understood,
     // so that it can be saved, decoded again or sent to support.
     QByteArray reply;
-    // Where the records came from, for the files that say so (JSON): the
-    // port as the user named it and its device (empty: the current link's),
-    // when they were read (set by Finish and KeepPartial), and by which program.
+    // Where the records came from, for the files that name their transfer
+    // (JSON, the workbook, the archive): the port as the user named it and its
+    // device (empty: the current link's), the computer (empty: this one), when
+    // they were read (set by Finish and KeepPartial), and by which program.
     QString sourcePort;
     QString sourceDevice;
-    QString sourceStation; // empty: this computer
+    QString sourceStation;
     QDateTime downloaded;
     QString programName = QStringLiteral("Parvesta");
-    JsonFile::Source JsonSource() const;
+    TransferSource TransferDescription() const;
     // How the user named the fixed port, when not by its COM number (a
     // device path given on a command line): the texts name it so.
     QString fixedPortName;

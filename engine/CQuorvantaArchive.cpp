@@ -43,7 +43,7 @@ bool CQuorvanta::ArchiveTransfer(const QByteArray& bytes)
     if (!archiving)
         return false;
     CArchive::Transfer transfer;
-    const JsonFile::Source source = JsonSource();
+    const TransferSource source = TransferDescription();
     transfer.time = downloaded.isValid() ? downloaded : QDateTime::currentDateTimeUtc();
     transfer.station = QSysInfo::machineHostName();
     transfer.user = UserName();

@@ -108,9 +108,9 @@ QString CQuorvanta::ExtensionOf(SaveFormat format)
     return QStringLiteral("csv");
 }
 
-JsonFile::Source CQuorvanta::JsonSource() const
+TransferSource CQuorvanta::TransferDescription() const
 {
-    JsonFile::Source source;
+    TransferSource source;
     if (currentLink && !virtualDevice)
     {
         source.port = QStringLiteral("COM%1").arg(currentLink->portNumber);
@@ -180,14 +180,15 @@ bool CQuorvanta::Write(const char* fileName, SaveFormat format)
         written = CsvFile::Write(fileName, data, CsvFormat(), &saveError, &saveSystemError);
         break;
     case SaveFormat::Workbook:
-        written = XlsxFile::Write(fileName, data, WorkbookFormat(), JsonSource(), &saveError,
-                                  &saveSystemError);
+        written = XlsxFile::Write(fileName, data, WorkbookFormat(), TransferDescription(),
+                                  &saveError, &saveSystemError);
         break;
     case SaveFormat::Reply:
         written = CSafeFile::Save(fileName, reply, &saveError, &saveSystemError);
         break;
     case SaveFormat::Json:
-        written = JsonFile::Write(fileName, data, JsonSource(), &saveError, &saveSystemError);
+        written =
+            JsonFile::Write(fileName, data, TransferDescription(), &saveError, &saveSystemError);
         break;
     }
     static const char* const formats[] = {"CSV", "workbook", "reply", "JSON"};
