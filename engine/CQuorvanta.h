@@ -18,6 +18,7 @@
 #include <memory>
 
 class CArchive;
+class CLabSender;
 
 // The transfer engine: configuration, translated texts, the device links,
 // the records of the last transfer and the flags the main window reads.
@@ -286,11 +287,17 @@ public:
     // The server's address as chosen above; empty when there is none.
     QString ArchiveServerAddress() const;
     // Sends the transfers kept here and not yet on the lab's server, each in
-    // one transaction, oldest first; ArchiveTransfer does it after keeping
-    // one. False, with ArchiveNotice saying why, when the server cannot be
-    // reached or refuses: they stay pending for the next time. A server that
-    // does not answer is given up after a few seconds.
+    // one transaction, oldest first, and waits for it; ArchiveTransfer does
+    // it after keeping one, unless SendInBackground was called. False, with
+    // ArchiveNotice saying why, when the server cannot be reached or
+    // refuses: they stay pending for the next time. A server that does not
+    // answer is given up after a few seconds.
     bool SendPending();
+    // From now on the sending runs on a thread of its own, for a front end
+    // that must not wait for the server: ArchiveTransfer only starts it, and
+    // LabPassEnded says when a pass is over. A first pass starts now with
+    // what earlier runs left pending.
+    void SendInBackground();
     // The last transfer's id in the archive; empty when it is not there.
     QString archivedId;
     // The archive, opened on first use.
@@ -330,7 +337,13 @@ public:
     // saying why, when a save there would fail. Nothing is left behind.
     bool CanWrite(const QByteArray& path);
 
+signals:
+    // A pass started by SendInBackground or ArchiveTransfer is over;
+    // ArchiveNotice says whether the lab's server has every transfer now.
+    void LabPassEnded();
+
 private:
+    void RequestSend();
     bool IsVirtualLink(const CWQXUSTester& link) const;
     void EndSearch();
     // The last search's outcome, to be put in words.
@@ -349,9 +362,9 @@ private:
     void NoteSave(const QByteArray& fileName, SaveFormat format);
 
     std::unique_ptr<CArchive> archive;
-    QString archiveFailure;               // why the last transfer is not in the archive
-    std::unique_ptr<CArchive> labArchive; // the lab's server, connected on first use
-    QString labFailure;                   // why pending transfers are not on the server
+    QString archiveFailure;          // why the last transfer is not in the archive
+    CLabSender* labSender = nullptr; // set by SendInBackground
+    QString labFailure;              // why pending transfers are not on the server
     bool replyRecognised = false;
     bool english = false;      // WriteInEnglish was called
     QByteArray storedDataPath; // the data folder as Settings.ini spells it

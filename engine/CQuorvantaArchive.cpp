@@ -1,8 +1,10 @@
 // The archive's side of the engine: each transfer with records kept as it
-// is read, each file saved of it noted, and a kept transfer taken back.
+// is read and sent on to the lab's server, each file saved of it noted, and
+// a kept transfer taken back.
 #include "CQuorvanta.h"
 
 #include "CArchive.h"
+#include "CLabSender.h"
 #include "CommandFrame.h"
 #include "EngineLog.h"
 #include "Installation.h"
@@ -71,7 +73,10 @@ bool CQuorvanta::ArchiveTransfer(const QByteArray& bytes)
         return false;
     }
     archivedId = transfer.id;
-    SendPending();
+    if (labSender)
+        RequestSend();
+    else
+        SendPending();
     return true;
 }
 
@@ -102,49 +107,27 @@ bool CQuorvanta::SendPending()
     const QString address = ArchiveServerAddress();
     if (!archiving || address.isEmpty())
         return true;
-    if (!CArchive::IsServerAddress(address))
+    return CLabSender::Pass(Archive().Path(), address, &labFailure);
+}
+
+void CQuorvanta::SendInBackground()
+{
+    if (!labSender)
     {
-        QString why;
-        CArchive::Server server;
-        (void)CArchive::ParseServer(address, &server, &why);
-        labFailure = why;
-        return false;
+        labSender = new CLabSender(this);
+        connect(labSender, &CLabSender::Ended, this, [this](const QString& failure) {
+            labFailure = failure;
+            emit LabPassEnded();
+        });
     }
-    // The archive on this PC keeps which transfers the server has.
-    QStringList pending;
-    if (!Archive().Pending(&pending))
-    {
-        labFailure = Archive().Error();
-        return false;
-    }
-    if (pending.isEmpty())
-        return true;
-    if (!labArchive || labArchive->Path() != address)
-        labArchive = std::make_unique<CArchive>(address);
-    for (const QString& id : pending)
-    {
-        CArchive::Transfer transfer;
-        if (!Archive().Load(id, &transfer))
-        {
-            labFailure = Archive().Error();
-            return false;
-        }
-        if (!labArchive->Send(transfer))
-        {
-            labFailure = labArchive->Error();
-            qCDebug(engineLog).noquote() << "not sent to the lab archive:" << labFailure;
-            // A server that went away is connected to afresh next time.
-            labArchive.reset();
-            return false;
-        }
-        if (!Archive().MarkSent(id))
-        {
-            labFailure = Archive().Error();
-            return false;
-        }
-        qCDebug(engineLog).noquote() << "sent to the lab archive:" << id;
-    }
-    return true;
+    RequestSend();
+}
+
+void CQuorvanta::RequestSend()
+{
+    const QString address = ArchiveServerAddress();
+    if (archiving && !address.isEmpty())
+        labSender->Request(Archive().Path(), address);
 }
 
 bool CQuorvanta::LoadArchived(const QString& id)
