@@ -347,6 +347,20 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     ui.tableWidget->installEventFilter(this);
 
     engine = new CQuorvanta;
+    // The lab's server may take seconds to answer, or never: transfers go
+    // there in the background, those left from earlier runs first, and the
+    // status line says so when they cannot. A transfer's own texts come
+    // first; the results show the notice when they appear.
+    connect(engine, &CQuorvanta::LabPassEnded, this, [this] {
+        if (Busy())
+            return;
+        if (!ui.tableWidget->isHidden())
+            ShowStatus(ResultsStatus());
+        else if (!engine->ArchiveNotice().isEmpty())
+            ShowStatus(SearchStatus() + QStringLiteral(" \u2014 ") + engine->ArchiveNotice(),
+                       engine->SearchDetails());
+    });
+    engine->SendInBackground();
 
     // A device change waits until the devices have settled; every further
     // change makes it wait again, so one search answers a burst of them.
