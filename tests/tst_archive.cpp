@@ -1,7 +1,11 @@
 // The archive on real SQLite files in a folder of each test's own: kept and
 // read back by another connection, a newer file refused untouched, a full
-// disk, and a process killed at random moments while it archives.
+// disk, and a process killed at random moments while it archives; and the
+// engine sending to a lab's server that hangs, or stops during a transfer.
 #include "CArchive.h"
+#include "CQuorvanta.h"
+#include "CReadOut.h"
+#include "PinnedPorts.h"
 #include "ReplyBuilder.h"
 #include "support/Files.h"
 #include "support/PostgresServer.h"
@@ -65,6 +69,11 @@ struct Look
         return query.exec(sql) && query.next() ? query.value(0) : QVariant();
     }
 };
+
+const QString NotReachable =
+    QStringLiteral("Archived on this PC; the lab archive is not reachable: ");
+const QString ServerCounts =
+    QStringLiteral("SELECT count(*), count(DISTINCT id), sum(measurements) FROM transfers");
 } // namespace
 
 class TestArchive : public QObject
@@ -73,6 +82,22 @@ class TestArchive : public QObject
 
     std::unique_ptr<QTemporaryDir> dir;
     QString File() const { return dir->filePath(QStringLiteral("sub/archive.sqlite")); }
+
+    // An engine as the window has it, archiving into File() and sending to
+    // address; made before any ports folder of the test, which an installed
+    // engine would replace with its own.
+    std::unique_ptr<CQuorvanta> Engine(const QString& address) const
+    {
+        auto engine = std::make_unique<CQuorvanta>();
+        engine->writesSettings = false;
+        engine->archivePath = File();
+        engine->archiveServer = address;
+        return engine;
+    }
+    int Pending() const
+    {
+        return Look(File()).One("SELECT count(*) FROM transfers WHERE sent = 0").toInt();
+    }
 
 private slots:
     void init() { dir = std::make_unique<QTemporaryDir>(); }
@@ -517,15 +542,134 @@ private slots:
         QVERIFY(!newer.Send(Largest()));
         QVERIFY2(newer.Error().contains("newer version"), qPrintable(newer.Error()));
         QCOMPARE(server.Ask("SELECT count(*) FROM transfers"), QStringLiteral("2"));
+    }
 
-        // A server that is not there is said so, soon.
-        QVERIFY(server.Stop());
-        QElapsedTimer waited;
-        waited.start();
-        CArchive gone(server.Url());
-        QVERIFY(!gone.Send(kept));
-        QVERIFY2(gone.Error().contains(server.Url()), qPrintable(gone.Error()));
-        QVERIFY2(waited.elapsed() < 4000, qPrintable(QString::number(waited.elapsed())));
+    // A server that lets the connection in and never answers: transfers are
+    // archived here at once and the event loop keeps turning while the pass
+    // waits; the notice comes when the server is given up; the transfers
+    // archived meanwhile make one more pass, not one each; an engine that
+    // goes while that pass waits is not held up for long; and the next
+    // start sends what was left, once a server answers.
+    void hangingServer()
+    {
+        // Connections wait in the backlog of a socket nobody answers.
+        const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in at{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t length = sizeof at;
+        QVERIFY(::bind(silent, reinterpret_cast<sockaddr*>(&at), length) == 0 &&
+                ::listen(silent, 8) == 0 &&
+                ::getsockname(silent, reinterpret_cast<sockaddr*>(&at), &length) == 0);
+        const QString url = QStringLiteral("postgresql://127.0.0.1:%1/qc").arg(ntohs(at.sin_port));
+        std::vector<int> taken;
+        const auto connections = [&] {
+            for (int fd; (fd = ::accept(silent, nullptr, nullptr)) >= 0;)
+                taken.push_back(fd);
+            return int(taken.size());
+        };
+        std::unique_ptr<CQuorvanta> engine = Engine(url);
+        engine->virtualDevice = true;
+        engine->virtualPort = 5;
+        QSignalSpy passes(engine.get(), &CQuorvanta::LabPassEnded);
+        engine->SendInBackground();
+        QVERIFY(passes.wait(5000)); // nothing pending: the server is not asked
+
+        QElapsedTimer clock;
+        clock.start();
+        qint64 lastTick = 0;
+        qint64 longestGap = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] {
+            longestGap = std::max(longestGap, clock.elapsed() - lastTick);
+            lastTick = clock.elapsed();
+        });
+        ticker.start(20);
+        for (int n = 0; n < 3; ++n)
+            QVERIFY(engine->Finish());
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(engine->ArchiveNotice(), QString());
+        QVERIFY(passes.wait(10000));
+        QVERIFY2(engine->ArchiveNotice().startsWith(NotReachable + url),
+                 qPrintable(engine->ArchiveNotice()));
+        QVERIFY2(clock.elapsed() > 1500 && longestGap < 1000,
+                 qPrintable(QStringLiteral("given up after %1 ms, the event loop still for %2 ms")
+                                .arg(clock.elapsed())
+                                .arg(longestGap)));
+        QTRY_COMPARE(connections(), 2);
+        QElapsedTimer closing;
+        closing.start();
+        engine.reset();
+        QVERIFY2(closing.elapsed() < 4500, qPrintable(QString::number(closing.elapsed())));
+        QCOMPARE(connections(), 2);
+        QCOMPARE(Pending(), 3);
+        for (int fd : taken)
+            ::close(fd);
+        ::close(silent);
+
+        if (!PostgresServer::Installed())
+            QSKIP("PostgreSQL 15 is not installed: scripts/setup installs it");
+        PostgresServer server;
+        QVERIFY2(server.Start(), qPrintable(server.Error()));
+        engine = Engine(server.Url());
+        QSignalSpy sent(engine.get(), &CQuorvanta::LabPassEnded);
+        engine->SendInBackground();
+        QVERIFY(sent.wait(10000));
+        QCOMPARE(engine->ArchiveNotice(), QString());
+        QCOMPARE(Pending(), 0);
+        QCOMPARE(server.Ask(ServerCounts), QStringLiteral("3|3|1005"));
+    }
+
+    // The server stopped while an instrument sends: the transfer is kept
+    // here and the notice says the server is not reachable; with the server
+    // back it arrives once, with the next transfer.
+    void serverStoppedDuringTransfer()
+    {
+        if (!PostgresServer::Installed())
+            QSKIP("PostgreSQL 15 is not installed: scripts/setup installs it");
+        PostgresServer server;
+        QVERIFY2(server.Start(), qPrintable(server.Error()));
+        std::unique_ptr<CQuorvanta> engine = Engine(server.Url());
+        QSignalSpy passes(engine.get(), &CQuorvanta::LabPassEnded);
+        engine->SendInBackground();
+        QVERIFY(passes.wait(10000));
+        PinnedPorts ports;
+        const QByteArray frame =
+            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 8 * 32));
+        InstrumentSimulator* sim = ports.Attach(3, 38400);
+        QVERIFY(ports.valid && sim);
+        sim->SetReply(frame);
+        QVERIFY(engine->FindDevice());
+        QStringList notices;
+        for (const bool stop : {false, true, false})
+        {
+            passes.clear();
+            const qint64 before = sim->BytesSent();
+            CReadOut readOut(engine.get());
+            readOut.pollIntervalMs = 50;
+            QSignalSpy finished(&readOut, &CReadOut::Finished);
+            readOut.Start();
+            if (stop)
+            {
+                QTRY_VERIFY_WITH_TIMEOUT(sim->BytesSent() - before > frame.size() / 3, 10000);
+                QVERIFY(finished.isEmpty());
+                QVERIFY2(server.Stop(), qPrintable(server.Error()));
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 10000);
+            QCOMPARE(readOut.Result(), CReadOut::Outcome::Records);
+            QTRY_COMPARE_WITH_TIMEOUT(passes.size(), 1, 10000);
+            notices << engine->ArchiveNotice();
+            if (stop)
+            {
+                QCOMPARE(Pending(), 1);
+                QVERIFY2(server.Start(), qPrintable(server.Error()));
+            }
+        }
+        QCOMPARE(notices[0], QString());
+        QVERIFY2(notices[1].startsWith(NotReachable + server.Url()), qPrintable(notices[1]));
+        QCOMPARE(notices[2], QString());
+        QCOMPARE(Pending(), 0);
+        QCOMPARE(server.Ask(ServerCounts), QStringLiteral("3|3|768"));
+        QCOMPARE(server.Ask("SELECT count(*), count(DISTINCT (transfer, position)) FROM records"),
+                 QStringLiteral("768|768"));
     }
 };
 
