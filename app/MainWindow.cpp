@@ -349,16 +349,18 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     engine = new CQuorvanta;
     // The lab's server may take seconds to answer, or never: transfers go
     // there in the background, those left from earlier runs first, and the
-    // status line says so when they cannot. A transfer's own texts come
-    // first; the results show the notice when they appear.
+    // status line says so when they cannot (the whole of a long reason in
+    // its tip). A transfer's own texts come first; the results show the
+    // notice when they appear.
     connect(engine, &CQuorvanta::LabPassEnded, this, [this] {
+        const QString notice = engine->ArchiveNotice();
         if (Busy())
             return;
         if (!ui.tableWidget->isHidden())
-            ShowStatus(ResultsStatus());
-        else if (!engine->ArchiveNotice().isEmpty())
-            ShowStatus(SearchStatus() + QStringLiteral(" \u2014 ") + engine->ArchiveNotice(),
-                       engine->SearchDetails());
+            ShowStatus(ResultsStatus(), notice);
+        else if (!notice.isEmpty())
+            ShowStatus(SearchStatus() + QStringLiteral(" \u2014 ") + notice,
+                       notice + QLatin1Char('\n') + engine->SearchDetails());
     });
     engine->SendInBackground();
 
