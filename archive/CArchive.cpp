@@ -163,8 +163,12 @@ bool CArchive::Open()
         db->setPort(address.port);
         db->setDatabaseName(address.database);
         db->setUserName(address.user);
-        // A server that does not answer is given up soon: the window waits for it.
-        db->setConnectOptions(QStringLiteral("connect_timeout=3"));
+        // A server that does not answer, or stops answering in the middle
+        // of a transfer, is given up within seconds: closing the window
+        // and parvesta-cli wait for the sending to end.
+        db->setConnectOptions(QStringLiteral("connect_timeout=3;keepalives_idle=5;"
+                                             "keepalives_interval=2;keepalives_count=2;"
+                                             "tcp_user_timeout=10000"));
     }
     else
     {
