@@ -1,7 +1,9 @@
 #include "MainWindow.h"
 
+#include "CArchive.h"
 #include "CDeviceWatcher.h"
 #include "CQuorvanta.h"
+#include "HistoryWindow.h"
 #include "Installation.h"
 #include "SerialPort.h"
 #include "SettingsWindow.h"
@@ -347,6 +349,7 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     ui.tableWidget->installEventFilter(this);
 
     engine = new CQuorvanta;
+    CreateHistoryWindow();
 
     // A device change waits until the devices have settled; every further
     // change makes it wait again, so one search answers a burst of them.
@@ -385,6 +388,7 @@ void MainWindow::TransferData()
 
 void MainWindow::BeginTransfer()
 {
+    openedTime = QDateTime();
     SetViewState(TransferRunning);
     readOut = new CReadOut(engine, this);
     readOut->pollIntervalMs = pollIntervalMs;
@@ -582,12 +586,19 @@ QString MainWindow::ResultsTitle() const
 {
     // Results kept from a transfer that did not complete say so first, where
     // a narrow title bar still shows it.
+    // A transfer opened from the history names its day.
+    const QString title =
+        openedTime.isValid()
+            ? tr("Transfer of %1")
+                      .arg(QLocale().toString(openedTime.toLocalTime(), QLocale::ShortFormat)) +
+                  " - " + formTitle
+            : formTitle;
     if (engine->incomplete.pagesAnnounced == 0)
-        return formTitle;
+        return title;
     return tr("Incomplete: %1 of %2 pages")
                .arg(engine->incomplete.pagesReceived)
                .arg(engine->incomplete.pagesAnnounced) +
-           " - " + formTitle;
+           " - " + title;
 }
 
 bool MainWindow::Busy() const
@@ -979,6 +990,8 @@ void MainWindow::SetViewState(int state)
         ui.statisticsButton->setEnabled(true);
         if (statisticsWindow->isVisible())
             ShowStatistics(); // figures of the new results
+        if (historyWindow->isVisible())
+            historyWindow->Refresh(); // the transfer just kept
         break;
     }
 }
@@ -1082,8 +1095,9 @@ void MainWindow::CreateKeys()
     };
     keyed(ui.trnsfrDataButton, QKeySequence(Qt::CTRL | Qt::Key_T));
     keyed(ui.saveAsButton, QKeySequence::Save);
-    for (QToolButton* button :
-         {ui.trnsfrDataButton, ui.saveAsButton, ui.statisticsButton, ui.helpButton, ui.aboutButton})
+    keyed(ui.historyButton, QKeySequence(Qt::CTRL | Qt::Key_H));
+    for (QToolButton* button : {ui.trnsfrDataButton, ui.saveAsButton, ui.statisticsButton,
+                                ui.historyButton, ui.helpButton, ui.aboutButton})
     {
         // The buttons show only pictures: a screen reader says their words.
         button->setAccessibleName(button->text());
@@ -1200,10 +1214,16 @@ void MainWindow::CreateStatisticsWindow()
 
 void MainWindow::PlaceStatistics()
 {
-    // Beside the main window, on the side where the screen has room, so
-    // the figures and the rows they sum up are seen together.
+    // Beside the main window, so the figures and the rows they sum up are
+    // seen together.
+    PlaceBeside(statisticsWindow);
+}
+
+void MainWindow::PlaceBeside(QWidget* window)
+{
+    // On the side where the screen has room.
     const QRect main = frameGeometry();
-    QRect beside(QPoint(main.right() + 1, main.top()), statisticsWindow->frameGeometry().size());
+    QRect beside(QPoint(main.right() + 1, main.top()), window->frameGeometry().size());
     const QScreen* screen = this->screen();
     if (screen)
     {
@@ -1217,7 +1237,7 @@ void MainWindow::PlaceStatistics()
         if (beside.top() < room.top())
             beside.moveTop(room.top());
     }
-    statisticsWindow->move(beside.topLeft());
+    window->move(beside.topLeft());
 }
 
 void MainWindow::ShowStatistics()
@@ -1245,4 +1265,39 @@ void MainWindow::ShowStatistics()
         PlaceStatistics();
     statisticsWindow->show();
     statisticsWindow->raise();
+}
+
+void MainWindow::CreateHistoryWindow()
+{
+    ui.historyButton->setIcon(HistoryWindow::Icon());
+    historyWindow = new HistoryWindow(engine, this);
+    connect(ui.historyButton, &QToolButton::clicked, this, &MainWindow::ShowHistory);
+    connect(historyWindow, &HistoryWindow::OpenTransfer, this, &MainWindow::OpenArchived);
+}
+
+void MainWindow::ShowHistory()
+{
+    if (!historyWindow->isVisible())
+        PlaceBeside(historyWindow);
+    historyWindow->show();
+    historyWindow->raise();
+    historyWindow->activateWindow();
+}
+
+void MainWindow::OpenArchived(const QString& id)
+{
+    // Not over a transfer under way, its success text or pages on offer.
+    if (Busy() || !CheckUnsavedData())
+        return;
+    if (!engine->LoadArchived(id))
+    {
+        QMessageBox::warning(
+            historyWindow, historyWindow->windowTitle(),
+            tr("The transfer could not be opened: %1").arg(engine->Archive().Error()));
+        return;
+    }
+    // What the archive keeps is not lost when other results replace it.
+    engine->unsavedData = false;
+    openedTime = engine->downloaded;
+    SetViewState(ResultsShown);
 }
