@@ -120,6 +120,8 @@ HistoryWindow::HistoryWindow(CQuorvanta* quorvanta, QWidget* parent)
     typing.setInterval(250);
     connect(ui.filterEdit, &QLineEdit::textChanged, &typing, qOverload<>(&QTimer::start));
     connect(&typing, &QTimer::timeout, this, &HistoryWindow::Filtered);
+    // Enter in the line does not wait for the pause.
+    connect(ui.filterEdit, &QLineEdit::returnPressed, this, &HistoryWindow::Filtered);
 
     connect(ui.newerButton, &QPushButton::clicked, this, [this] { Step(-1); });
     connect(ui.olderButton, &QPushButton::clicked, this, [this] { Step(1); });
@@ -132,7 +134,11 @@ void HistoryWindow::showEvent(QShowEvent* event)
 {
     // Transfers kept since it was last looked at are shown.
     if (!event->spontaneous())
+    {
         Refresh();
+        // Enter opens the newest at once; a click or Tab reaches the filter.
+        ui.historyTable->setFocus();
+    }
     QWidget::showEvent(event);
 }
 

@@ -1270,6 +1270,11 @@ void MainWindow::ShowStatistics()
 void MainWindow::CreateHistoryWindow()
 {
     ui.historyButton->setIcon(HistoryWindow::Icon());
+    // Six pictures share the 288 pixels the window had when its width was
+    // fixed: each button a little narrower than the style would make it.
+    for (QToolButton* button : {ui.trnsfrDataButton, ui.saveAsButton, ui.statisticsButton,
+                                ui.historyButton, ui.helpButton, ui.aboutButton})
+        button->setFixedWidth(288 / 6);
     historyWindow = new HistoryWindow(engine, this);
     connect(ui.historyButton, &QToolButton::clicked, this, &MainWindow::ShowHistory);
     connect(historyWindow, &HistoryWindow::OpenTransfer, this, &MainWindow::OpenArchived);

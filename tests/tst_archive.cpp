@@ -494,7 +494,8 @@ private slots:
                  QStringLiteral("2|%1").arg(LargestPages * 32 + 10));
         QCOMPARE(server.Ask("SELECT count(*), count(DISTINCT (transfer, position)) FROM records"),
                  QStringLiteral("%1|%1").arg(LargestPages * 32 + 10));
-        QCOMPARE(server.Ask("SELECT version FROM schema"), QString::number(CArchive::SchemaVersion));
+        QCOMPARE(server.Ask("SELECT version FROM schema"),
+                 QString::number(CArchive::SchemaVersion));
 
         CArchive lab(server.Url());
         QVector<CArchive::Entry> entries;
