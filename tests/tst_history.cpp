@@ -6,6 +6,7 @@
 #include "HistoryWindow.h"
 #include "PinnedPorts.h"
 #include "ReplyBuilder.h"
+#include "support/Files.h"
 #include "support/Ports.h"
 #include "support/User.h"
 #include "support/Window.h"
@@ -13,12 +14,14 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStackedWidget>
 #include <QTableView>
 
+#include <csignal>
 #include <ctime>
 
 using ReplyFrame::Family;
@@ -108,6 +111,12 @@ void Store(const QString& file)
         for (const QString& path : k.saves)
             QVERIFY(archive.RecordSave(t.id, path, QFileInfo(path).suffix(), t.time.addSecs(60)));
     }
+}
+
+// What the instrument sends in the transfer the window does not live through.
+QByteArray KilledReply()
+{
+    return ReplyBuilder::Frame(Family::TR620, ReplyBuilder::GeneratedSet(Family::TR620, 77));
 }
 
 // One answer from the file, through a connection of the test's own.
@@ -328,6 +337,65 @@ private slots:
         QTest::keyClick(list, Qt::Key_Return);
         QVERIFY(user.seen.isEmpty());
         QCOMPARE(Rows(window->table), read);
+    }
+
+    // Run by keptWhenTheWindowIsKilled as a process of its own: a transfer
+    // shown and not saved, and the process killed outright.
+    void transferThenKilled()
+    {
+        const QString archive = qEnvironmentVariable("PARVESTA_TEST_KILLED_ARCHIVE");
+        if (archive.isEmpty())
+            QSKIP("run by keptWhenTheWindowIsKilled");
+        InstrumentSimulator* sim = ports->Attach(2);
+        QVERIFY(sim);
+        sim->SetReply(KilledReply());
+        window = std::make_unique<TestWindow>();
+        window->Engine()->archivePath = archive;
+        QVERIFY(window->ShownAndSearched());
+        QVERIFY(window->Transfer());
+        QVERIFY(window->Engine()->unsavedData);
+        std::raise(SIGKILL);
+    }
+
+    // The window killed right after a transfer, unsaved: the next start has
+    // it in History, and it exports as the download of the same reply writes it.
+    void keptWhenTheWindowIsKilled()
+    {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PARVESTA_TEST_KILLED_ARCHIVE", File());
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {"transferThenKilled"});
+        QVERIFY(child.waitForFinished(30000));
+        const QByteArray said = child.readAll();
+        QVERIFY2(child.exitStatus() == QProcess::CrashExit && !said.contains("FAIL!"),
+                 said.constData());
+
+        QVERIFY(OpenHistory());
+        QCOMPARE(Listed(), QStringList({"77", "10", "335", "96", "32", "64"}));
+        const QString cli = ports->dir.filePath("parvesta-cli");
+        QVERIFY(QFile::copy(PARVESTA_CLI, cli));
+        const auto run = [&cli](const QStringList& arguments) {
+            QProcess process;
+            process.start(cli, arguments);
+            return process.waitForFinished(30000) && process.exitCode() == 0
+                       ? process.readAllStandardOutput()
+                       : QByteArray("<failed> ") + process.readAllStandardError();
+        };
+        const QByteArray listed = run({"history", "--archive", File()});
+        const QByteArray id = listed.split('\n').value(5).split('\t').value(0);
+        QVERIFY2(listed.split('\n').value(5).contains("\t77\tcomplete"), listed.constData());
+        const QString exported = dir->filePath("exported.csv");
+        const QString downloaded = dir->filePath("downloaded.csv");
+        QVERIFY(!run({"history", "export", id, "--archive", File(), "-o", exported})
+                     .startsWith("<failed>"));
+        InstrumentSimulator* sim = ports->Attach(4);
+        QVERIFY(sim);
+        sim->SetReply(KilledReply());
+        QVERIFY(!run({"download", "--port", "COM4", "--no-archive", "-o", downloaded})
+                     .startsWith("<failed>"));
+        QVERIFY(QFileInfo(downloaded).size() > 77 * 8);
+        QCOMPARE(ReadFile(exported), ReadFile(downloaded));
     }
 
     void deletedAfterYes()
