@@ -8,6 +8,7 @@
 #include "ReplyBuilder.h"
 #include "support/Files.h"
 #include "support/Ports.h"
+#include "support/PostgresServer.h"
 #include "support/User.h"
 #include "support/Window.h"
 
@@ -423,6 +424,52 @@ private slots:
             QCOMPARE(Ask(File(), QStringLiteral("SELECT count(*) FROM %1 = 'id-c'").arg(table)),
                      QVariant(0));
         QCOMPARE(Ask(File(), "SELECT count(*) FROM records").toInt(), 64 + 32 + 335 + 10);
+    }
+
+    // A lab's server finds, pages and forgets as the file does.
+    void labServerPagesAndForgets()
+    {
+        if (!PostgresServer::Installed())
+            QSKIP("PostgreSQL 15 is not installed (/usr/lib/postgresql/15/bin/initdb): "
+                  "scripts/setup installs it");
+        PostgresServer server;
+        QVERIFY2(server.Start(), qPrintable(server.Error()));
+        Store(server.Url());
+        CArchive lab(server.Url());
+        const auto ids = [&lab](const CArchive::Filter& filter, int* total) {
+            QVector<CArchive::Entry> entries;
+            QStringList found;
+            if (!lab.Page(filter, &entries, total))
+                return QStringList({lab.Error()});
+            for (const CArchive::Entry& entry : entries)
+                found << entry.id + QLatin1Char(':') + entry.saves.join(QLatin1Char(','));
+            return found;
+        };
+        int total = 0;
+        CArchive::Filter filter;
+        filter.text = "BRIDGE-7";
+        QCOMPARE(ids(filter, &total),
+                 QStringList({"id-c:/data/Bridge-7.xlsx,/data/bridge-7.json"}));
+        filter.text = "tr-620";
+        filter.from = filter.to = QDate(2026, 3, 3);
+        QCOMPARE(ids(filter, &total), QStringList({"id-b:"}));
+        QCOMPARE(total, 1);
+        filter = CArchive::Filter();
+        filter.offset = 1;
+        filter.limit = 2;
+        QCOMPARE(ids(filter, &total),
+                 QStringList({"id-d:", "id-c:/data/Bridge-7.xlsx,/data/bridge-7.json"}));
+        QCOMPARE(total, 5);
+
+        QVERIFY2(lab.Delete("id-c"), qPrintable(lab.Error()));
+        QCOMPARE(ids(filter, &total), QStringList({"id-d:", "id-b:"}));
+        QCOMPARE(total, 4);
+        QCOMPARE(server.Ask("SELECT (SELECT count(*) FROM records WHERE transfer = 'id-c'),"
+                            " (SELECT count(*) FROM saves WHERE transfer = 'id-c'),"
+                            " (SELECT count(*) FROM records)"),
+                 QStringLiteral("0|0|%1").arg(64 + 32 + 335 + 10));
+        QVERIFY(!lab.Delete("id-c"));
+        QVERIFY2(lab.Error().contains("no transfer id-c"), qPrintable(lab.Error()));
     }
 
     void newerArchiveSaysWhy()
