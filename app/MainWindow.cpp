@@ -584,8 +584,6 @@ void MainWindow::FitProgressWindow()
 
 QString MainWindow::ResultsTitle() const
 {
-    // Results kept from a transfer that did not complete say so first, where
-    // a narrow title bar still shows it.
     // A transfer opened from the history names its day.
     const QString title =
         openedTime.isValid()
@@ -593,6 +591,8 @@ QString MainWindow::ResultsTitle() const
                       .arg(QLocale().toString(openedTime.toLocalTime(), QLocale::ShortFormat)) +
                   " - " + formTitle
             : formTitle;
+    // Results kept from a transfer that did not complete say so first, where
+    // a narrow title bar still shows it.
     if (engine->incomplete.pagesAnnounced == 0)
         return title;
     return tr("Incomplete: %1 of %2 pages")
