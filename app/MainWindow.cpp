@@ -1,7 +1,9 @@
 #include "MainWindow.h"
 
+#include "CArchive.h"
 #include "CDeviceWatcher.h"
 #include "CQuorvanta.h"
+#include "HistoryWindow.h"
 #include "Installation.h"
 #include "SerialPort.h"
 #include "SettingsWindow.h"
@@ -363,6 +365,7 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
                        notice + QLatin1Char('\n') + engine->SearchDetails());
     });
     engine->SendInBackground();
+    CreateHistoryWindow();
 
     // A device change waits until the devices have settled; every further
     // change makes it wait again, so one search answers a burst of them.
@@ -401,6 +404,7 @@ void MainWindow::TransferData()
 
 void MainWindow::BeginTransfer()
 {
+    openedTime = QDateTime();
     SetViewState(TransferRunning);
     readOut = new CReadOut(engine, this);
     readOut->pollIntervalMs = pollIntervalMs;
@@ -596,14 +600,21 @@ void MainWindow::FitProgressWindow()
 
 QString MainWindow::ResultsTitle() const
 {
+    // A transfer opened from the history names its day.
+    const QString title =
+        openedTime.isValid()
+            ? tr("Transfer of %1")
+                      .arg(QLocale().toString(openedTime.toLocalTime(), QLocale::ShortFormat)) +
+                  " - " + formTitle
+            : formTitle;
     // Results kept from a transfer that did not complete say so first, where
     // a narrow title bar still shows it.
     if (engine->incomplete.pagesAnnounced == 0)
-        return formTitle;
+        return title;
     return tr("Incomplete: %1 of %2 pages")
                .arg(engine->incomplete.pagesReceived)
                .arg(engine->incomplete.pagesAnnounced) +
-           " - " + formTitle;
+           " - " + title;
 }
 
 bool MainWindow::Busy() const
@@ -995,6 +1006,8 @@ void MainWindow::SetViewState(int state)
         ui.statisticsButton->setEnabled(true);
         if (statisticsWindow->isVisible())
             ShowStatistics(); // figures of the new results
+        if (historyWindow->isVisible())
+            historyWindow->Refresh(); // the transfer just kept
         break;
     }
 }
@@ -1098,8 +1111,9 @@ void MainWindow::CreateKeys()
     };
     keyed(ui.trnsfrDataButton, QKeySequence(Qt::CTRL | Qt::Key_T));
     keyed(ui.saveAsButton, QKeySequence::Save);
-    for (QToolButton* button :
-         {ui.trnsfrDataButton, ui.saveAsButton, ui.statisticsButton, ui.helpButton, ui.aboutButton})
+    keyed(ui.historyButton, QKeySequence(Qt::CTRL | Qt::Key_H));
+    for (QToolButton* button : {ui.trnsfrDataButton, ui.saveAsButton, ui.statisticsButton,
+                                ui.historyButton, ui.helpButton, ui.aboutButton})
     {
         // The buttons show only pictures: a screen reader says their words.
         button->setAccessibleName(button->text());
@@ -1216,10 +1230,16 @@ void MainWindow::CreateStatisticsWindow()
 
 void MainWindow::PlaceStatistics()
 {
-    // Beside the main window, on the side where the screen has room, so
-    // the figures and the rows they sum up are seen together.
+    // Beside the main window, so the figures and the rows they sum up are
+    // seen together.
+    PlaceBeside(statisticsWindow);
+}
+
+void MainWindow::PlaceBeside(QWidget* window)
+{
+    // On the side where the screen has room.
     const QRect main = frameGeometry();
-    QRect beside(QPoint(main.right() + 1, main.top()), statisticsWindow->frameGeometry().size());
+    QRect beside(QPoint(main.right() + 1, main.top()), window->frameGeometry().size());
     const QScreen* screen = this->screen();
     if (screen)
     {
@@ -1233,7 +1253,7 @@ void MainWindow::PlaceStatistics()
         if (beside.top() < room.top())
             beside.moveTop(room.top());
     }
-    statisticsWindow->move(beside.topLeft());
+    window->move(beside.topLeft());
 }
 
 void MainWindow::ShowStatistics()
@@ -1261,4 +1281,44 @@ void MainWindow::ShowStatistics()
         PlaceStatistics();
     statisticsWindow->show();
     statisticsWindow->raise();
+}
+
+void MainWindow::CreateHistoryWindow()
+{
+    ui.historyButton->setIcon(HistoryWindow::Icon());
+    // Six pictures share the 288 pixels the window had when its width was
+    // fixed: each button a little narrower than the style would make it.
+    for (QToolButton* button : {ui.trnsfrDataButton, ui.saveAsButton, ui.statisticsButton,
+                                ui.historyButton, ui.helpButton, ui.aboutButton})
+        button->setFixedWidth(288 / 6);
+    historyWindow = new HistoryWindow(engine, this);
+    connect(ui.historyButton, &QToolButton::clicked, this, &MainWindow::ShowHistory);
+    connect(historyWindow, &HistoryWindow::OpenTransfer, this, &MainWindow::OpenArchived);
+}
+
+void MainWindow::ShowHistory()
+{
+    if (!historyWindow->isVisible())
+        PlaceBeside(historyWindow);
+    historyWindow->show();
+    historyWindow->raise();
+    historyWindow->activateWindow();
+}
+
+void MainWindow::OpenArchived(const QString& id)
+{
+    // Not over a transfer under way, its success text or pages on offer.
+    if (Busy() || !CheckUnsavedData())
+        return;
+    if (!engine->LoadArchived(id))
+    {
+        QMessageBox::warning(
+            historyWindow, historyWindow->windowTitle(),
+            tr("The transfer could not be opened: %1").arg(engine->Archive().Error()));
+        return;
+    }
+    // What the archive keeps is not lost when other results replace it.
+    engine->unsavedData = false;
+    openedTime = engine->downloaded;
+    SetViewState(ResultsShown);
 }

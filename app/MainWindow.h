@@ -7,6 +7,7 @@
 #include "ui_ProgressWindowGUI.h"
 #include "ui_StatisticsWindowGUI.h"
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
@@ -15,6 +16,7 @@
 
 class CDeviceWatcher;
 class CQuorvanta;
+class HistoryWindow;
 class QAbstractButton;
 class QLabel;
 class QPushButton;
@@ -111,6 +113,11 @@ private:
     void CreateStatisticsWindow();
     void ShowStatistics();
     void PlaceStatistics();
+    void PlaceBeside(QWidget* window);
+    void CreateHistoryWindow();
+    void ShowHistory();
+    // Shows an archived transfer as the results of a transfer.
+    void OpenArchived(const QString& id);
 
     Ui::MainWindowGUI ui;
     Ui::AboutWindowGUI aboutUi;
@@ -121,6 +128,9 @@ private:
     QWidget* helpWindow = nullptr;
     QWidget* progressWindow = nullptr;
     QWidget* statisticsWindow = nullptr;
+    HistoryWindow* historyWindow = nullptr;
+    // When the archived transfer shown was made; invalid after a transfer.
+    QDateTime openedTime;
     CQuorvanta* engine = nullptr;
     CReadOut* readOut = nullptr; // the transfer under way; none when idle
     CDeviceWatcher* deviceWatcher = nullptr;

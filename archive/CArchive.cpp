@@ -40,6 +40,12 @@ const char* const Steps[][5] = {
         "CREATE INDEX transfers_pending ON transfers (time) WHERE sent = 0",
         nullptr,
     },
+    {
+        // The history names each transfer's saved files, and forgets a
+        // transfer with its saves, without reading every save kept.
+        "CREATE INDEX saves_by_transfer ON saves (transfer)",
+        nullptr,
+    },
 };
 static_assert(sizeof Steps / sizeof Steps[0] == CArchive::SchemaVersion,
               "one step per schema version");
@@ -426,7 +432,8 @@ bool CArchive::List(QVector<Entry>* entries)
         return false;
     QSqlQuery query(*db);
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT id, time, family, measurements, complete FROM transfers"
+    if (!query.exec(QStringLiteral("SELECT id, time, family, measurements, complete,"
+                                   " pages_announced, pages_received FROM transfers"
                                    " ORDER BY time, ") +
                     (server ? QStringLiteral("id") : QStringLiteral("rowid"))))
         return Fail(tr("%1 cannot be read: %2").arg(path, Why(query.lastError())));
@@ -438,8 +445,154 @@ bool CArchive::List(QVector<Entry>* entries)
         entry.family = query.value(2).toString();
         entry.measurements = query.value(3).toInt();
         entry.complete = query.value(4).toInt() != 0;
+        entry.pagesAnnounced = query.value(5).toInt();
+        entry.pagesReceived = query.value(6).toInt();
         entries->append(entry);
     }
+    return true;
+}
+
+bool CArchive::Page(const Filter& filter, QVector<Entry>* entries, int* total)
+{
+    entries->clear();
+    *total = 0;
+    if (!Open())
+        return false;
+    // One condition for the count and the page, with its values in order.
+    QStringList conditions;
+    QVariantList values;
+    const QString text = filter.text.trimmed();
+    if (!text.isEmpty())
+    {
+        QString pattern = text;
+        pattern.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+            .replace(QLatin1Char('%'), QLatin1String("\\%"))
+            .replace(QLatin1Char('_'), QLatin1String("\\_"));
+        pattern = QLatin1Char('%') + pattern + QLatin1Char('%');
+        // A server compares letters exactly unless told otherwise; SQLite's
+        // LIKE already ignores the case of Latin letters.
+        const QString like =
+            server ? QStringLiteral(" ILIKE ? ESCAPE '\\'") : QStringLiteral(" LIKE ? ESCAPE '\\'");
+        QStringList any;
+        for (const char* column : {"family", "id", "station", "port", "device"})
+        {
+            any << QLatin1String(column) + like;
+            values << pattern;
+        }
+        any << QStringLiteral("EXISTS (SELECT 1 FROM saves WHERE saves.transfer = transfers.id"
+                              " AND saves.path") +
+                   like + QLatin1Char(')');
+        values << pattern;
+        conditions << QLatin1Char('(') + any.join(QLatin1String(" OR ")) + QLatin1Char(')');
+    }
+    // Calendar days as the user lives them, in the UTC the times are kept in.
+    if (filter.from.isValid())
+    {
+        conditions << QStringLiteral("time >= ?");
+        values << TimeText(filter.from.startOfDay());
+    }
+    if (filter.to.isValid())
+    {
+        conditions << QStringLiteral("time < ?");
+        values << TimeText(filter.to.addDays(1).startOfDay());
+    }
+    const QString where = conditions.isEmpty()
+                              ? QString()
+                              : QStringLiteral(" WHERE ") + conditions.join(QLatin1String(" AND "));
+    const auto run = [&](QSqlQuery& query, const QString& statement, const QVariantList& more) {
+        query.setForwardOnly(true);
+        if (!query.prepare(statement))
+            return false;
+        for (const QVariant& value : values + more)
+            query.addBindValue(value);
+        return query.exec();
+    };
+    QSqlQuery count(*db);
+    if (!run(count, QStringLiteral("SELECT count(*) FROM transfers") + where, {}) || !count.next())
+        return Fail(tr("%1 cannot be read: %2").arg(path, Why(count.lastError())));
+    *total = count.value(0).toInt();
+
+    QSqlQuery query(*db);
+    if (!run(query,
+             QStringLiteral("SELECT id, time, family, measurements, complete, pages_announced,"
+                            " pages_received FROM transfers") +
+                 where + QStringLiteral(" ORDER BY time DESC, ") +
+                 (server ? QStringLiteral("id DESC") : QStringLiteral("rowid DESC")) +
+                 QStringLiteral(" LIMIT ? OFFSET ?"),
+             {std::max(filter.limit, 0), std::max(filter.offset, 0)}))
+        return Fail(tr("%1 cannot be read: %2").arg(path, Why(query.lastError())));
+    while (query.next())
+    {
+        Entry entry;
+        entry.id = query.value(0).toString();
+        entry.time = TimeOf(query.value(1));
+        entry.family = query.value(2).toString();
+        entry.measurements = query.value(3).toInt();
+        entry.complete = query.value(4).toInt() != 0;
+        entry.pagesAnnounced = query.value(5).toInt();
+        entry.pagesReceived = query.value(6).toInt();
+        entries->append(entry);
+    }
+    if (entries->isEmpty())
+        return true;
+    // The saves of the page's transfers, in one question.
+    QStringList marks;
+    QVariantList ids;
+    for (const Entry& entry : std::as_const(*entries))
+    {
+        marks << QStringLiteral("?");
+        ids << entry.id;
+    }
+    QSqlQuery saves(*db);
+    saves.setForwardOnly(true);
+    if (!saves.prepare(QStringLiteral("SELECT transfer, path FROM saves WHERE transfer IN (") +
+                       marks.join(QLatin1Char(',')) + QStringLiteral(") ORDER BY time") +
+                       (server ? QString() : QStringLiteral(", rowid"))))
+        return Fail(tr("%1 cannot be read: %2").arg(path, Why(saves.lastError())));
+    for (const QVariant& id : std::as_const(ids))
+        saves.addBindValue(id);
+    if (!saves.exec())
+        return Fail(tr("%1 cannot be read: %2").arg(path, Why(saves.lastError())));
+    while (saves.next())
+    {
+        const QString id = saves.value(0).toString();
+        for (Entry& entry : *entries)
+            if (entry.id == id)
+                entry.saves << saves.value(1).toString();
+    }
+    return true;
+}
+
+bool CArchive::Delete(const QString& id)
+{
+    if (!Open())
+        return false;
+    if (!db->transaction())
+        return Fail(tr("%1 cannot be written: %2").arg(path, Why(db->lastError())));
+    QSqlQuery query(*db);
+    bool ok = true;
+    // Its saves and records first: the transfer goes last, whole.
+    for (const char* statement :
+         {"DELETE FROM saves WHERE transfer = ?", "DELETE FROM records WHERE transfer = ?",
+          "DELETE FROM transfers WHERE id = ?"})
+    {
+        ok = ok && query.prepare(QLatin1String(statement));
+        if (ok)
+        {
+            query.addBindValue(id);
+            ok = query.exec();
+        }
+    }
+    const bool found = ok && query.numRowsAffected() > 0;
+    const QString why = Why(query.lastError());
+    if (!ok || !found || !db->commit())
+    {
+        const QString reason = !ok ? why : Why(db->lastError());
+        db->rollback();
+        return Fail(found || !ok ? tr("%1 cannot be written: %2").arg(path, reason)
+                                 : tr("no transfer %1 in %2").arg(id, path));
+    }
+    qCDebug(archiveLog).noquote() << "forgot transfer" << id;
     return true;
 }
 

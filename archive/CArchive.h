@@ -5,8 +5,10 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <memory>
@@ -28,7 +30,7 @@ class CArchive
 public:
     // The layout of the tables this program writes; a file that says more
     // was made by a newer program.
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
 
     // One transfer as it is kept.
     struct Transfer
@@ -59,6 +61,23 @@ public:
         QString family;
         int measurements = 0;
         bool complete = true;
+        int pagesAnnounced = 0;
+        int pagesReceived = 0;
+        QStringList saves; // the files saved of it, in the order saved; filled by Page
+    };
+
+    // Which transfers a page of the history shows: those whose family, id,
+    // station, port, device or a saved file's path holds text (any case),
+    // kept from the start of day from to the end of day to (local calendar
+    // days; an invalid date sets no bound), newest first, limit of them
+    // after the first offset.
+    struct Filter
+    {
+        QString text;
+        QDate from;
+        QDate to;
+        int offset = 0;
+        int limit = 100;
     };
 
     // Where a lab's server is: postgresql://HOST[:PORT]/DB[?user=NAME].
@@ -107,6 +126,10 @@ public:
                     const QDateTime& time);
     // Every transfer kept, oldest first.
     bool List(QVector<Entry>* entries);
+    // A page of the transfers that match, newest first, and how many match in all.
+    bool Page(const Filter& filter, QVector<Entry>* entries, int* total);
+    // Forgets a transfer: it, its records and its saves, all or nothing.
+    bool Delete(const QString& id);
     // One transfer with its records and bytes; false when there is none of that id.
     bool Load(const QString& id, Transfer* transfer);
     // The files saved of a transfer, in the order they were saved.

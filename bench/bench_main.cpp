@@ -1,9 +1,11 @@
 // parvesta-bench: speed figures of the program's parts. Each section is one
 // function in the table below; `parvesta-bench` runs them all, `parvesta-bench
 // NAME...` the named ones, `parvesta-bench --list` names them.
+#include "CArchive.h"
 #include "CQuorvanta.h"
 #include "CReadOut.h"
 #include "CWQXUSTester.h"
+#include "HistoryWindow.h"
 #include "InstrumentSimulator.h"
 #include "MainWindow.h"
 #include "PinnedPorts.h"
@@ -11,13 +13,20 @@
 #include "SerialPort.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -469,6 +478,157 @@ bool ArchiveLargest()
     return ok;
 }
 
+// An archive of 100,000 transfers of 32 records each, a quarter of them
+// saved, over a year; made once and kept in the temporary folder, since
+// making it takes a while.
+QString LargeArchive(int transfers)
+{
+    const QString file =
+        QDir::temp().filePath(QStringLiteral("parvesta-bench-history-%1-v%2.sqlite")
+                                  .arg(transfers)
+                                  .arg(CArchive::SchemaVersion));
+    if (QFileInfo::exists(file))
+        return file;
+    const QString making = file + QStringLiteral(".making");
+    QFile::remove(making);
+    {
+        // The tables as the program makes them.
+        CArchive archive(making);
+        if (!archive.Open())
+        {
+            std::printf("  %s\n", qPrintable(archive.Error()));
+            return QString();
+        }
+    }
+    std::printf("  making %s once ...\n", qPrintable(file));
+    std::fflush(stdout);
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "bench-large");
+        db.setDatabaseName(making);
+        ok = db.open() && db.transaction();
+        const std::vector<CMeasurement> records =
+            ReplyBuilder::GeneratedSet(ReplyFrame::Family::VXnn, 32);
+        const QByteArray reply = ReplyBuilder::Frame(ReplyFrame::Family::VXnn, records);
+        QSqlQuery transfer(db);
+        QSqlQuery record(db);
+        QSqlQuery save(db);
+        ok = ok &&
+             transfer.prepare("INSERT INTO transfers (id, station, time, \"user\", program,"
+                              " version, port, device, family, pages_announced, pages_received,"
+                              " complete, measurements, reply, sent)"
+                              " VALUES (?, ?, ?, 'bench', 'Parvesta', '3.0', ?, ?, ?, 1, 1, 1,"
+                              " 32, ?, 1)") &&
+             record.prepare("INSERT INTO records VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)") &&
+             save.prepare("INSERT INTO saves VALUES (?, ?, 'csv', ?)");
+        const QDateTime start(QDate(2025, 12, 1), QTime(7, 0), Qt::UTC);
+        for (int i = 0; ok && i < transfers; ++i)
+        {
+            const QString id = QStringLiteral("bench-%1").arg(i);
+            // About 270 a day, through the working hours.
+            const QString time = start.addSecs(qint64(i) * 315).toString(Qt::ISODateWithMs);
+            const bool tr = i % 3 == 0;
+            for (const QVariant& v :
+                 {QVariant(id), QVariant(QStringLiteral("bench-%1").arg(i % 4)), QVariant(time),
+                  QVariant(QStringLiteral("COM%1").arg(tr ? 17 : 33)),
+                  QVariant(tr ? "/dev/ttyUSB0" : "/dev/ttyACM0"), QVariant(tr ? "TR-620" : "VX-nn"),
+                  QVariant(reply)})
+                transfer.addBindValue(v);
+            ok = transfer.exec();
+            for (int r = 0; ok && r < 32; ++r)
+            {
+                const CMeasurement& m = records[std::size_t(r)];
+                for (const QVariant& v :
+                     {QVariant(id), QVariant(r), QVariant(m.group), QVariant(m.cell),
+                      QVariant(m.value), QVariant(m.divisor), QVariant(m.kind), QVariant(m.unit),
+                      QVariant(ValueDecimals(m))})
+                    record.addBindValue(v);
+                ok = record.exec();
+            }
+            if (ok && i % 4 == 0)
+            {
+                save.addBindValue(id);
+                save.addBindValue(QStringLiteral("/home/bench/Parvesta/results%1.csv").arg(i));
+                save.addBindValue(time);
+                ok = save.exec();
+            }
+        }
+        ok = ok && db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("bench-large");
+    if (!ok || !QFile::rename(making, file))
+    {
+        std::printf("  the archive could not be made\n");
+        QFile::remove(making);
+        return QString();
+    }
+    return file;
+}
+
+// The History window's first page over a large archive, from the request
+// to a filled list; then pages found by words and by days.
+bool HistoryWindowPage()
+{
+    const int transfers = 100000;
+    const QString file = LargeArchive(transfers);
+    if (file.isEmpty())
+        return false;
+    bool ok = true;
+    std::vector<double> firsts;
+    for (int round = 0; round < 5; ++round)
+    {
+        // A program just started: its archive not yet open.
+        auto engine = MakeEngine(0);
+        engine->archivePath = file;
+        HistoryWindow window(engine.get(), nullptr);
+        const QAbstractItemModel* model = window.findChild<QTableView*>()->model();
+        QElapsedTimer clock;
+        clock.start();
+        window.show();
+        firsts.push_back(clock.nsecsElapsed() / 1e6);
+        ok = model->rowCount() == window.pageSize && ok;
+    }
+    std::printf("  %d transfers, first page of 100 shown, archive opened afresh, 5 times:",
+                transfers);
+    for (double ms : firsts)
+        std::printf(" %6.1f", ms);
+    std::sort(firsts.begin(), firsts.end());
+    std::printf(" ms  (median %.1f ms; target < 300 ms)%s\n", firsts[2], ok ? "" : "  FAILED");
+
+    auto engine = MakeEngine(0);
+    engine->archivePath = file;
+    HistoryWindow window(engine.get(), nullptr);
+    window.show();
+    const auto timed = [&](const char* label, const std::function<void()>& change) {
+        QElapsedTimer clock;
+        clock.start();
+        change();
+        const double ms = clock.nsecsElapsed() / 1e6;
+        const QString shown = window.findChild<QLabel*>("rangeLabel")->text();
+        std::printf("  %-34s %7.1f ms  %s\n", label, ms, qPrintable(shown));
+    };
+    auto* older = window.findChild<QPushButton*>("olderButton");
+    timed("the next page", [&] { older->click(); });
+    auto* filter = window.findChild<QLineEdit*>("filterEdit");
+    timed("found by a word (\"ttyUSB\")", [&] {
+        filter->setText("ttyUSB");
+        QTest::keyClick(filter, Qt::Key_Return); // rather than wait for the typing to pause
+    });
+    timed("found by a saved file's name", [&] {
+        filter->setText("results4000.csv");
+        QTest::keyClick(filter, Qt::Key_Return);
+    });
+    filter->clear();
+    QTest::keyClick(filter, Qt::Key_Return);
+    window.findChild<QDateEdit*>("fromEdit")->setDate(QDate(2026, 6, 1));
+    window.findChild<QDateEdit*>("toEdit")->setDate(QDate(2026, 6, 1));
+    window.findChild<QCheckBox*>("fromCheck")->setChecked(true);
+    timed("one day (1 June 2026)",
+          [&] { window.findChild<QCheckBox*>("toCheck")->setChecked(true); });
+    return ok;
+}
+
 // The main window with what a benchmark needs of it.
 class BenchWindow : public MainWindow
 {
@@ -809,6 +969,9 @@ const Section Sections[] = {
      "the largest reply (253 pages) kept in the archive; parvesta-cli history export of 4064 "
      "records",
      ArchiveLargest},
+    {"history-window",
+     "the History window's first page over 100,000 archived transfers; found by words and days",
+     HistoryWindowPage},
 };
 } // namespace
 

@@ -308,6 +308,9 @@ public:
     // Takes an archived transfer into data, reply and the pages, as after
     // its read-out; false, with ArchiveNotice saying why, when it cannot.
     bool LoadArchived(const QString& id);
+    // Forgets an archived transfer; the results shown of it are no longer
+    // its, so later saves are not noted against it.
+    bool DeleteArchived(const QString& id);
     // Why the last transfer was not archived ("Not archived: REASON"), or
     // not sent to the lab's server ("Archived on this PC; the lab archive is
     // not reachable: REASON"), for the status line; empty when it was, or

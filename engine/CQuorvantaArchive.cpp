@@ -164,6 +164,15 @@ bool CQuorvanta::LoadArchived(const QString& id)
     return true;
 }
 
+bool CQuorvanta::DeleteArchived(const QString& id)
+{
+    if (!Archive().Delete(id))
+        return false;
+    if (archivedId == id)
+        archivedId.clear();
+    return true;
+}
+
 QString CQuorvanta::ArchiveNotice() const
 {
     if (!archiveFailure.isEmpty())

@@ -570,6 +570,100 @@ VX-77
     </message>
 </context>
 <context>
+    <name>HistoryWindow</name>
+    <message>
+        <source>Date and time</source>
+        <translation>Дата и время</translation>
+    </message>
+    <message>
+        <source>Family</source>
+        <translation>Семейство</translation>
+    </message>
+    <message>
+        <source>Measurements</source>
+        <translation>Измерения</translation>
+    </message>
+    <message>
+        <source>Pages</source>
+        <translation>Страницы</translation>
+    </message>
+    <message>
+        <source>Saved files</source>
+        <translation>Сохранённые файлы</translation>
+    </message>
+    <message>
+        <source>The archive cannot be shown: %1</source>
+        <translation>Архив нельзя показать: %1</translation>
+    </message>
+    <message>
+        <source>complete</source>
+        <translation>полная</translation>
+    </message>
+    <message>
+        <source>partial: %1 of %2 pages</source>
+        <translation>неполная: %1 из %2 страниц</translation>
+    </message>
+    <message>
+        <source>No transfers</source>
+        <translation>Нет передач</translation>
+    </message>
+    <message>
+        <source>%1–%2 of %3</source>
+        <translation>%1–%2 из %3</translation>
+    </message>
+    <message>
+        <source>Delete transfer</source>
+        <translation>Удаление передачи</translation>
+    </message>
+    <message numerus="yes">
+        <source>Delete the transfer of %1 (%2, %n measurements) from the archive? Files saved of it stay where they are.</source>
+        <translation>
+            <numerusform>Удалить из архива передачу от %1 (%2, %n измерение)? Сохранённые из неё файлы останутся на месте.</numerusform>
+            <numerusform>Удалить из архива передачу от %1 (%2, %n измерения)? Сохранённые из неё файлы останутся на месте.</numerusform>
+            <numerusform>Удалить из архива передачу от %1 (%2, %n измерений)? Сохранённые из неё файлы останутся на месте.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The transfer could not be deleted: %1</source>
+        <translation>Передачу не удалось удалить: %1</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWindowGUI</name>
+    <message>
+        <source>History</source>
+        <translation>Журнал</translation>
+    </message>
+    <message>
+        <source>Find: family, instrument, port, station, file</source>
+        <translation>Поиск: семейство, прибор, порт, компьютер, файл</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>С</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>по</translation>
+    </message>
+    <message>
+        <source>Newer</source>
+        <translation>Новее</translation>
+    </message>
+    <message>
+        <source>Older</source>
+        <translation>Старее</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Удалить</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Открыть</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Save measurements as</source>
@@ -727,6 +821,14 @@ VX-77
         <source>Port, speed and data folder (%1)</source>
         <translation>Порт, скорость и папка данных (%1)</translation>
     </message>
+    <message>
+        <source>Transfer of %1</source>
+        <translation>Передача от %1</translation>
+    </message>
+    <message>
+        <source>The transfer could not be opened: %1</source>
+        <translation>Передачу не удалось открыть: %1</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowGUI</name>
@@ -793,6 +895,14 @@ VX-77
     <message>
         <source>Statistics</source>
         <translation>Статистика</translation>
+    </message>
+    <message>
+        <source>Transfers kept in the archive</source>
+        <translation>Передачи, сохранённые в архиве</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>Журнал</translation>
     </message>
 </context>
 <context>
