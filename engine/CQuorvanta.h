@@ -216,6 +216,9 @@ public:
     bool Write(const char* fileName, SaveFormat format);
     // The column titles of the statistics, translated.
     QStringList StatisticsColumns() const;
+    // Their titles for the limits and what came of them: low, high, nominal,
+    // pass, fail, Cp, Cpk.
+    QStringList LimitColumns() const;
     // "Data/" in the program's folder, or Parvesta/ in the documents folder
     // when installed: the only data folder the program makes itself.
     QString DefaultDataPath() const;

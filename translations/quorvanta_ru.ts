@@ -411,6 +411,46 @@ VX-77
         <source>Limits.ini could not be understood; it is kept as it is and no limits are used.</source>
         <translation>Limits.ini не распознан и оставлен как есть; допуски не применяются.</translation>
     </message>
+    <message>
+        <source>Limit</source>
+        <translation>Допуск</translation>
+    </message>
+    <message>
+        <source>low</source>
+        <translation>ниже</translation>
+    </message>
+    <message>
+        <source>high</source>
+        <translation>выше</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Нижний допуск</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Верхний допуск</translation>
+    </message>
+    <message>
+        <source>Nominal</source>
+        <translation>Номинал</translation>
+    </message>
+    <message>
+        <source>Pass</source>
+        <translation>Годно</translation>
+    </message>
+    <message>
+        <source>Fail</source>
+        <translation>Брак</translation>
+    </message>
+    <message>
+        <source>Cp</source>
+        <translation>Cp</translation>
+    </message>
+    <message>
+        <source>Cpk</source>
+        <translation>Cpk</translation>
+    </message>
 </context>
 <context>
     <name>CReadOut</name>
