@@ -605,6 +605,22 @@ VX-77
         <source>%1 holds no measurements: nothing was archived.</source>
         <translation>В %1 нет измерений: в архив ничего не сохранено.</translation>
     </message>
+    <message>
+        <source>--limits %1 cannot be read: %2</source>
+        <translation>--limits %1 не читается: %2</translation>
+    </message>
+    <message>
+        <source>--limits %1 is not a limits file: it wants a line [Limits], then lines like Group=3;Unit=mm;Low=1.20;High=1.24;Nominal=</source>
+        <translation>--limits %1 не является файлом допусков: нужна строка [Limits], затем строки вида Group=3;Unit=mm;Low=1.20;High=1.24;Nominal=</translation>
+    </message>
+    <message>
+        <source>--limit %1: %2</source>
+        <translation>--limit %1: %2</translation>
+    </message>
+    <message>
+        <source>--limit %1: group %2 has a --limit already</source>
+        <translation>--limit %1: для группы %2 --limit уже задан</translation>
+    </message>
 </context>
 <context>
     <name>HelpWindowGUI</name>
