@@ -952,6 +952,60 @@ private slots:
         QCOMPARE(ReadFile(InLab("bad.ini")), bad);
     }
 
+    // The window's side of Limits.ini, through the engine: a file it cannot
+    // understand is kept byte for byte and said, a change is written at once
+    // and read at the next start, and a change that fails (limits that
+    // cannot be, a disk that takes no more) changes nothing.
+    void engineKeepsLimitsInLimitsIni()
+    {
+        auto engineHere = [] {
+            auto engine = std::make_unique<CQuorvanta>();
+            engine->writesSettings = false;
+            return engine;
+        };
+        const QString path = engineHere()->LimitsFilePath();
+        QVERIFY(!QFile::exists(path));
+        const auto removed = qScopeGuard([&] { QFile::remove(path); });
+        const QByteArray bad = "[Limits]\r\nGroup=3;Low=1,20\r\n";
+        WriteFile(path, bad);
+        const std::vector<Limit> wanted{Limit{3, Unit::Millimetres, 1.2, 1.24, std::nullopt},
+                                        Limit{5, Limit::AnyUnit, std::nullopt, 0.1 + 0.2, 2.5}};
+        {
+            const auto engine = engineHere();
+            QVERIFY(engine->Limits().empty());
+            QVERIFY(engine->LimitsNotice().contains("Limits.ini could not be understood"));
+            std::vector<Limit> upsideDown = wanted;
+            upsideDown[0].low = 2.0;
+            QVERIFY(!engine->ChangeLimits(upsideDown));
+            QVERIFY(!engine->SaveErrorText().isEmpty());
+            {
+                FileSizeLimit full(8);
+                QVERIFY(!engine->ChangeLimits(wanted));
+            }
+            QVERIFY(!engine->SaveErrorText().isEmpty());
+            QVERIFY(engine->Limits().empty());
+            QCOMPARE(ReadFile(path), bad);
+        }
+        QCOMPARE(ReadFile(path), bad); // not written at the end either
+        {
+            const auto engine = engineHere();
+            QVERIFY(engine->ChangeLimits(wanted));
+            QVERIFY(engine->LimitsNotice().isEmpty());
+            QCOMPARE(engine->Limits().size(), wanted.size());
+        }
+        QVERIFY2(ReadFile(path).contains("Group=5;Unit=any;Low=;High=0.30000000000000004;"
+                                         "Nominal=2.5\r\n"),
+                 ReadFile(path).constData());
+        const auto engine = engineHere();
+        const std::vector<Limit>& read = engine->Limits();
+        QVERIFY(engine->LimitsNotice().isEmpty());
+        QCOMPARE(read.size(), wanted.size());
+        for (std::size_t i = 0; i < wanted.size(); ++i)
+            QVERIFY(read[i].group == wanted[i].group && read[i].unit == wanted[i].unit &&
+                    read[i].low == wanted[i].low && read[i].high == wanted[i].high &&
+                    read[i].nominal == wanted[i].nominal);
+    }
+
     // A reply cut short is no reply with fewer results: the script hears of it.
     void cutReplyDecoded_data()
     {
