@@ -646,13 +646,15 @@ bool CliTool::ReadLimits(const QString& command, int* exit)
     if (options.IsSet("limits"))
     {
         const QByteArray path = options.Value("limits");
-        struct stat info;
-        if (::stat(path.constData(), &info) != 0)
+        // Missing or unreadable is said as such, not as a file not understood.
+        const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
         {
             *exit = Usage(tr("--limits %1 cannot be read: %2").arg(Shown(path), SystemText(errno)),
                           command);
             return false;
         }
+        ::close(fd);
         if (LimitsFile::Load(path, &limits) == LimitsFile::Found::NotUnderstood)
         {
             *exit = Usage(tr("--limits %1 is not a limits file: it wants a line [Limits], then "
