@@ -968,8 +968,10 @@ private slots:
         const auto removed = qScopeGuard([&] { QFile::remove(path); });
         const QByteArray bad = "[Limits]\r\nGroup=3;Low=1,20\r\n";
         WriteFile(path, bad);
+        // Numbers as typed, and ones no decimal text holds exactly.
         const std::vector<Limit> wanted{Limit{3, Unit::Millimetres, 1.2, 1.24, std::nullopt},
-                                        Limit{5, Limit::AnyUnit, std::nullopt, 0.1 + 0.2, 2.5}};
+                                        Limit{5, Limit::AnyUnit, std::nullopt, 0.1 + 0.2, 2.5},
+                                        Limit{7, Unit::Inches, -1e-7, 1.0 / 3, 1e300}};
         {
             const auto engine = engineHere();
             QVERIFY(engine->Limits().empty());

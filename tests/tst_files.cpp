@@ -658,44 +658,6 @@ private slots:
         QCOMPARE(ReadFile(file), written);
     }
 
-    // Every number a user may type comes back as the same double, written
-    // as briefly as it reads; Limits.ini is saved the safe way.
-    void limitsRoundTrip()
-    {
-        QTemporaryDir dir;
-        const QString file = dir.path() + "/Limits.ini";
-        const QByteArray path = QFile::encodeName(file);
-        std::vector<Limit> limits;
-        const double figures[] = {1.2, 0.1 + 0.2, -0.005, 1e-7, 12345.678, 2828.1, 1.0 / 3, 1e300};
-        for (int i = 0; i < 8; ++i)
-            limits.push_back(
-                Limit{i + 1, i % 5 - 1, figures[i], figures[i] * 2 + 1, figures[7 - i]});
-        limits[3].low.reset();
-        limits[4].nominal.reset();
-        WriteFile(file, "old"_qba);
-        QCOMPARE(::chmod(path.constData(), 0600), 0);
-        FileError why = FileError::Other;
-        QVERIFY(LimitsFile::Save(path, limits, &why));
-        QCOMPARE(why, FileError::None);
-        QCOMPARE(Mode(file), mode_t(0600));
-        const QByteArray text = ReadFile(file);
-        QVERIFY2(text.contains("Group=1;Unit=any;Low=1.2;High=3.4;Nominal=1" +
-                               QByteArray(300, '0') + "\r\n"),
-                 text.constData());
-        QVERIFY2(text.contains("Group=2;Unit=m/s;Low=0.30000000000000004;"), text.constData());
-        std::vector<Limit> read;
-        QCOMPARE(LimitsFile::Load(path, &read), SettingsFile::Found::Read);
-        QCOMPARE(read.size(), limits.size());
-        for (std::size_t i = 0; i < read.size(); ++i)
-        {
-            QCOMPARE(read[i].group, limits[i].group);
-            QCOMPARE(read[i].unit, limits[i].unit);
-            QVERIFY(read[i].low == limits[i].low);
-            QVERIFY(read[i].high == limits[i].high);
-            QVERIFY(read[i].nominal == limits[i].nominal);
-        }
-    }
-
     void settingsThatAreNotAFile()
     {
         QTemporaryDir dir;
