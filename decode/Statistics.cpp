@@ -14,7 +14,7 @@ QString Format(double figure, int decimals)
     return QString::number(figure, 'f', decimals);
 }
 
-std::vector<Row> Compute(const CTRData& data)
+std::vector<Row> Compute(const CTRData& data, const std::vector<Limit>& limits)
 {
     std::vector<Row> rows;
     for (int group = 1; group <= data.groupCount; ++group)
@@ -45,12 +45,34 @@ std::vector<Row> Compute(const CTRData& data)
             const double delta = x - r.row.mean;
             r.row.mean += delta / r.row.count;
             r.squares += delta * (x - r.row.mean);
+            switch (Limits::Judge(Limits::Find(limits, group, record.unit), x))
+            {
+            case Limits::Verdict::Unjudged:
+                break;
+            case Limits::Verdict::Pass:
+                ++r.row.pass;
+                break;
+            case Limits::Verdict::Low:
+            case Limits::Verdict::High:
+                ++r.row.fail;
+                break;
+            }
         }
         for (auto& [unit, r] : units)
         {
-            if (r.row.count > 1)
-                r.row.deviation = std::sqrt(r.squares / (r.row.count - 1));
-            rows.push_back(r.row);
+            Row& row = r.row;
+            if (row.count > 1)
+                row.deviation = std::sqrt(r.squares / (row.count - 1));
+            const Limit* limit = Limits::Find(limits, group, unit);
+            row.judged = limit != nullptr;
+            if (limit && limit->low && limit->high && row.deviation > 0)
+            {
+                row.capable = true;
+                row.cp = (*limit->high - *limit->low) / (6 * row.deviation);
+                row.cpk =
+                    std::min(*limit->high - row.mean, row.mean - *limit->low) / (3 * row.deviation);
+            }
+            rows.push_back(row);
         }
     }
     return rows;

@@ -2,6 +2,7 @@
 #define PARVESTA_STATISTICS_H
 
 #include "CTRData.h"
+#include "Limits.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,11 +23,21 @@ struct Row
     double mean = 0;
     double deviation = 0; // sample standard deviation; 0 for a single reading
     int decimals = 0;     // the most decimals any of its readings is shown with
+
+    // Against the job's limits, when it has any for this group and unit.
+    bool judged = false;
+    int pass = 0;
+    int fail = 0;
+    // Process capability, when both limits exist and the readings spread:
+    // Cp = (high - low) / 6 s, Cpk = min(high - mean, mean - low) / 3 s.
+    bool capable = false;
+    double cp = 0;
+    double cpk = 0;
 };
 
 // One row per group (ascending) and unit (ascending unit code), from the
-// readings' exact values (value / divisor).
-std::vector<Row> Compute(const CTRData& data);
+// readings' exact values (value / divisor), judged against limits.
+std::vector<Row> Compute(const CTRData& data, const std::vector<Limit>& limits = {});
 
 // A figure as the table shows it: fixed, decimals places, "." as point.
 QString Format(double figure, int decimals);

@@ -232,6 +232,66 @@ private slots:
         }
         QCOMPARE(Statistics::Format(-0.004, 2), QStringLiteral("0.00"));
     }
+
+    // Pass and fail counts and capability against tables worked out by hand.
+    void limits()
+    {
+        const auto limit = [](int group, int unit, std::optional<double> low,
+                              std::optional<double> high) {
+            Limit l;
+            l.group = group;
+            l.unit = unit;
+            l.low = low;
+            l.high = high;
+            return l;
+        };
+        const std::vector<Limit> limits = {
+            limit(1, Limit::AnyUnit, 10.2, 10.4), // readings on both limits pass
+            limit(2, Limit::AnyUnit, std::nullopt, 5),
+            limit(3, Unit::Millimetres, 1.2, 1.24), // a divisor of 25
+            limit(4, Limit::AnyUnit, std::nullopt, 1),
+            limit(4, Unit::Inches, std::nullopt, 100),            // the unit's own limit first
+            limit(5, Limit::AnyUnit, std::nullopt, std::nullopt), // judges nothing
+        };
+        CTRData data;
+        for (const CMeasurement& r :
+             {Record(1, 1, 100, 10, 2), Record(1, 2, 102, 10, 2), Record(1, 3, 104, 10, 2),
+              Record(1, 4, 106, 10, 2), Record(2, 1, 4, 0, 0), Record(2, 2, 5, 0, 0),
+              Record(2, 3, 6, 0, 0), Record(3, 1, 30, 25, 2), Record(3, 2, 31, 25, 2),
+              Record(3, 3, 29, 25, 2), Record(4, 1, 2, 0, 2), Record(4, 2, 50, 0, 3),
+              Record(5, 1, 1, 0, 2)})
+            data.Append(r);
+        // group, unit, pass, fail (-1: not judged), Cp, Cpk (-1: none)
+        const QList<Figures> expected = {
+            {1, 2, 2, 2, 0.2 / (6 * std::sqrt(0.2 / 3)), 0.1 / (3 * std::sqrt(0.2 / 3))},
+            {2, 0, 2, 1, -1, -1},
+            {3, 2, 2, 1, 0.04 / (6 * 0.04), 0},
+            {4, 2, 0, 1, -1, -1},
+            {4, 3, 1, 0, -1, -1},
+            {5, 2, -1, -1, -1, -1},
+        };
+        const std::vector<Statistics::Row> rows = Statistics::Compute(data, limits);
+        QCOMPARE(int(rows.size()), expected.size());
+        for (int i = 0; i < expected.size(); ++i)
+        {
+            const Statistics::Row& r = rows[std::size_t(i)];
+            const Figures& e = expected[i];
+            const QString row = QString("row %1").arg(i);
+            QCOMPARE(QList<int>({r.group, r.unit}), QList<int>({int(e[0]), int(e[1])}));
+            QVERIFY2(r.judged == (e[2] >= 0), qPrintable(row));
+            QCOMPARE(QList<int>({r.pass, r.fail}),
+                     e[2] >= 0 ? QList<int>({int(e[2]), int(e[3])}) : QList<int>({0, 0}));
+            QVERIFY2(r.capable == (e[4] >= 0), qPrintable(row));
+            if (r.capable)
+                QVERIFY2(
+                    qAbs(r.cp - e[4]) < 1e-12 && qAbs(r.cpk - e[5]) < 1e-12,
+                    qPrintable(row +
+                               QString(": %1 %2").arg(r.cp, 0, 'g', 17).arg(r.cpk, 0, 'g', 17)));
+        }
+        QCOMPARE(Limits::Judge(limits, Record(1, 9, 101, 10, 2)), Limits::Verdict::Low);
+        QCOMPARE(Limits::Judge(limits, Record(1, 9, 1041, 100, 2)), Limits::Verdict::High);
+        QCOMPARE(Limits::Judge(limits, Record(9, 1, 1, 0, 2)), Limits::Verdict::Unjudged);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDecode)

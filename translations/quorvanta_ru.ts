@@ -407,6 +407,50 @@ VX-77
         <source>Archived on this PC; the lab archive is not reachable: %1</source>
         <translation>Сохранено в архиве на этом компьютере; архив лаборатории недоступен: %1</translation>
     </message>
+    <message>
+        <source>Limits.ini could not be understood; it is kept as it is and no limits are used.</source>
+        <translation>Limits.ini не распознан и оставлен как есть; допуски не применяются.</translation>
+    </message>
+    <message>
+        <source>Limit</source>
+        <translation>Допуск</translation>
+    </message>
+    <message>
+        <source>low</source>
+        <translation>ниже</translation>
+    </message>
+    <message>
+        <source>high</source>
+        <translation>выше</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Нижний допуск</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Верхний допуск</translation>
+    </message>
+    <message>
+        <source>Nominal</source>
+        <translation>Номинал</translation>
+    </message>
+    <message>
+        <source>Pass</source>
+        <translation>Годно</translation>
+    </message>
+    <message>
+        <source>Fail</source>
+        <translation>Брак</translation>
+    </message>
+    <message>
+        <source>Cp</source>
+        <translation>Cp</translation>
+    </message>
+    <message>
+        <source>Cpk</source>
+        <translation>Cpk</translation>
+    </message>
 </context>
 <context>
     <name>CReadOut</name>
@@ -560,6 +604,22 @@ VX-77
     <message>
         <source>%1 holds no measurements: nothing was archived.</source>
         <translation>В %1 нет измерений: в архив ничего не сохранено.</translation>
+    </message>
+    <message>
+        <source>--limits %1 cannot be read: %2</source>
+        <translation>--limits %1 не читается: %2</translation>
+    </message>
+    <message>
+        <source>--limits %1 is not a limits file: it wants a line [Limits], then lines like Group=3;Unit=mm;Low=1.20;High=1.24;Nominal=</source>
+        <translation>--limits %1 не является файлом допусков: нужна строка [Limits], затем строки вида Group=3;Unit=mm;Low=1.20;High=1.24;Nominal=</translation>
+    </message>
+    <message>
+        <source>--limit %1: %2</source>
+        <translation>--limit %1: %2</translation>
+    </message>
+    <message>
+        <source>--limit %1: group %2 has a --limit already</source>
+        <translation>--limit %1: для группы %2 --limit уже задан</translation>
     </message>
 </context>
 <context>
