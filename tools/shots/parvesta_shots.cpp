@@ -21,12 +21,15 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTextStream>
 #include <QTimer>
@@ -205,6 +208,38 @@ void ShootBoxWhenShown(const QDir& out, const QString& name, QWidget* window,
         Settle(300);
         *ok &= GrabScene(out, name, window);
         box->button(answer)->click();
+    });
+    look->start(50);
+}
+
+// When the next modal dialog appears: its picture, then Esc.
+void ShootModalWhenShown(const QDir& out, const QString& name, bool* ok)
+{
+    auto* look = new QTimer;
+    QObject::connect(look, &QTimer::timeout, [=] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        look->stop();
+        look->deleteLater();
+        *ok &= Shoot(out, name, Around(dialog));
+        dialog->reject();
+    });
+    look->start(50);
+}
+
+// When the next menu pops up: the window with the menu over it, then away with it.
+void ShootPopupWhenShown(const QDir& out, const QString& name, QWidget* window, bool* ok)
+{
+    auto* look = new QTimer;
+    QObject::connect(look, &QTimer::timeout, [=] {
+        QWidget* menu = QApplication::activePopupWidget();
+        if (!menu || !menu->isVisible())
+            return;
+        look->stop();
+        look->deleteLater();
+        *ok &= Shoot(out, name, Around(window).united(Around(menu)));
+        menu->close();
     });
     look->start(50);
 }
@@ -445,23 +480,42 @@ bool ShootPressAfter(const QDir& out, int waitMs)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
+    QStringList args = app.arguments().mid(1);
+    // --russian: the Russian catalogue compiled in this build folder and
+    // Qt's own, as a Russian build places them beside the program.
+    const bool russian = !args.isEmpty() && args.first() == QLatin1String("--russian");
+    if (russian)
+        args.removeFirst();
     const bool transfers = args.size() == 2 && args[1] == "transfers";
     const bool statusLine = args.size() == 2 && args[1] == "status";
     const bool pressAfter = args.size() == 3 && args[1] == "press-after";
     if (args.size() != 1 && !transfers && !statusLine && !pressAfter)
     {
         QTextStream(stderr)
-            << "usage: parvesta_shots OUTPUT_FOLDER [transfers | status | press-after MS]\n";
+            << "usage: parvesta_shots [--russian] OUTPUT_FOLDER [transfers | status | "
+               "press-after MS]\n";
         return 2;
     }
     const QDir out(args[0]);
     bool ok = true;
 
     QTranslator toolkit, program;
-    Installation::LoadCatalogues(&toolkit, &program);
+    if (russian)
+    {
+        ok &= program.load(QStringLiteral(PARVESTA_CATALOGUE)) &&
+              toolkit.load(QStringLiteral("qt_ru"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    }
+    else
+        Installation::LoadCatalogues(&toolkit, &program);
     QCoreApplication::installTranslator(&toolkit);
     QCoreApplication::installTranslator(&program);
+    if (!ok)
+    {
+        QTextStream(stderr) << "the Russian catalogues cannot be read\n";
+        return 1;
+    }
     if (transfers)
         return ShootTransfers(out) ? 0 : 1;
     if (statusLine)
@@ -516,11 +570,27 @@ int main(int argc, char** argv)
     window.Show(ShotWindow::Results);
     transfer->setEnabled(true);
     ok &= Shoot(out, "main-table-scrolling", Around(&window));
-    // A full memory: the scroll bar takes its share of the width.
-    FillSampleRecords(window.Engine()->data, 5);
-    window.Show(ShotWindow::Results);
-    transfer->setEnabled(true);
-    ok &= Shoot(out, "main-table-scrolling", Around(&window));
+    // The table's menu, as the menu key opens it over the current row.
+    {
+        auto* table = window.findChild<QTableWidget*>("tableWidget");
+        table->setFocus();
+        table->setCurrentCell(2, 0);
+        ShootPopupWhenShown(out, "main-table-menu", &window, &ok);
+        QTest::keyClick(table, Qt::Key_F10, Qt::ShiftModifier);
+    }
+    // As large as a technician makes it: the table fills the window.
+    {
+        const QSize before = window.size();
+        window.resize(900, 700);
+        Settle();
+        ok &= window.size() == QSize(900, 700);
+        ok &= Shoot(out, "main-table-900x700", Around(&window));
+        window.resize(before);
+        Settle();
+    }
+    // The settings, opened by the gear.
+    ShootModalWhenShown(out, "settings", &ok);
+    window.findChild<QToolButton*>("settingsButton")->click();
 
     // The questions and warnings of a transfer, and the save dialog.
     ok &= ShootBox(out, "box-unsaved", &window, EngineText("Received data was not saved."),
