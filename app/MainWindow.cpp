@@ -529,8 +529,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier))
         {
             const QModelIndex current = ui.tableWidget->currentIndex();
-            TableMenu(current.isValid() ? ui.tableWidget->visualRect(current).center()
-                                        : QPoint(0, 0));
+            if (current.isValid())
+                ui.tableWidget->scrollTo(current); // a sort may have moved it out of sight
+            const QRect shown = ui.tableWidget->viewport()->rect();
+            const QPoint at =
+                current.isValid() ? ui.tableWidget->visualRect(current).center() : shown.topLeft();
+            TableMenu(QPoint(std::clamp(at.x(), 0, shown.right()),
+                             std::clamp(at.y(), 0, shown.bottom())));
             return true;
         }
     }

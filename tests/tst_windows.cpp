@@ -17,15 +17,6 @@
 
 namespace
 {
-QList<QRgb> Pixels(const QImage& image)
-{
-    QList<QRgb> all;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            all << image.pixel(x, y);
-    return all;
-}
-
 bool IsMagenta(QRgb c)
 {
     return qRed(c) > 180 && qGreen(c) < 90 && qBlue(c) > 180;
@@ -120,8 +111,22 @@ private slots:
             window->picture->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
         if (ratio == 1)
         {
+            // The bitmap under its mask: the mask's grey edges end fully
+            // opaque or fully transparent, so the magenta behind the picture
+            // never shows, not even half-blended.
             QCOMPARE(shown.size(), QSize(42, 42));
-            QCOMPARE(shown.pixel(0, 0), 0u); // the bitmap under its mask
+            const QImage mask(":/Button/" + picture + "_mask.bmp");
+            int greyEdges = 0, clear = 0;
+            for (int y = 0; y < 42; ++y)
+                for (int x = 0; x < 42; ++x)
+                {
+                    const QRgb c = shown.pixel(x, y);
+                    QVERIFY(qAlpha(c) == 0 || (qAlpha(c) == 255 && !IsMagenta(c)));
+                    QVERIFY(qGray(mask.pixel(x, y)) > 0 || qAlpha(c) == 0);
+                    greyEdges += qGray(mask.pixel(x, y)) % 255 != 0;
+                    clear += qAlpha(c) == 0;
+                }
+            QVERIFY(greyEdges > 10 && clear > 100 && clear < 42 * 42 - 400);
             QCOMPARE(start, QImage(":/Image/background_plain.png").convertToFormat(start.format()));
             return;
         }
@@ -382,9 +387,6 @@ private slots:
         QTest::keyClick(window->table, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text().replace('\t', "\\t"),
                  QString(copied).replace('\t', "\\t"));
-        QTest::keyClick(window->table, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(window->table, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QApplication::clipboard()->text().count('\n'), 5);
 
         const QTemporaryDir folder;
         User user;
@@ -404,38 +406,6 @@ private slots:
         click(2); // the third click: the instrument's order again
         QCOMPARE(Rows(window->table), saved);
         QVERIFY(!header->isSortIndicatorShown());
-    }
-
-    // The mask's grey edges end fully opaque or fully transparent, so the
-    // magenta behind a picture never shows, not even half-blended.
-    void buttonIconsAreTransparentWhereTheMaskIsBlack_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("picture");
-        QTest::newRow("Transfer Data") << "trnsfrDataButton"
-                                       << "data_transf";
-        QTest::newRow("Save As") << "saveAsButton"
-                                 << "save_file";
-    }
-    void buttonIconsAreTransparentWhereTheMaskIsBlack()
-    {
-        QFETCH(QString, button);
-        QFETCH(QString, picture);
-        QToolButton* tool = window->Button(button.toLatin1());
-        tool->setEnabled(true);
-        const QList<QRgb> icon =
-            Pixels(tool->icon().pixmap(42, 42).toImage().convertToFormat(QImage::Format_ARGB32));
-        const QList<QRgb> mask = Pixels(QImage(":/Button/" + picture + "_mask.bmp"));
-        QCOMPARE(icon.size(), mask.size());
-        int greyEdges = 0, clear = 0;
-        for (int i = 0; i < mask.size(); ++i)
-        {
-            QVERIFY(qAlpha(icon[i]) == 0 || (qAlpha(icon[i]) == 255 && !IsMagenta(icon[i])));
-            QVERIFY(qGray(mask[i]) > 0 || qAlpha(icon[i]) == 0);
-            greyEdges += qGray(mask[i]) % 255 != 0;
-            clear += qAlpha(icon[i]) == 0;
-        }
-        QVERIFY(greyEdges > 10 && clear > 100 && clear < mask.size() - 400);
     }
 
     // Cells that cannot be edited.

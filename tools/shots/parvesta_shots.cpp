@@ -26,6 +26,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -546,11 +547,15 @@ int main(int argc, char** argv)
                    frame.y() + (frame.height() - progress->frameGeometry().height()) / 2);
     ok &= Shoot(out, "progress", Around(&window));
 
+    // The success text stands alone: nothing is left to cancel.
+    auto* cancel = progress->findChild<QPushButton*>("cancelButton");
     bar->hide();
+    cancel->hide();
     message->setText(EngineText("Data transfer completed successfully."));
     message->show();
     ok &= Shoot(out, "progress-message", Around(&window));
     message->hide();
+    cancel->show();
     bar->show();
 
     // Table face with some results, and their statistics.
@@ -601,9 +606,12 @@ int main(int argc, char** argv)
     ok &= ShootBox(out, "box-failed", &window, QString(),
                    EngineText("Data transfer failed! Please try again."), QMessageBox::Ok);
     {
-        QFileDialog save(&window, WindowText("Save measurements as"), QDir::tempPath(),
+        // In a data folder of its own, not among the machine's other files.
+        const QTemporaryDir folder;
+        QFileDialog save(&window, WindowText("Save measurements as"), folder.path(),
                          WindowText("Measurements (*.csv)") + ";;" +
                              WindowText("Excel workbook (*.xlsx)") + ";;" +
+                             WindowText("JSON for other programs (*.json)") + ";;" +
                              WindowText("Instrument reply (*.bin)"));
         save.setAcceptMode(QFileDialog::AcceptSave);
         save.setOption(QFileDialog::DontUseNativeDialog);
