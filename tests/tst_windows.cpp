@@ -4,6 +4,7 @@
 #include "ReplyBuilder.h"
 #include "support/Files.h"
 #include "support/Records.h"
+#include "support/Settings.h"
 #include "support/User.h"
 #include "support/Window.h"
 
@@ -177,8 +178,7 @@ private slots:
         QCOMPARE(window->pos(), place);
         QVERIFY(QFile::exists(TestConfiguration::Folder() + "/Parvesta/Parvesta.conf"));
         window.reset(); // writes Settings.ini
-        const QByteArray settings =
-            ReadFile(QCoreApplication::applicationDirPath() + "/Settings.ini");
+        const QByteArray settings = ReadFile(SettingsPath());
         QCOMPARE(settings.count("\r\n"), 7);
         QVERIFY(!settings.contains("geometry"));
     }
@@ -289,8 +289,7 @@ private slots:
         });
         QTest::keyClick(window->table, Qt::Key_Comma, Qt::ControlModifier);
         QTRY_COMPARE(window->Engine()->comSpeed, 9600);
-        QVERIFY(ReadFile(QCoreApplication::applicationDirPath() + "/Settings.ini")
-                    .contains("COMSpeed:9600\r\n"));
+        QVERIFY(ReadFile(SettingsPath()).contains("COMSpeed:9600\r\n"));
         QTRY_VERIFY(!QApplication::activeModalWidget());
 
         window->activateWindow();
