@@ -604,7 +604,8 @@ private slots:
     }
 
     // A Settings.ini the program cannot understand is said once, in the
-    // status line, and kept as it was.
+    // status line and in the settings dialog, and kept as it was, at the
+    // program's end too; only the dialog's OK replaces it.
     void settingsNotUnderstood()
     {
         const QByteArray own = "Parvesta Einstellungen\r\nCOMPort:COM9\r\n";
@@ -617,8 +618,28 @@ private slots:
         window->Button("searchButton")->click();
         QVERIFY(window->SearchEnds());
         QVERIFY(window->status->text().startsWith("Instrument on COM2"));
+        bool noticeShown = false;
+        User user;
+        user.Then([&](QWidget* w) {
+            SettingsDialog settings(w);
+            noticeShown = settings.notice->isVisible();
+            settings.dialog->reject();
+        });
+        window->Button("settingsButton")->click();
+        QVERIFY(noticeShown);
         window.reset();
         QCOMPARE(ReadFile(SettingsPath()), own);
+
+        QVERIFY(Open());
+        user.Then([&](QWidget* w) {
+            SettingsDialog settings(w);
+            settings.folder->setText(dataDir->path());
+            settings.ok->click();
+        });
+        window->Button("settingsButton")->click();
+        QCOMPARE(user.seen.size(), 2);
+        QCOMPARE(ReadFile(SettingsPath()), SevenLines("38400", "Any", dataDir->path() + "/"));
+        QVERIFY(window->Engine()->SettingsNotice().isEmpty());
     }
 
     // The gear and Ctrl+, open the settings; what OK writes is Settings.ini
@@ -879,34 +900,6 @@ private slots:
             window.reset();
             QVERIFY(QDir(SettingsPath()).removeRecursively());
         }
-    }
-
-    // A Settings.ini the program could not understand: the dialog says OK
-    // replaces it; Cancel keeps it, OK replaces it.
-    void settingsNotUnderstoodAreReplacedOnlyByOk()
-    {
-        const QByteArray own = "Parvesta Einstellungen\r\nCOMPort:COM9\r\n";
-        WriteFile(SettingsPath(), own);
-        QVERIFY(Open());
-        bool noticeShown = false;
-        User user;
-        user.Then([&](QWidget* w) {
-            SettingsDialog settings(w);
-            noticeShown = settings.notice->isVisible();
-            settings.dialog->reject();
-        });
-        window->Button("settingsButton")->click();
-        QVERIFY(noticeShown);
-        QCOMPARE(ReadFile(SettingsPath()), own);
-        user.Then([&](QWidget* w) {
-            SettingsDialog settings(w);
-            settings.folder->setText(dataDir->path());
-            settings.ok->click();
-        });
-        window->Button("settingsButton")->click();
-        QCOMPARE(user.seen.size(), 2);
-        QCOMPARE(ReadFile(SettingsPath()), SevenLines("38400", "Any", dataDir->path() + "/"));
-        QVERIFY(window->Engine()->SettingsNotice().isEmpty());
     }
 
     // A port the user fixed in Settings.ini that is the system console is
