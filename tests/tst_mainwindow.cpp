@@ -642,9 +642,9 @@ private slots:
         QVERIFY(window->Engine()->SettingsNotice().isEmpty());
     }
 
-    // The gear and Ctrl+, open the settings; what OK writes is Settings.ini
-    // in its seven lines, and the port chosen is where the next search looks.
-    // By the gear in the status line (tst_windows' keyboard walk takes Ctrl+,).
+    // The gear opens the settings (Ctrl+, does in tst_windows' keyboard
+    // walk); what OK writes is Settings.ini in its seven lines, and the port
+    // chosen is where the next search looks.
     void settingsChangedInTheWindow()
     {
         // The instrument is on COM3, but Settings.ini names COM2 alone.
