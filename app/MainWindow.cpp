@@ -10,6 +10,7 @@
 #include "Statistics.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QBitmap>
 #include <QClipboard>
@@ -347,6 +348,7 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     ui.tableWidget->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui.tableWidget, &QWidget::customContextMenuRequested, this, &MainWindow::TableMenu);
     ui.tableWidget->installEventFilter(this);
+    CreateSortKeys();
 
     engine = new CQuorvanta;
     // The lab's server may take seconds to answer, or never: transfers go
@@ -533,12 +535,36 @@ void MainWindow::CancelFromProgress()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == ui.tableWidget && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+    if (watched == ui.tableWidget && event->type() == QEvent::KeyPress)
     {
-        CopyRows();
-        return true;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy))
+        {
+            CopyRows();
+            return true;
+        }
+        // The menu key, or Shift+F10 where the keyboard has none, opens the
+        // table's menu at the current row.
+        if (key->key() == Qt::Key_Menu ||
+            (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier))
+        {
+            const QModelIndex current = ui.tableWidget->currentIndex();
+            if (current.isValid())
+                ui.tableWidget->scrollTo(current); // a sort may have moved it out of sight
+            const QRect shown = ui.tableWidget->viewport()->rect();
+            const QPoint at =
+                current.isValid() ? ui.tableWidget->visualRect(current).center() : shown.topLeft();
+            TableMenu(QPoint(std::clamp(at.x(), 0, shown.right()),
+                             std::clamp(at.y(), 0, shown.bottom())));
+            return true;
+        }
     }
+    // The progress window had the keys while it was up (Esc cancels there);
+    // once it goes, they come back here, or Ctrl+S after a transfer would
+    // reach no window.
+    if (watched == progressWindow && event->type() == QEvent::Hide &&
+        QGuiApplication::focusWindow() == progressWindow->windowHandle())
+        activateWindow();
     if (event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
     {
@@ -894,6 +920,7 @@ void MainWindow::FillTable()
     // Fresh rows come in the order they are saved in.
     ui.tableWidget->horizontalHeader()->setSortIndicatorShown(false);
     sortColumn = -1;
+    savedOrderAction->setEnabled(false);
 }
 
 void MainWindow::SortBy(int column)
@@ -911,6 +938,7 @@ void MainWindow::SortBy(int column)
     ui.tableWidget->sortItems(column, sortOrder);
     header->setSortIndicator(column, sortOrder);
     header->setSortIndicatorShown(true);
+    savedOrderAction->setEnabled(true);
 }
 
 void MainWindow::OriginalOrder()
@@ -943,9 +971,37 @@ void MainWindow::TableMenu(const QPoint& at)
     menu.addAction(tr("Select All"), QKeySequence::SelectAll, ui.tableWidget,
                    &QTableWidget::selectAll);
     menu.addSeparator();
-    menu.addAction(tr("Original order"), this, &MainWindow::OriginalOrder)
-        ->setEnabled(sortColumn >= 0);
+    menu.addActions(sortActions);
+    menu.addAction(savedOrderAction);
     menu.exec(ui.tableWidget->viewport()->mapToGlobal(at));
+}
+
+void MainWindow::CreateSortKeys()
+{
+    // Sorting without the mouse: Ctrl+1 to Ctrl+4 do what a click on that
+    // column's title does, Ctrl+0 brings back the saved order. The table's
+    // menu and the titles' tips name the keys.
+    for (int column = 0; column < ui.tableWidget->columnCount(); ++column)
+    {
+        QTableWidgetItem* title = ui.tableWidget->horizontalHeaderItem(column);
+        const QKeySequence key(Qt::CTRL | (Qt::Key_1 + column));
+        auto* sort = new QAction(tr("Sort by %1").arg(title ? title->text() : QString()), this);
+        sort->setShortcut(key);
+        sort->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(sort, &QAction::triggered, this, [this, column] { SortBy(column); });
+        ui.tableWidget->addAction(sort);
+        sortActions << sort;
+        if (title)
+            title->setToolTip(tr("Sort by this column: click or %1; again for the reverse "
+                                 "order, a third time for the saved order")
+                                  .arg(key.toString(QKeySequence::NativeText)));
+    }
+    savedOrderAction = new QAction(tr("Saved order"), this);
+    savedOrderAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    savedOrderAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    savedOrderAction->setEnabled(false);
+    connect(savedOrderAction, &QAction::triggered, this, &MainWindow::OriginalOrder);
+    ui.tableWidget->addAction(savedOrderAction);
 }
 
 void MainWindow::AddGroupRows(int group)

@@ -18,6 +18,7 @@ class CDeviceWatcher;
 class CQuorvanta;
 class HistoryWindow;
 class QAbstractButton;
+class QAction;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -105,6 +106,7 @@ private:
     QList<int> ChosenRows() const;
     void CopyRows();
     void TableMenu(const QPoint& at);
+    void CreateSortKeys();
     void AddGroupRows(int group);
     void setButtonIcon(QAbstractButton* button, QString imagePath, QString maskPath);
     void CreateAboutWindow();
@@ -149,6 +151,8 @@ private:
     QString knownPort;                     // on this port
     int sortColumn = -1; // the column the rows are sorted by; -1 in the order saved
     Qt::SortOrder sortOrder = Qt::AscendingOrder;
+    QList<QAction*> sortActions;         // Ctrl+1 to Ctrl+4: sort by that column, as a click
+    QAction* savedOrderAction = nullptr; // Ctrl+0: the order the files keep
     QPushButton* cancelButton = nullptr; // in the progress window: ends the transfer
     QTimer settleTimer;                  // a device change waits for the device to settle
     QTimer searchTimer;                  // the next step of a search under way

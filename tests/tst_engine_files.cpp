@@ -3,6 +3,7 @@
 #include "FilePaths.h"
 #include "support/Files.h"
 #include "support/Records.h"
+#include "support/Settings.h"
 
 #include <QtTest>
 
@@ -14,11 +15,6 @@ namespace
 QString AppDir()
 {
     return QCoreApplication::applicationDirPath() + QLatin1Char('/');
-}
-
-QString SettingsPath()
-{
-    return AppDir() + QStringLiteral("Settings.ini");
 }
 
 } // namespace
@@ -108,10 +104,8 @@ private slots:
             engine->virtualDevice = true;
             engine->virtualPort = 12;
         }
-        QCOMPARE(ReadFile(SettingsPath()), "Quorvanta Settings File\r\nLanguage:Rus\r\n"
-                                           "Version:3.0\r\nCOMSpeed:19200\r\nCOMPort:COM7\r\n"
-                                           "DataPath:/home/tech/Измерения/\r\n"
-                                           "VirtualDevice:COM12\r\n"_qba);
+        QCOMPARE(ReadFile(SettingsPath()),
+                 SevenLines("19200", "COM7", "/home/tech/Измерения/", "COM12", "Rus"));
         const auto again = std::make_unique<CQuorvanta>();
         QCOMPARE(again->comPort, 7);
         QCOMPARE(again->dataPath, QStringLiteral("/home/tech/Измерения/"));
@@ -126,9 +120,7 @@ private slots:
         QTest::addColumn<QByteArray>("written"); // at exit; empty: the file as it was
         const QByteArray values = "\r\nLanguage:Rus\r\nVersion:2.1\r\nCOMSpeed:9600\r\n"
                                   "COMPort:COM3\r\nDataPath:/srv/data/\r\nVirtualDevice:No\r\n";
-        const QByteArray own = "Quorvanta Settings File\r\nLanguage:Rus\r\nVersion:3.0\r\n"
-                               "COMSpeed:9600\r\nCOMPort:COM3\r\nDataPath:/srv/data/\r\n"
-                               "VirtualDevice:No\r\n";
+        const QByteArray own = SevenLines("9600", "COM3", "/srv/data/", "No", "Rus");
         QTest::newRow("byte-order mark") << "\xEF\xBB\xBFQuorvanta Settings File" + values << own;
         QTest::newRow("blanks and letter case") << " \tQUORVANTA settings file \t" + values << own;
         QTest::newRow("other words") << "Quorvanta Settings" + values << QByteArray();
@@ -173,9 +165,8 @@ private slots:
     void dataFoldersSettingsCannotHoldAsText()
     {
         const QByteArray latin1 = "/mnt/lat\xe9/";
-        WriteFile(SettingsPath(), "Quorvanta Settings File\r\nLanguage:Eng\r\nVersion:3.0\r\n"
-                                  "COMSpeed:38400\r\nCOMPort:Any\r\nDataPath:" +
-                                      latin1 + "\r\nVirtualDevice:No\r\n");
+        WriteFile(SettingsPath(),
+                  SevenLines("38400", "Any", "@").replace("DataPath:@", "DataPath:" + latin1));
         const QByteArray before = ReadFile(SettingsPath());
         std::make_unique<CQuorvanta>().reset(); // read, and written back byte for byte
         QCOMPARE(ReadFile(SettingsPath()), before);
@@ -203,9 +194,7 @@ private slots:
     void relativeDataFolderBesideTheProgram()
     {
         QVERIFY(QDir().mkpath(AppDir() + "Results"));
-        WriteFile(SettingsPath(), "Quorvanta Settings File\r\nLanguage:Eng\r\nVersion:3.0\r\n"
-                                  "COMSpeed:38400\r\nCOMPort:Any\r\nDataPath:Results/\r\n"
-                                  "VirtualDevice:No\r\n");
+        WriteFile(SettingsPath(), SevenLines("38400", "Any", "Results/"));
         QTemporaryDir elsewhere;
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(elsewhere.path()));

@@ -1,27 +1,23 @@
 // The windows as a user meets them: the background, the button icons, the
 // table, the view states and the Help window.
 #include "PinnedPorts.h"
+#include "ReplyBuilder.h"
 #include "support/Files.h"
 #include "support/Records.h"
+#include "support/Settings.h"
 #include "support/User.h"
 #include "support/Window.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTextBrowser>
 
 namespace
 {
-QList<QRgb> Pixels(const QImage& image)
-{
-    QList<QRgb> all;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            all << image.pixel(x, y);
-    return all;
-}
-
 bool IsMagenta(QRgb c)
 {
     return qRed(c) > 180 && qGreen(c) < 90 && qBlue(c) > 180;
@@ -116,8 +112,22 @@ private slots:
             window->picture->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
         if (ratio == 1)
         {
+            // The bitmap under its mask: the mask's grey edges end fully
+            // opaque or fully transparent, so the magenta behind the picture
+            // never shows, not even half-blended.
             QCOMPARE(shown.size(), QSize(42, 42));
-            QCOMPARE(shown.pixel(0, 0), 0u); // the bitmap under its mask
+            const QImage mask(":/Button/" + picture + "_mask.bmp");
+            int greyEdges = 0, clear = 0;
+            for (int y = 0; y < 42; ++y)
+                for (int x = 0; x < 42; ++x)
+                {
+                    const QRgb c = shown.pixel(x, y);
+                    QVERIFY(qAlpha(c) == 0 || (qAlpha(c) == 255 && !IsMagenta(c)));
+                    QVERIFY(qGray(mask.pixel(x, y)) > 0 || qAlpha(c) == 0);
+                    greyEdges += qGray(mask.pixel(x, y)) % 255 != 0;
+                    clear += qAlpha(c) == 0;
+                }
+            QVERIFY(greyEdges > 10 && clear > 100 && clear < 42 * 42 - 400);
             QCOMPARE(start, QImage(":/Image/background_plain.png").convertToFormat(start.format()));
             return;
         }
@@ -168,16 +178,17 @@ private slots:
         QCOMPARE(window->pos(), place);
         QVERIFY(QFile::exists(TestConfiguration::Folder() + "/Parvesta/Parvesta.conf"));
         window.reset(); // writes Settings.ini
-        const QByteArray settings =
-            ReadFile(QCoreApplication::applicationDirPath() + "/Settings.ini");
+        const QByteArray settings = ReadFile(SettingsPath());
         QCOMPARE(settings.count("\r\n"), 7);
         QVERIFY(!settings.contains("geometry"));
     }
 
-    // The keys of a technician who keeps the hands on the keyboard: Ctrl+T
-    // and Ctrl+S named in the tips, Ctrl+S saves once there is something to
-    // save, Tab moves on from the table to the buttons, and the button
-    // reached shows it.
+    // A whole day's work with the keyboard alone: F5 finds the instrument,
+    // Ctrl+T reads it out, Ctrl+S saves under a typed name (and does nothing
+    // before there is something to save), Tab reaches the table, Ctrl+3
+    // sorts by result, the menu key's menu restores the saved order, Ctrl+A
+    // Ctrl+C copies, Ctrl+, changes the speed; Tab leaves the table again and
+    // the button reached shows it. The tips name the keys.
     void keyboard()
     {
         window->activateWindow();
@@ -188,17 +199,97 @@ private slots:
         for (const char* name :
              {"trnsfrDataButton", "saveAsButton", "statisticsButton", "helpButton", "aboutButton"})
             QCOMPARE(window->Button(name)->accessibleName(), window->Button(name)->text());
+        QVERIFY(window->table->horizontalHeaderItem(2)->toolTip().contains("Ctrl+3"));
 
+        {
+            User idle;
+            idle.Then(User::SaveAs(QString()));
+            QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+            QTest::qWait(300);
+            QCOMPARE(idle.seen.size(), 0); // nothing to save yet
+        }
+
+        InstrumentSimulator* sim = ports.Attach(2);
+        QVERIFY(sim);
+        sim->SetReply(ReplyBuilder::Frame(ReplyFrame::Family::VXnn, {Record(1, 1, 1025, 100, 2, 3),
+                                                                     Record(1, 2, 95, 10, 2, 3),
+                                                                     Record(2, 1, 30, 10, 2, 3)}));
+        QTest::keyClick(window.get(), Qt::Key_F5);
+        QTRY_VERIFY(window->transferButton->isEnabled());
+        QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(window->WaitForResults());
+        const QStringList instrumentOrder = {"1|1|10.25|mm", "1|2|9.5|mm", "2|1|3.0|mm"};
+        QCOMPARE(Rows(window->table), instrumentOrder);
+
+        const QTemporaryDir folder;
+        const QString saved = folder.filePath("typed.csv");
         User user;
-        user.Then(User::SaveAs(QString()));
+        QString proposed;
+        user.Then([&](QWidget* dialog) {
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            proposed = name->text();
+            QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(name, saved);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        // The keys are back in the main window once the progress window went.
+        QTRY_COMPARE(QGuiApplication::focusWindow(), window->windowHandle());
         QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
-        QTest::qWait(300);
-        QCOMPARE(user.seen.size(), 0); // nothing to save yet
-        window->Engine()->data.MakeVirtualData();
-        window->SetViewState(TestWindow::ResultsShown);
-        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
-        QTRY_COMPARE(user.seen.size(), 1);
-        QVERIFY(user.seen[0].proposed.endsWith("results1.csv"));
+        QTRY_VERIFY(QFileInfo::exists(saved));
+        QCOMPARE(user.seen.size(), 1);
+        QCOMPARE(proposed, QStringLiteral("results1.csv"));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+
+        for (int tab = 0; tab < 10 && !window->table->hasFocus(); ++tab)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(window->table->hasFocus());
+        QTest::keyClick(window->table, Qt::Key_3, Qt::ControlModifier);
+        QCOMPARE(Rows(window->table), QStringList({"2|1|3.0|mm", "1|2|9.5|mm", "1|1|10.25|mm"}));
+        QTest::keyClick(window->table, Qt::Key_3, Qt::ControlModifier);
+        QCOMPARE(Rows(window->table), QStringList({"1|1|10.25|mm", "1|2|9.5|mm", "2|1|3.0|mm"}));
+        QVERIFY(window->table->horizontalHeader()->isSortIndicatorShown());
+        // The menu names every key; Down to its last entry, Enter.
+        QStringList entries;
+        QTimer::singleShot(100, this, [&entries] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            int steps = 0;
+            for (QAction* action : menu->actions())
+                if (!action->isSeparator())
+                {
+                    entries << action->text() + ' ' + action->shortcut().toString();
+                    steps += action->isEnabled();
+                }
+            for (int i = 0; i < steps; ++i)
+                QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QTest::keyClick(window->table, Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(entries, QStringList({"Copy Ctrl+C", "Select All Ctrl+A", "Sort by Group Ctrl+1",
+                                       "Sort by Cell Ctrl+2", "Sort by Result Ctrl+3",
+                                       "Sort by Unit Ctrl+4", "Saved order Ctrl+0"}));
+        QCOMPARE(Rows(window->table), instrumentOrder);
+        QVERIFY(!window->table->horizontalHeader()->isSortIndicatorShown());
+        QTest::keyClick(window->table, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(window->table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QStringLiteral("Group\tCell\tResult\tUnit\n1\t1\t10.25\tmm\n1\t2\t9.5\tmm\n"
+                                "2\t1\t3.0\tmm\n"));
+
+        // The settings: Tab to the speed, typed over, Enter.
+        user.Then([](QWidget* dialog) {
+            auto* speed = dialog->findChild<QComboBox*>("speedCombo");
+            for (int tab = 0; tab < 10 && !speed->hasFocus(); ++tab)
+                QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(dialog->focusWidget(), "9600");
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        });
+        QTest::keyClick(window->table, Qt::Key_Comma, Qt::ControlModifier);
+        QTRY_COMPARE(window->Engine()->comSpeed, 9600);
+        QVERIFY(ReadFile(SettingsPath()).contains("COMSpeed:9600\r\n"));
         QTRY_VERIFY(!QApplication::activeModalWidget());
 
         window->activateWindow();
@@ -295,9 +386,6 @@ private slots:
         QTest::keyClick(window->table, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text().replace('\t', "\\t"),
                  QString(copied).replace('\t', "\\t"));
-        QTest::keyClick(window->table, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(window->table, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QApplication::clipboard()->text().count('\n'), 5);
 
         const QTemporaryDir folder;
         User user;
@@ -317,38 +405,6 @@ private slots:
         click(2); // the third click: the instrument's order again
         QCOMPARE(Rows(window->table), saved);
         QVERIFY(!header->isSortIndicatorShown());
-    }
-
-    // The mask's grey edges end fully opaque or fully transparent, so the
-    // magenta behind a picture never shows, not even half-blended.
-    void buttonIconsAreTransparentWhereTheMaskIsBlack_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("picture");
-        QTest::newRow("Transfer Data") << "trnsfrDataButton"
-                                       << "data_transf";
-        QTest::newRow("Save As") << "saveAsButton"
-                                 << "save_file";
-    }
-    void buttonIconsAreTransparentWhereTheMaskIsBlack()
-    {
-        QFETCH(QString, button);
-        QFETCH(QString, picture);
-        QToolButton* tool = window->Button(button.toLatin1());
-        tool->setEnabled(true);
-        const QList<QRgb> icon =
-            Pixels(tool->icon().pixmap(42, 42).toImage().convertToFormat(QImage::Format_ARGB32));
-        const QList<QRgb> mask = Pixels(QImage(":/Button/" + picture + "_mask.bmp"));
-        QCOMPARE(icon.size(), mask.size());
-        int greyEdges = 0, clear = 0;
-        for (int i = 0; i < mask.size(); ++i)
-        {
-            QVERIFY(qAlpha(icon[i]) == 0 || (qAlpha(icon[i]) == 255 && !IsMagenta(icon[i])));
-            QVERIFY(qGray(mask[i]) > 0 || qAlpha(icon[i]) == 0);
-            greyEdges += qGray(mask[i]) % 255 != 0;
-            clear += qAlpha(icon[i]) == 0;
-        }
-        QVERIFY(greyEdges > 10 && clear > 100 && clear < mask.size() - 400);
     }
 
     // Cells that cannot be edited.

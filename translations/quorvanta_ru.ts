@@ -830,10 +830,6 @@ VX-77
         <translation>Выделить всё</translation>
     </message>
     <message>
-        <source>Original order</source>
-        <translation>Исходный порядок</translation>
-    </message>
-    <message>
         <source>No data arriving (%1 % received)</source>
         <translation>Данные не поступают (получено %1 %)</translation>
     </message>
@@ -888,6 +884,18 @@ VX-77
     <message>
         <source>The transfer could not be opened: %1</source>
         <translation>Передачу не удалось открыть: %1</translation>
+    </message>
+    <message>
+        <source>Sort by %1</source>
+        <translation>Сортировка: %1</translation>
+    </message>
+    <message>
+        <source>Sort by this column: click or %1; again for the reverse order, a third time for the saved order</source>
+        <translation>Сортировать по этому столбцу: щелчок или %1; повторно — в обратном порядке, в третий раз — исходный порядок</translation>
+    </message>
+    <message>
+        <source>Saved order</source>
+        <translation>Исходный порядок</translation>
     </message>
 </context>
 <context>

@@ -14,6 +14,7 @@
 #include "ReplyBuilder.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -21,12 +22,16 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTextStream>
 #include <QTimer>
@@ -205,6 +210,38 @@ void ShootBoxWhenShown(const QDir& out, const QString& name, QWidget* window,
         Settle(300);
         *ok &= GrabScene(out, name, window);
         box->button(answer)->click();
+    });
+    look->start(50);
+}
+
+// When the next modal dialog appears: its picture, then Esc.
+void ShootModalWhenShown(const QDir& out, const QString& name, bool* ok)
+{
+    auto* look = new QTimer;
+    QObject::connect(look, &QTimer::timeout, [=] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        look->stop();
+        look->deleteLater();
+        *ok &= Shoot(out, name, Around(dialog));
+        dialog->reject();
+    });
+    look->start(50);
+}
+
+// When the next menu pops up: the window with the menu over it, then away with it.
+void ShootPopupWhenShown(const QDir& out, const QString& name, QWidget* window, bool* ok)
+{
+    auto* look = new QTimer;
+    QObject::connect(look, &QTimer::timeout, [=] {
+        QWidget* menu = QApplication::activePopupWidget();
+        if (!menu || !menu->isVisible())
+            return;
+        look->stop();
+        look->deleteLater();
+        *ok &= Shoot(out, name, Around(window).united(Around(menu)));
+        menu->close();
     });
     look->start(50);
 }
@@ -445,23 +482,42 @@ bool ShootPressAfter(const QDir& out, int waitMs)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
+    QStringList args = app.arguments().mid(1);
+    // --russian: the Russian catalogue compiled in this build folder and
+    // Qt's own, as a Russian build places them beside the program.
+    const bool russian = !args.isEmpty() && args.first() == QLatin1String("--russian");
+    if (russian)
+        args.removeFirst();
     const bool transfers = args.size() == 2 && args[1] == "transfers";
     const bool statusLine = args.size() == 2 && args[1] == "status";
     const bool pressAfter = args.size() == 3 && args[1] == "press-after";
     if (args.size() != 1 && !transfers && !statusLine && !pressAfter)
     {
         QTextStream(stderr)
-            << "usage: parvesta_shots OUTPUT_FOLDER [transfers | status | press-after MS]\n";
+            << "usage: parvesta_shots [--russian] OUTPUT_FOLDER [transfers | status | "
+               "press-after MS]\n";
         return 2;
     }
     const QDir out(args[0]);
     bool ok = true;
 
     QTranslator toolkit, program;
-    Installation::LoadCatalogues(&toolkit, &program);
+    if (russian)
+    {
+        ok &= program.load(QStringLiteral(PARVESTA_CATALOGUE)) &&
+              toolkit.load(QStringLiteral("qt_ru"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    }
+    else
+        Installation::LoadCatalogues(&toolkit, &program);
     QCoreApplication::installTranslator(&toolkit);
     QCoreApplication::installTranslator(&program);
+    if (!ok)
+    {
+        QTextStream(stderr) << "the Russian catalogues cannot be read\n";
+        return 1;
+    }
     if (transfers)
         return ShootTransfers(out) ? 0 : 1;
     if (statusLine)
@@ -492,11 +548,15 @@ int main(int argc, char** argv)
                    frame.y() + (frame.height() - progress->frameGeometry().height()) / 2);
     ok &= Shoot(out, "progress", Around(&window));
 
+    // The success text stands alone: nothing is left to cancel.
+    auto* cancel = progress->findChild<QPushButton*>("cancelButton");
     bar->hide();
+    cancel->hide();
     message->setText(EngineText("Data transfer completed successfully."));
     message->show();
     ok &= Shoot(out, "progress-message", Around(&window));
     message->hide();
+    cancel->show();
     bar->show();
 
     // Table face with some results, and their statistics.
@@ -516,11 +576,27 @@ int main(int argc, char** argv)
     window.Show(ShotWindow::Results);
     transfer->setEnabled(true);
     ok &= Shoot(out, "main-table-scrolling", Around(&window));
-    // A full memory: the scroll bar takes its share of the width.
-    FillSampleRecords(window.Engine()->data, 5);
-    window.Show(ShotWindow::Results);
-    transfer->setEnabled(true);
-    ok &= Shoot(out, "main-table-scrolling", Around(&window));
+    // The table's menu, as the menu key opens it over the current row.
+    {
+        auto* table = window.findChild<QTableWidget*>("tableWidget");
+        table->setFocus();
+        table->setCurrentCell(2, 0);
+        ShootPopupWhenShown(out, "main-table-menu", &window, &ok);
+        QTest::keyClick(table, Qt::Key_F10, Qt::ShiftModifier);
+    }
+    // As large as a technician makes it: the table fills the window.
+    {
+        const QSize before = window.size();
+        window.resize(900, 700);
+        Settle();
+        ok &= window.size() == QSize(900, 700);
+        ok &= Shoot(out, "main-table-900x700", Around(&window));
+        window.resize(before);
+        Settle();
+    }
+    // The settings, opened by the gear.
+    ShootModalWhenShown(out, "settings", &ok);
+    window.findChild<QToolButton*>("settingsButton")->click();
 
     // The questions and warnings of a transfer, and the save dialog.
     ok &= ShootBox(out, "box-unsaved", &window, EngineText("Received data was not saved."),
@@ -531,9 +607,12 @@ int main(int argc, char** argv)
     ok &= ShootBox(out, "box-failed", &window, QString(),
                    EngineText("Data transfer failed! Please try again."), QMessageBox::Ok);
     {
-        QFileDialog save(&window, WindowText("Save measurements as"), QDir::tempPath(),
+        // In a data folder of its own, not among the machine's other files.
+        const QTemporaryDir folder;
+        QFileDialog save(&window, WindowText("Save measurements as"), folder.path(),
                          WindowText("Measurements (*.csv)") + ";;" +
                              WindowText("Excel workbook (*.xlsx)") + ";;" +
+                             WindowText("JSON for other programs (*.json)") + ";;" +
                              WindowText("Instrument reply (*.bin)"));
         save.setAcceptMode(QFileDialog::AcceptSave);
         save.setOption(QFileDialog::DontUseNativeDialog);
@@ -545,7 +624,9 @@ int main(int argc, char** argv)
         if (auto* types = save.findChild<QComboBox*>("fileTypeCombo"))
         {
             types->showPopup();
-            ok &= Shoot(out, "save-dialog-types", Around(&save, 40));
+            // The list may reach below the dialog: the picture takes in both.
+            ok &= Shoot(out, "save-dialog-types",
+                        Around(&save, 8).united(Around(types->view()->window(), 8)));
             types->hidePopup();
         }
         save.hide();
