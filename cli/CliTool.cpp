@@ -3,6 +3,8 @@
 #include "CArchive.h"
 #include "CQuorvanta.h"
 #include "CReadOut.h"
+#include "CSafeFile.h"
+#include "CSaveError.h"
 #include "JsonFile.h"
 #include "LimitsFile.h"
 #include "SerialPort.h"
@@ -153,7 +155,9 @@ const char* const StatsHelp =
     "  --format json    {\"statistics\": [{\"group\", \"unit\", \"count\", \"min\", \"max\",\n"
     "                   \"mean\", \"sd\", \"pass\", \"fail\", \"cp\", \"cpk\"}, ...]}, the\n"
     "                   limit fields only where limits apply; \"sd\" of one reading,\n"
-    "                   and \"cp\" and \"cpk\" of readings that do not spread, are null\n";
+    "                   and \"cp\" and \"cpk\" of readings that do not spread, are null\n"
+    "  -o FILE          write the table, or the JSON, to FILE (a .json name means\n"
+    "                   --format json) instead of standard output\n";
 
 const char* const HistoryHelp =
     "Usage: parvesta-cli history [--json] [--archive FILE|URL]\n"
@@ -626,6 +630,15 @@ bool CliTool::CheckOptions(const QString& command, bool statisticsOnly, int* exi
         *exit = Usage(tr("--decimal wants . or ,"), command);
     if (*exit != Done)
         return false;
+    // Statistics are a table for people or JSON: any other format asked
+    // for would be written as something it is not.
+    if (statisticsOnly && (options.IsSet("format") ? format != CQuorvanta::SaveFormat::Json
+                                                   : format == CQuorvanta::SaveFormat::Workbook))
+    {
+        *exit =
+            Usage(tr("stats writes a table, or JSON with --format json or -o FILE.json"), command);
+        return false;
+    }
     if (format == CQuorvanta::SaveFormat::Workbook && !options.IsSet("output") && !statisticsOnly)
     {
         *exit = Usage(tr("a workbook needs a file: -o FILE.xlsx"), command);
@@ -985,10 +998,7 @@ bool CliTool::WriteStatistics()
 {
     const std::vector<Statistics::Row> rows = Statistics::Compute(engine->data, limits);
     if (format == CQuorvanta::SaveFormat::Json)
-    {
-        Out(JsonFile::StatisticsDocument(rows, limits));
-        return !outputFailed;
-    }
+        return WriteText(JsonFile::StatisticsDocument(rows, limits));
     // Columns of the limits only when there are limits, those of the
     // capability only when some group has both.
     const auto bothLimits = [this](const Statistics::Row& s) {
@@ -1019,6 +1029,7 @@ bool CliTool::WriteStatistics()
     for (const QStringList& line : lines)
         for (int c = 0; c < line.size(); ++c)
             widths[c] = qMax(widths[c], int(line[c].size()));
+    QByteArray table;
     for (const QStringList& line : lines)
     {
         QString text;
@@ -1027,9 +1038,29 @@ bool CliTool::WriteStatistics()
                             : line[c].rightJustified(widths[c]) + QStringLiteral("  "));
         while (text.endsWith(' '))
             text.chop(1);
-        Out((text + '\n').toLocal8Bit());
+        table += (text + '\n').toLocal8Bit();
     }
-    return !outputFailed; // said when standard output is closed
+    return WriteText(table);
+}
+
+bool CliTool::WriteText(const QByteArray& text)
+{
+    if (!options.IsSet("output"))
+    {
+        Out(text);
+        return !outputFailed; // said when standard output is closed
+    }
+    const QByteArray path = options.Value("output");
+    FileError error = FileError::None;
+    int systemError = 0;
+    if (!CSafeFile::Save(path, text, &error, &systemError))
+    {
+        Say(tr("%1 could not be written: %2.")
+                .arg(Shown(path), CSaveError::Text(error, systemError, path)));
+        return false;
+    }
+    Say(tr("Saved to %1").arg(Shown(path)));
+    return true;
 }
 
 bool CliTool::WriteResults()

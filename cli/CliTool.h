@@ -90,6 +90,8 @@ private:
     // Tells the engine where the records came from, for its JSON.
     void TellSource();
     bool WriteStatistics();
+    // Text for standard output, or for -o FILE, written whole or not at all.
+    bool WriteText(const QByteArray& text);
     bool WriteFile(const QByteArray& path, CQuorvanta::SaveFormat format);
 
     int Usage(const QString& problem, const QString& command = QString());

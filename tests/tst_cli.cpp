@@ -328,6 +328,10 @@ private slots:
         QTest::newRow("a switch with a value")
             << QStringList{"download", "--quiet=yes"} << "--quiet";
         QTest::newRow("stats of two replies") << QStringList{"stats", "a.bin", "b.bin"} << "stats";
+        QTest::newRow("stats as CSV")
+            << QStringList{"stats", "--format", "csv"} << "stats writes a table, or JSON";
+        QTest::newRow("stats as a workbook")
+            << QStringList{"stats", "-o", "s.xlsx"} << "stats writes a table, or JSON";
         // The port as the user wrote it, not the COM number it fell back to.
         QTest::newRow("COM0") << QStringList{"download", "--port", "COM0"}
                               << "COM0 is not a port number";
@@ -420,6 +424,11 @@ private slots:
         run = CliBytes({"stats", "-q", raw});
         QCOMPARE(run.exit, 0);
         QVERIFY2(run.out.startsWith("Group") && run.err.isEmpty(), run.out);
+        // -o puts the same table into a file, relative to the caller's folder.
+        const QByteArray table = run.out;
+        run = CliBytes({"stats", raw, "-o", "figures.txt"});
+        QCOMPARE(run.exit, 0);
+        QCOMPARE(ReadBytes(here + "figures.txt"), table);
         // A name that is not there is named as given, with the system's reason.
         run = CliBytes({"decode", "gone\xff.bin"});
         QCOMPARE(run.exit, 64);
