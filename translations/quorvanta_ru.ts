@@ -621,6 +621,10 @@ VX-77
         <source>--limit %1: group %2 has a --limit already</source>
         <translation>--limit %1: для группы %2 --limit уже задан</translation>
     </message>
+    <message>
+        <source>stats writes a table, or JSON with --format json or -o FILE.json</source>
+        <translation>stats пишет таблицу или JSON (--format json или -o ФАЙЛ.json)</translation>
+    </message>
 </context>
 <context>
     <name>HelpWindowGUI</name>
