@@ -1,5 +1,9 @@
 #include "Limits.h"
 
+#include <QLocale>
+#include <QRegularExpression>
+#include <cmath>
+
 namespace Limits
 {
 const Limit* Find(const std::vector<Limit>& limits, int group, int unit)
@@ -31,5 +35,65 @@ Verdict Judge(const Limit* limit, double shown)
 Verdict Judge(const std::vector<Limit>& limits, const CMeasurement& record)
 {
     return Judge(Find(limits, record.group, record.unit), ExactValue(record));
+}
+
+bool ParseNumber(QStringView text, double* number)
+{
+    static const QRegularExpression plain(
+        QStringLiteral("^[+-]?(?:[0-9]+(?:\\.[0-9]*)?|\\.[0-9]+)(?:[eE][+-]?[0-9]+)?$"));
+    if (!plain.match(text).hasMatch())
+        return false;
+    bool ok = false;
+    const double read = QLocale::c().toDouble(text, &ok);
+    if (!ok || !std::isfinite(read))
+        return false;
+    if (number)
+        *number = read;
+    return true;
+}
+
+QString NumberText(double number)
+{
+    return QString::number(number, 'f', QLocale::FloatingPointShortest);
+}
+
+bool Parse(const QString& text, Limit* limit, QString* why)
+{
+    auto fail = [why](const QString& reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() != 3)
+        return fail(QStringLiteral("expected GROUP:LOW:HIGH, e.g. 3:1.20:1.24 or 3::1.24"));
+    Limit read;
+    bool ok = false;
+    read.group = parts[0].trimmed().toInt(&ok);
+    if (!ok || read.group < 1 || read.group > 256)
+        return fail(
+            QStringLiteral("GROUP \"%1\" is not a group number from 1 to 256").arg(parts[0]));
+    static const char* const names[] = {"LOW", "HIGH"};
+    std::optional<double>* bounds[] = {&read.low, &read.high};
+    for (int i = 0; i < 2; ++i)
+    {
+        const QString part = parts[i + 1].trimmed();
+        if (part.isEmpty())
+            continue;
+        double value = 0;
+        if (!ParseNumber(part, &value))
+            return fail(QStringLiteral("%1 \"%2\" is not a number (write it with \".\" as "
+                                       "decimal point)")
+                            .arg(QLatin1String(names[i]), parts[i + 1]));
+        *bounds[i] = value;
+    }
+    if (!read.Judges())
+        return fail(QStringLiteral("give LOW, HIGH or both"));
+    if (read.low && read.high && *read.low > *read.high)
+        return fail(QStringLiteral("LOW %1 is above HIGH %2")
+                        .arg(NumberText(*read.low), NumberText(*read.high)));
+    if (limit)
+        *limit = read;
+    return true;
 }
 } // namespace Limits

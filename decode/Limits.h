@@ -3,6 +3,8 @@
 
 #include "CMeasurement.h"
 
+#include <QString>
+#include <QStringView>
 #include <optional>
 #include <vector>
 
@@ -40,6 +42,19 @@ const Limit* Find(const std::vector<Limit>& limits, int group, int unit);
 
 Verdict Judge(const Limit* limit, double shown);
 Verdict Judge(const std::vector<Limit>& limits, const CMeasurement& record);
+
+// A limit as files and command lines write it: digits with "." as decimal
+// point whatever the locale, an optional sign and exponent; false for
+// anything else, a comma included (it would mean another number elsewhere).
+bool ParseNumber(QStringView text, double* number);
+// The shortest text that ParseNumber reads back as the very same number, so
+// that 1.2 stays "1.2" and never becomes 1.19999999999999996.
+QString NumberText(double number);
+
+// "GROUP:LOW:HIGH" as a command line gives it: GROUP 1 to 256, LOW or HIGH
+// may be empty but not both, LOW not above HIGH; for the group's readings in
+// every unit. False, with why in English naming the faulty part, otherwise.
+bool Parse(const QString& text, Limit* limit, QString* why);
 } // namespace Limits
 
 #endif

@@ -23,6 +23,7 @@ CQuorvanta::CQuorvanta() : QObject(nullptr)
 
     dataPath = DefaultDataPath();
     LoadSettings();
+    LoadLimits();
 
     title = QStringLiteral("Parvesta ") + version;
     msgSuccess = tr("Data transfer completed successfully.");

@@ -7,6 +7,7 @@
 #include "CWQXUSTester.h"
 #include "CsvFile.h"
 #include "JsonFile.h"
+#include "Limits.h"
 #include "ReplyFrame.h"
 #include "SettingsFile.h"
 #include "XlsxFile.h"
@@ -173,6 +174,23 @@ public:
     // What the last search learnt of COM number, in a line; empty when it
     // found nothing there worth saying.
     QString PortFinding(int number) const;
+
+    // The job's limits per group and unit, kept per user in Limits.ini
+    // beside Settings.ini and loaded at start. Statistics, workbooks and
+    // JSON saves judge the readings against them.
+    QString LimitsFilePath() const;
+    const std::vector<Limit>& Limits() const { return limits; }
+    // Writes Limits.ini with these limits at once, replacing one that could
+    // not be understood, and puts them in force. False, with SaveErrorText
+    // saying why, when they are not valid (a group outside 1 to 256, an
+    // unknown unit, low above high, two for one group and unit) or the file
+    // could not be written: nothing changes then.
+    bool ChangeLimits(const std::vector<Limit>& changed);
+    // Limits for this run only, Limits.ini untouched (a command line's).
+    void UseLimits(const std::vector<Limit>& given) { limits = given; }
+    // For the status line: why no limits are in force although a
+    // Limits.ini was there. Empty when all is well.
+    QString LimitsNotice() const;
 
     // CSV export.
     QString SuggestFileName() const;
@@ -365,6 +383,9 @@ private:
     bool english = false;      // WriteInEnglish was called
     QByteArray storedDataPath; // the data folder as Settings.ini spells it
     QString unreadSettings;    // a Settings.ini that could not be understood
+    std::vector<Limit> limits;
+    QString unreadLimits; // a Limits.ini that could not be understood
+    void LoadLimits();
     FileError saveError = FileError::None;
     int saveSystemError = 0;
     QByteArray savePath;     // the file the last save wrote or tried

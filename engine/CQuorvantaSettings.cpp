@@ -2,12 +2,14 @@
 #include "CQuorvanta.h"
 
 #include "Installation.h"
+#include "LimitsFile.h"
 #include "SettingsFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cmath>
 
 QString CQuorvanta::SettingsFilePath() const
 {
@@ -161,4 +163,64 @@ QString CQuorvanta::PortFinding(int number) const
             port << searched;
     report.ports = port;
     return report.Details();
+}
+
+QString CQuorvanta::LimitsFilePath() const
+{
+    return Installation::ConfigFolder() + QStringLiteral("Limits.ini");
+}
+
+void CQuorvanta::LoadLimits()
+{
+    unreadLimits.clear();
+    limits.clear();
+    const QString path = LimitsFilePath();
+    // Kept as it is for the user to see to: a job judged against half of
+    // its limits would pass what should fail.
+    if (LimitsFile::Load(QFile::encodeName(path), &limits) == LimitsFile::Found::NotUnderstood)
+    {
+        limits.clear();
+        unreadLimits = path;
+    }
+}
+
+QString CQuorvanta::LimitsNotice() const
+{
+    if (unreadLimits.isEmpty())
+        return QString();
+    return tr("Limits.ini could not be understood; it is kept as it is and no limits are used.");
+}
+
+bool CQuorvanta::ChangeLimits(const std::vector<Limit>& changed)
+{
+    const QByteArray path = QFile::encodeName(LimitsFilePath());
+    savePath = path;
+    saveError = FileError::None;
+    saveSystemError = 0;
+    // What the file could not give back as it was given.
+    bool valid = true;
+    for (std::size_t i = 0; i < changed.size() && valid; ++i)
+    {
+        const Limit& limit = changed[i];
+        valid = limit.group >= 1 && limit.group <= 256 &&
+                (limit.unit == Limit::AnyUnit || (limit.unit >= 0 && limit.unit < 4));
+        for (const std::optional<double>* figure : {&limit.low, &limit.high, &limit.nominal})
+            valid = valid && (!*figure || std::isfinite(**figure));
+        valid = valid && !(limit.low && limit.high && *limit.low > *limit.high);
+        for (std::size_t j = 0; j < i && valid; ++j)
+            valid = changed[j].group != limit.group || changed[j].unit != limit.unit;
+    }
+    if (!valid)
+    {
+        saveError = FileError::Other;
+        saveSystemError = EINVAL;
+        return false;
+    }
+    QDir().mkpath(Installation::ConfigFolder());
+    if (!LimitsFile::Save(path, changed, &saveError, &saveSystemError))
+        return false;
+    limits = changed;
+    // The file now holds what the user chose.
+    unreadLimits.clear();
+    return true;
 }

@@ -3,6 +3,7 @@
 // (see as-user), so that read-only folders and files hold as they do for users.
 #include "CSafeFile.h"
 #include "CsvFile.h"
+#include "LimitsFile.h"
 #include "SettingsFile.h"
 #include "XlsxFile.h"
 #include "support/Files.h"
@@ -551,6 +552,101 @@ private slots:
         }
         SettingsFile::Values values;
         QTEST(SettingsFile::Load(QFile::encodeName(path), &values), "found");
+    }
+
+    // Limits.ini as a user may have edited it, read back as the program
+    // writes it; anything not understood is refused whole, so that no limit
+    // silently drops out of a job, and the file is left as it is.
+    void limitsFile_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<SettingsFile::Found>("found");
+        QTest::addColumn<QByteArray>("written"); // the limits read, as Text writes them
+        const QByteArray head = LimitsFile::Text({});
+        QTest::newRow("edited by hand")
+            << "\xEF\xBB\xBF# job 17\n[limits]\n group = 3 ; unit=MM;Low=1.20;High=+1.240\n\n"
+               "Group=3;Unit=Inches;Low=.05\r\nGroup=7;High=2e1;Nominal=-0\n"_qba
+            << SettingsFile::Found::Read
+            << head + "Group=3;Unit=mm;Low=1.2;High=1.24;Nominal=\r\n"
+                      "Group=3;Unit=Inches;Low=0.05;High=;Nominal=\r\n"
+                      "Group=7;Unit=any;Low=;High=20;Nominal=0\r\n";
+        QTest::newRow("no limits") << "[Limits]\r\n"_qba << SettingsFile::Found::Read << head;
+        QTest::newRow("empty") << "\r\n"_qba << SettingsFile::Found::Nothing << head;
+        const auto refused = [](const char* name, const QByteArray& line) {
+            QTest::newRow(name) << "[Limits]\r\nGroup=1;Low=1\r\n" + line + "\r\n"
+                                << SettingsFile::Found::NotUnderstood << QByteArray();
+        };
+        refused("decimal comma", "Group=3;Unit=mm;Low=1,20");
+        refused("low above high", "Group=3;Low=2;High=1");
+        refused("group 0", "Group=0;Low=1");
+        refused("group 257", "Group=257;Low=1");
+        refused("no group", "Unit=mm;Low=1");
+        refused("unknown unit", "Group=3;Unit=cm;Low=1");
+        refused("unknown key", "Group=3;Lo=1");
+        refused("key twice", "Group=3;Low=1;Low=2");
+        refused("not a number", "Group=3;High=inf");
+        refused("same group and unit twice", "Group=1;Unit=any;High=4");
+        QTest::newRow("no section")
+            << "Group=3;Low=1\r\n"_qba << SettingsFile::Found::NotUnderstood << QByteArray();
+    }
+    void limitsFile()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, written);
+        QTemporaryDir dir;
+        const QString file = dir.path() + "/Limits.ini";
+        const QByteArray path = QFile::encodeName(file);
+        WriteFile(file, bytes);
+        std::vector<Limit> limits(1, Limit{9, Limit::AnyUnit, 1.0, {}, {}});
+        QTEST(LimitsFile::Load(path, &limits), "found");
+        QCOMPARE(ReadFile(file), bytes);
+        if (written.isEmpty())
+        {
+            QCOMPARE(limits.size(), std::size_t(1)); // untouched
+            QCOMPARE(limits[0].group, 9);
+            return;
+        }
+        QCOMPARE(LimitsFile::Text(limits), written);
+        QVERIFY(LimitsFile::Save(path, limits));
+        QCOMPARE(ReadFile(file), written);
+    }
+
+    // Every number a user may type comes back as the same double, written
+    // as briefly as it reads; Limits.ini is saved the safe way.
+    void limitsRoundTrip()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.path() + "/Limits.ini";
+        const QByteArray path = QFile::encodeName(file);
+        std::vector<Limit> limits;
+        const double figures[] = {1.2, 0.1 + 0.2, -0.005, 1e-7, 12345.678, 2828.1, 1.0 / 3, 1e300};
+        for (int i = 0; i < 8; ++i)
+            limits.push_back(
+                Limit{i + 1, i % 5 - 1, figures[i], figures[i] * 2 + 1, figures[7 - i]});
+        limits[3].low.reset();
+        limits[4].nominal.reset();
+        WriteFile(file, "old"_qba);
+        QCOMPARE(::chmod(path.constData(), 0600), 0);
+        FileError why = FileError::Other;
+        QVERIFY(LimitsFile::Save(path, limits, &why));
+        QCOMPARE(why, FileError::None);
+        QCOMPARE(Mode(file), mode_t(0600));
+        const QByteArray text = ReadFile(file);
+        QVERIFY2(text.contains("Group=1;Unit=any;Low=1.2;High=3.4;Nominal=1" +
+                               QByteArray(300, '0') + "\r\n"),
+                 text.constData());
+        QVERIFY2(text.contains("Group=2;Unit=m/s;Low=0.30000000000000004;"), text.constData());
+        std::vector<Limit> read;
+        QCOMPARE(LimitsFile::Load(path, &read), SettingsFile::Found::Read);
+        QCOMPARE(read.size(), limits.size());
+        for (std::size_t i = 0; i < read.size(); ++i)
+        {
+            QCOMPARE(read[i].group, limits[i].group);
+            QCOMPARE(read[i].unit, limits[i].unit);
+            QVERIFY(read[i].low == limits[i].low);
+            QVERIFY(read[i].high == limits[i].high);
+            QVERIFY(read[i].nominal == limits[i].nominal);
+        }
     }
 
     void settingsThatAreNotAFile()

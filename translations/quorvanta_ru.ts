@@ -407,6 +407,10 @@ VX-77
         <source>Archived on this PC; the lab archive is not reachable: %1</source>
         <translation>Сохранено в архиве на этом компьютере; архив лаборатории недоступен: %1</translation>
     </message>
+    <message>
+        <source>Limits.ini could not be understood; it is kept as it is and no limits are used.</source>
+        <translation>Limits.ini не распознан и оставлен как есть; допуски не применяются.</translation>
+    </message>
 </context>
 <context>
     <name>CReadOut</name>
