@@ -46,6 +46,8 @@ public:
     {
         QList<QByteArray> names;           // the arguments that are no options
         QHash<QString, QByteArray> values; // by long option name; empty for a switch
+        // Every option in the order given, for those that may be repeated.
+        QList<QPair<QString, QByteArray>> given;
         bool IsSet(const char* option) const { return values.contains(QLatin1String(option)); }
         QByteArray Value(const char* option) const { return values.value(QLatin1String(option)); }
     };
@@ -65,6 +67,8 @@ private:
     bool ReadFromServer();
     int ExportTransfer();
     int ImportReply();
+    // The PDF report of a saved reply or an archived transfer.
+    int Report();
 
     // Checks the options of download, decode and stats; false, with exit
     // set, when they are wrong.
@@ -98,6 +102,8 @@ private:
     QString portDevice; // the device path behind it
     QDateTime downloaded;
     CQuorvanta::SaveFormat format = CQuorvanta::SaveFormat::Csv;
+    bool reporting = false;          // report: the output is the PDF report
+    std::vector<Limit> reportLimits; // the limits report judges by
     bool quiet = false;
     bool terminal = false; // standard error is a terminal: a bar, else percent lines
     int shownPercent = -1;

@@ -223,8 +223,6 @@ public:
     CReport::Format ReportFormat() const;
     // The note the user gave the next report, printed in its title block.
     QString reportNote;
-    // The job's limits the report judges the readings by.
-    std::vector<Limit> reportLimits;
     // "Data/" in the program's folder, or Parvesta/ in the documents folder
     // when installed: the only data folder the program makes itself.
     QString DefaultDataPath() const;

@@ -202,7 +202,7 @@ bool CQuorvanta::Write(const char* fileName, SaveFormat format)
             JsonFile::Write(fileName, data, TransferDescription(), &saveError, &saveSystemError);
         break;
     case SaveFormat::Report:
-        written = CReport(data, reportLimits, TransferDescription(), reportNote, ReportFormat())
+        written = CReport(data, limits, TransferDescription(), reportNote, ReportFormat())
                       .Write(fileName, &saveError, &saveSystemError);
         break;
     }
