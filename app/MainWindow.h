@@ -1,11 +1,11 @@
 #ifndef PARVESTA_MAINWINDOW_H
 #define PARVESTA_MAINWINDOW_H
 
+#include "StatisticsWindow.h"
 #include "ui_AboutWindowGUI.h"
 #include "ui_HelpWindowGUI.h"
 #include "ui_MainWindowGUI.h"
 #include "ui_ProgressWindowGUI.h"
-#include "ui_StatisticsWindowGUI.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -104,6 +104,10 @@ private:
     void CopyRows();
     void TableMenu(const QPoint& at);
     void AddGroupRows(int group);
+    // A reading outside its limits gets a sign beside its value, a colour
+    // and a tip saying which limit; its text stays the value.
+    void MarkReading(QTableWidgetItem* item, const CMeasurement& record);
+    void MarkReadings();
     void setButtonIcon(QAbstractButton* button, QString imagePath, QString maskPath);
     void CreateAboutWindow();
     void CreateHelpWindow();
@@ -116,11 +120,10 @@ private:
     Ui::AboutWindowGUI aboutUi;
     Ui::HelpWindowGUI helpUi;
     Ui::ProgressWindowGUI progressUi;
-    Ui::StatisticsWindowGUI statisticsUi;
     QWidget* aboutWindow = nullptr;
     QWidget* helpWindow = nullptr;
     QWidget* progressWindow = nullptr;
-    QWidget* statisticsWindow = nullptr;
+    StatisticsWindow* statisticsWindow = nullptr;
     CQuorvanta* engine = nullptr;
     CReadOut* readOut = nullptr; // the transfer under way; none when idle
     CDeviceWatcher* deviceWatcher = nullptr;
