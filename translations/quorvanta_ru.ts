@@ -411,6 +411,90 @@ VX-77
         <source>Limits.ini could not be understood; it is kept as it is and no limits are used.</source>
         <translation>Limits.ini не распознан и оставлен как есть; допуски не применяются.</translation>
     </message>
+    <message>
+        <source>Reading</source>
+        <translation>Показание</translation>
+    </message>
+    <message>
+        <source>Reading (%1)</source>
+        <translation>Показание (%1)</translation>
+    </message>
+    <message>
+        <source>Histogram</source>
+        <translation>Гистограмма</translation>
+    </message>
+    <message>
+        <source>Readings</source>
+        <translation>Показания</translation>
+    </message>
+    <message>
+        <source>Mean ± 3 s</source>
+        <translation>Среднее ± 3 s</translation>
+    </message>
+    <message>
+        <source>Run chart</source>
+        <translation>Карта хода</translation>
+    </message>
+    <message>
+        <source>Outside the limits</source>
+        <translation>Вне допуска</translation>
+    </message>
+    <message>
+        <source>Low limit</source>
+        <translation>Нижний предел</translation>
+    </message>
+    <message>
+        <source>High limit</source>
+        <translation>Верхний предел</translation>
+    </message>
+    <message>
+        <source>Cell</source>
+        <translation>Ячейка</translation>
+    </message>
+    <message>
+        <source>Page %1 of %2</source>
+        <translation>Страница %1 из %2</translation>
+    </message>
+    <message>
+        <source>Measurement report</source>
+        <translation>Протокол измерений</translation>
+    </message>
+    <message>
+        <source>incomplete: %1 of %2 pages</source>
+        <translation>неполная: %1 из %2 страниц</translation>
+    </message>
+    <message>
+        <source>complete: %1 of %2 pages</source>
+        <translation>полная: %1 из %2 страниц</translation>
+    </message>
+    <message>
+        <source>Transferred</source>
+        <translation>Считано</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>Примечание</translation>
+    </message>
+    <message>
+        <source>Pass</source>
+        <translation>Годен</translation>
+    </message>
+    <message>
+        <source>Fail</source>
+        <translation>Брак</translation>
+    </message>
+    <message>
+        <source>Charts</source>
+        <translation>Графики</translation>
+    </message>
+    <message>
+        <source>%1 above the high limit, %2 below the low limit</source>
+        <translation>%1 выше верхнего предела, %2 ниже нижнего предела</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Значение</translation>
+    </message>
 </context>
 <context>
     <name>CReadOut</name>
@@ -564,6 +648,26 @@ VX-77
     <message>
         <source>%1 holds no measurements: nothing was archived.</source>
         <translation>В %1 нет измерений: в архив ничего не сохранено.</translation>
+    </message>
+    <message>
+        <source>report wants one saved reply, or history and an id</source>
+        <translation>report ожидает один сохранённый ответ или history и номер</translation>
+    </message>
+    <message>
+        <source>a report needs a file: -o FILE.pdf</source>
+        <translation>протоколу нужен файл: -o FILE.pdf</translation>
+    </message>
+    <message>
+        <source>a report is always PDF: --format is not for report</source>
+        <translation>протокол всегда в PDF: --format не для report</translation>
+    </message>
+    <message>
+        <source>--limit %1: %2</source>
+        <translation>--limit %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 is not a limits file that can be read.</source>
+        <translation>%1 — не файл пределов, который можно прочитать.</translation>
     </message>
 </context>
 <context>
@@ -731,6 +835,18 @@ VX-77
         <source>Port, speed and data folder (%1)</source>
         <translation>Порт, скорость и папка данных (%1)</translation>
     </message>
+    <message>
+        <source>PDF report (*.pdf)</source>
+        <translation>Протокол PDF (*.pdf)</translation>
+    </message>
+    <message>
+        <source>Above the high limit %1</source>
+        <translation>Выше верхнего предела %1</translation>
+    </message>
+    <message>
+        <source>Below the low limit %1</source>
+        <translation>Ниже нижнего предела %1</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowGUI</name>
@@ -866,6 +982,89 @@ VX-77
     <message>
         <source>A port that shows made-up readings, for trying the program without an instrument</source>
         <translation>Порт с вымышленными показаниями, чтобы опробовать программу без прибора</translation>
+    </message>
+</context>
+<context>
+    <name>StatisticsWindow</name>
+    <message>
+        <source>Low:</source>
+        <translation>Нижний:</translation>
+    </message>
+    <message>
+        <source>High:</source>
+        <translation>Верхний:</translation>
+    </message>
+    <message>
+        <source>Nominal:</source>
+        <translation>Номинал:</translation>
+    </message>
+    <message>
+        <source>Set limits</source>
+        <translation>Задать пределы</translation>
+    </message>
+    <message>
+        <source>Report…</source>
+        <translation>Протокол…</translation>
+    </message>
+    <message>
+        <source>Print…</source>
+        <translation>Печать…</translation>
+    </message>
+    <message>
+        <source>Pass</source>
+        <translation>Годен</translation>
+    </message>
+    <message>
+        <source>Fail</source>
+        <translation>Брак</translation>
+    </message>
+    <message>
+        <source>Limits of group %1 in %2, as shown (empty: none):</source>
+        <translation>Пределы группы %1 в %2, по показаниям (пусто: нет):</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a number; write it like %2.</source>
+        <translation>«%1» — не число; пишите как %2.</translation>
+    </message>
+    <message>
+        <source>The low limit is above the high limit.</source>
+        <translation>Нижний предел выше верхнего.</translation>
+    </message>
+    <message>
+        <source>The limits could not be saved: %1.</source>
+        <translation>Пределы не удалось сохранить: %1.</translation>
+    </message>
+    <message>
+        <source>Limits saved.</source>
+        <translation>Пределы сохранены.</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>Протокол</translation>
+    </message>
+    <message>
+        <source>A note for the report&apos;s title block (may stay empty):</source>
+        <translation>Примечание для заголовка протокола (можно оставить пустым):</translation>
+    </message>
+    <message>
+        <source>Save report as</source>
+        <translation>Сохранить протокол как</translation>
+    </message>
+    <message>
+        <source>PDF report (*.pdf)</source>
+        <translation>Протокол PDF (*.pdf)</translation>
+    </message>
+    <message>
+        <source>The report %1 could not be saved: %2.</source>
+        <translation>Протокол %1 не удалось сохранить: %2.</translation>
+    </message>
+    <message>
+        <source>Measurement report</source>
+        <translation>Протокол измерений</translation>
+    </message>
+    <message>
+        <source>The printer could not be used.</source>
+        <translation>Принтер недоступен.</translation>
     </message>
 </context>
 <context>
