@@ -61,6 +61,11 @@ QValueAxis* Axis(const QString& title, double low, double high, int decimals)
 
 void Attach(QChart* chart, QValueAxis* x, QValueAxis* y)
 {
+    // The readings need no entry in the legend (the axis names them); the
+    // lines drawn over them do, and get its room.
+    for (QAbstractSeries* series : chart->series())
+        if (series->objectName() == QLatin1String("readings"))
+            chart->legend()->markers(series).first()->setVisible(false);
     // Round steps up the side: counts and readings read off at a glance.
     y->applyNiceNumbers();
     chart->addAxis(x, Qt::AlignBottom);
