@@ -221,7 +221,11 @@ QChart* CChartBuilder::RunChart(const Statistics::Row& row, const QString& unitT
     else
         delete outside;
     const double margin = std::max((high - low) * 0.05, std::pow(10.0, -row.decimals));
-    Attach(chart, Axis(tr("Cell"), first, last, 0),
-           Axis(ValueTitle(unitText), low - margin, high + margin, row.decimals));
+    // Ticks on whole cells, at most about ten of them.
+    QValueAxis* cells = Axis(tr("Cell"), first, last, 0);
+    cells->setTickType(QValueAxis::TicksDynamic);
+    cells->setTickAnchor(first);
+    cells->setTickInterval(std::max(1.0, std::ceil((last - first) / 10)));
+    Attach(chart, cells, Axis(ValueTitle(unitText), low - margin, high + margin, row.decimals));
     return chart;
 }
