@@ -301,7 +301,7 @@ void StatisticsWindow::PrintReport()
     if (!AskNote())
         return;
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(CReport::PaperFor(QLocale::system())));
+    CReport::SetUpPage(&printer);
     printer.setDocName(tr("Measurement report"));
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)

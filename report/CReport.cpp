@@ -74,6 +74,12 @@ QPageSize::PageSizeId CReport::PaperFor(const QLocale& locale)
     }
 }
 
+void CReport::SetUpPage(QPagedPaintDevice* device)
+{
+    device->setPageSize(QPageSize(PaperFor(QLocale::system())));
+    device->setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
+}
+
 QString CReport::Mark(Limits::Verdict verdict)
 {
     if (verdict == Limits::Verdict::High)
@@ -435,9 +441,8 @@ QByteArray CReport::Pdf() const
     buffer.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&buffer);
-        writer.setPageSize(QPageSize(PaperFor(QLocale::system())));
-        writer.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
         writer.setResolution(300);
+        SetUpPage(&writer);
         writer.setTitle(tr("Measurement report"));
         writer.setCreator(source.program);
         if (!Paint(&writer))

@@ -53,6 +53,9 @@ public:
 
     // Letter where a locale's country prints on it, A4 elsewhere.
     static QPageSize::PageSizeId PaperFor(const QLocale& locale);
+    // The user's paper and the report's margins on device (a PDF writer, a
+    // printer), before it is painted.
+    static void SetUpPage(QPagedPaintDevice* device);
     // The mark beside a reading outside its limits ("▲" above, "▼" below);
     // empty for one inside them or without limits.
     static QString Mark(Limits::Verdict verdict);

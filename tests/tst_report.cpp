@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -120,6 +121,14 @@ void TestReport::pdfReadsBack()
     // The title block and statistics, a page of charts per three groups and
     // units, a page of readings per about two hundred.
     QVERIFY2(pageCount >= 5 && pageCount <= 12, qPrintable(info));
+    // The same pages through a printer, as Print sends them.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(folder.filePath(QStringLiteral("printed.pdf")));
+    CReport::SetUpPage(&printer);
+    QVERIFY(report.Paint(&printer));
+    QVERIFY(Run(QStringLiteral("pdfinfo"), {printer.outputFileName()})
+                .contains(QStringLiteral("Pages:           %1\n").arg(pageCount)));
     const bool letter = locale.territory() == QLocale::UnitedStates;
     QVERIFY2(info.contains(letter ? QStringLiteral("(letter)") : QStringLiteral("(A4)")),
              qPrintable(info));
