@@ -1,5 +1,6 @@
 #include "CChartBuilder.h"
 
+#include <QLocale>
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
@@ -30,6 +31,11 @@ QChart* NewChart(const QString& title)
     QFont small = chart->legend()->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     chart->legend()->setFont(small);
+    // The decimal point of the user's desktop, no thousands grouping, as
+    // the tables write figures.
+    QLocale here;
+    here.setNumberOptions(QLocale::OmitGroupSeparator);
+    chart->setLocale(here);
     chart->setLocalizeNumbers(true);
     chart->setAnimationOptions(QChart::NoAnimation);
     return chart;
