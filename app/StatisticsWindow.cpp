@@ -182,10 +182,12 @@ void StatisticsWindow::ShowChosen()
     limitsMessage->clear();
     if (!row)
     {
-        delete histogramView->chart();
-        histogramView->setChart(new QChart);
-        delete runChartView->chart();
-        runChartView->setChart(new QChart);
+        for (QChartView* view : {histogramView, runChartView})
+        {
+            QChart* old = view->chart();
+            view->setChart(new QChart);
+            delete old;
+        }
         limitsTitle->clear();
         return;
     }
