@@ -91,6 +91,12 @@ const char* const DownloadHelp =
     "  --timeout S           give up when no byte came for S seconds (default 10)\n"
     "  --keep-partial        on a stall, still write the records of the whole\n"
     "                        pages that arrived (the exit code is still 3)\n"
+    "  --limit GROUP:LOW:HIGH  the job's limits for a group's readings as shown\n"
+    "                        (\".\" as decimal point; LOW or HIGH may be empty);\n"
+    "                        again for each group. Workbooks and JSON then judge\n"
+    "                        the readings against them\n"
+    "  --limits FILE         the limits of a Limits.ini (as the window keeps them);\n"
+    "                        a --limit replaces the file's for its group\n"
     "  --no-archive          do not keep this transfer in the archive\n"
     "  --archive FILE|URL    the archive to keep it in, for this run (see history);\n"
     "                        a postgresql:// URL is a lab's server it is also sent to\n"
@@ -108,7 +114,10 @@ const char* const DownloadHelp =
     "\n"
     "JSON holds \"schema\" (1), \"program\", \"downloaded\" (UTC), \"family\", \"port\",\n"
     "\"device\", \"complete\", \"pagesAnnounced\", \"pagesReceived\", the \"records\"\n"
-    "(group, cell, value, decimals, unit) and the \"statistics\".\n";
+    "(group, cell, value, decimals, unit) and the \"statistics\"; with limits,\n"
+    "also the \"limits\", each judged record's \"pass\" (true or false), and each\n"
+    "judged statistics row's \"pass\" and \"fail\" counts, with \"cp\" and \"cpk\"\n"
+    "where both limits exist.\n";
 
 const char* const DecodeHelp =
     "Usage: parvesta-cli decode FILE.bin [OPTIONS]\n"
@@ -122,17 +131,30 @@ const char* const DecodeHelp =
     "whole pages, still says so, and still exits with 3, as download does.\n"
     "\n"
     "Options: -o FILE, --format csv|xlsx|json, --decimal . | ,, --like-window,\n"
-    "--keep-partial, -q and -v, as for download.\n";
+    "--keep-partial, --limit, --limits, -q and -v, as for download.\n";
 
 const char* const StatsHelp =
-    "Usage: parvesta-cli stats [FILE.bin] [OPTIONS]\n"
+    "Usage: parvesta-cli stats [FILE.bin] [--limit GROUP:LOW:HIGH]... [--limits FILE]\n"
+    "                          [--format json] [OPTIONS]\n"
     "\n"
     "Prints the statistics per group and unit (count, minimum, maximum, mean,\n"
     "standard deviation) of a saved reply, or, without a file, of a download\n"
     "from the instrument; the options of download select the port and the\n"
     "line (--port, --speed, --timeout, --keep-partial, --raw, -q, -v). Column titles\n"
     "and units are English unless --like-window. Exit 4 when standard output\n"
-    "cannot be written.\n";
+    "cannot be written.\n"
+    "\n"
+    "  --limit GROUP:LOW:HIGH  limits for the readings of group GROUP (1 to 256),\n"
+    "                   as shown, \".\" as decimal point; LOW or HIGH may be empty,\n"
+    "                   e.g. 3:1.20:1.24 or 3::1.24; again for each group. A reading\n"
+    "                   on a limit passes. Adds the columns pass and fail, and cp\n"
+    "                   and cpk where both limits exist\n"
+    "  --limits FILE    the limits of a Limits.ini, as the window keeps them; a\n"
+    "                   --limit replaces the file's for its group\n"
+    "  --format json    {\"statistics\": [{\"group\", \"unit\", \"count\", \"min\", \"max\",\n"
+    "                   \"mean\", \"sd\", \"pass\", \"fail\", \"cp\", \"cpk\"}, ...]}, the\n"
+    "                   limit fields only where limits apply; \"sd\" of one reading,\n"
+    "                   and \"cp\" and \"cpk\" of readings that do not spread, are null\n";
 
 const char* const HistoryHelp =
     "Usage: parvesta-cli history [--json] [--archive FILE|URL]\n"
@@ -178,7 +200,8 @@ const char* const ReportHelp =
     "  --limit GROUP:LOW:HIGH\n"
     "                   limits on a group's readings as shown, in every unit; LOW\n"
     "                   or HIGH may be empty; repeat for more groups\n"
-    "  --limits FILE    the limits of a Limits.ini (after those of --limit)\n"
+    "  --limits FILE    the limits of a Limits.ini; a --limit replaces the file's\n"
+    "                   for its group\n"
     "  --note TEXT      a note printed in the title block\n"
     "  --keep-partial, --archive, -q, -v as for decode and history\n";
 
@@ -332,6 +355,13 @@ QByteArray VersionLine()
 
 } // namespace
 
+QList<QByteArray> CliTool::Arguments::Values(const char* option) const
+{
+    QList<QByteArray> given = values.values(QLatin1String(option));
+    std::reverse(given.begin(), given.end()); // the hash gives the last one first
+    return given;
+}
+
 CliTool::CliTool() : terminal(::isatty(STDERR_FILENO) != 0) {}
 
 CliTool::~CliTool()
@@ -460,7 +490,6 @@ QString CliTool::ParseOptions(const QList<QByteArray>& arguments, int known)
             else if (isLong && attached)
                 return tr("%1 takes no value").arg(given);
             options.values.insert(QLatin1String(option->name), value);
-            options.given.append({QLatin1String(option->name), value});
             if (isLong || option->takesValue)
                 break;
         }
@@ -517,16 +546,16 @@ void CliTool::MakeEngine()
     // Settings.ini is the window's: read here, never written.
     engine = std::make_unique<CQuorvanta>();
     engine->writesSettings = false;
+    // Only the limits this command line gives: what a script gets must not
+    // depend on what the window's user last typed.
+    engine->UseLimits(limits);
     if (!engine->SettingsNotice().isEmpty())
         Say(engine->SettingsNotice());
     // A report is read by people: in the window's words, as the window writes it.
     if (!options.IsSet("like-window") && !reporting)
         engine->WriteInEnglish();
     if (reporting)
-    {
-        engine->UseLimits(reportLimits);
         engine->reportNote = QString::fromLocal8Bit(options.Value("note"));
-    }
     if (options.IsSet("decimal"))
         engine->decimalSeparator = QString::fromLatin1(options.Value("decimal"));
     engine->programName = QStringLiteral("parvesta-cli");
@@ -633,12 +662,70 @@ bool CliTool::CheckOptions(const QString& command, bool statisticsOnly, int* exi
         *exit = Usage(tr("a workbook needs a file: -o FILE.xlsx"), command);
         return false;
     }
-    for (const char* name : {"output", "raw"})
+    for (const char* name : {"output", "raw", "limits"})
         if (options.IsSet(name) && options.Value(name).isEmpty())
         {
             *exit = Usage(tr("--%1 wants a file name").arg(QLatin1String(name)), command);
             return false;
         }
+    return ReadLimits(command, exit);
+}
+
+bool CliTool::ReadLimits(const QString& command, int* exit)
+{
+    limits.clear();
+    if (options.IsSet("limits"))
+    {
+        const QByteArray path = options.Value("limits");
+        // Missing or unreadable is said as such, not as a file not understood.
+        const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+        {
+            *exit = Usage(tr("--limits %1 cannot be read: %2").arg(Shown(path), SystemText(errno)),
+                          command);
+            return false;
+        }
+        ::close(fd);
+        if (LimitsFile::Load(path, &limits) == LimitsFile::Found::NotUnderstood)
+        {
+            *exit = Usage(tr("--limits %1 is not a limits file: it wants a line [Limits], then "
+                             "lines like Group=3;Unit=mm;Low=1.20;High=1.24;Nominal=")
+                              .arg(Shown(path)),
+                          command);
+            return false;
+        }
+    }
+    std::vector<Limit> given;
+    for (const QByteArray& text : options.Values("limit"))
+    {
+        Limit limit;
+        QString why;
+        if (!Limits::Parse(QString::fromUtf8(text), &limit, &why))
+        {
+            *exit = Usage(tr("--limit %1: %2").arg(Shown(text), why), command);
+            return false;
+        }
+        for (const Limit& earlier : given)
+            if (earlier.group == limit.group)
+            {
+                *exit = Usage(tr("--limit %1: group %2 has a --limit already")
+                                  .arg(Shown(text))
+                                  .arg(limit.group),
+                              command);
+                return false;
+            }
+        given.push_back(limit);
+    }
+    // The command line's limits stand for their group in every unit.
+    limits.erase(std::remove_if(limits.begin(), limits.end(),
+                                [&given](const Limit& fromFile) {
+                                    return std::any_of(given.begin(), given.end(),
+                                                       [&fromFile](const Limit& l) {
+                                                           return l.group == fromFile.group;
+                                                       });
+                                }),
+                 limits.end());
+    limits.insert(limits.end(), given.begin(), given.end());
     return true;
 }
 
@@ -927,10 +1014,38 @@ int CliTool::WriteOutputs(bool statisticsOnly, bool withRecords)
 
 bool CliTool::WriteStatistics()
 {
+    const std::vector<Statistics::Row> rows = Statistics::Compute(engine->data, limits);
+    if (format == CQuorvanta::SaveFormat::Json)
+    {
+        Out(JsonFile::StatisticsDocument(rows, limits));
+        return !outputFailed;
+    }
+    // Columns of the limits only when there are limits, those of the
+    // capability only when some group has both.
+    const auto bothLimits = [this](const Statistics::Row& s) {
+        const Limit* limit = Limits::Find(limits, s.group, s.unit);
+        return limit && limit->low && limit->high;
+    };
+    const bool judging = !limits.empty();
+    const bool capability = std::any_of(rows.begin(), rows.end(), bothLimits);
+    const QString none = QStringLiteral("-");
     // A table for people: columns as wide as their widest text.
     QList<QStringList> lines{engine->StatisticsColumns()};
-    for (const Statistics::Row& s : Statistics::Compute(engine->data))
-        lines << Statistics::Texts(s, engine->UnitText(s.unit), QStringLiteral("-"));
+    if (judging)
+        lines[0] << QStringLiteral("pass") << QStringLiteral("fail");
+    if (capability)
+        lines[0] << QStringLiteral("cp") << QStringLiteral("cpk");
+    for (const Statistics::Row& s : rows)
+    {
+        QStringList line = Statistics::Texts(s, engine->UnitText(s.unit), none);
+        if (judging)
+            line << (s.judged ? QString::number(s.pass) : none)
+                 << (s.judged ? QString::number(s.fail) : none);
+        if (capability)
+            line << (s.capable ? Statistics::Format(s.cp, 2) : none)
+                 << (s.capable ? Statistics::Format(s.cpk, 2) : none);
+        lines << line;
+    }
     QList<int> widths(lines[0].size(), 0);
     for (const QStringList& line : lines)
         for (int c = 0; c < line.size(); ++c)
@@ -955,7 +1070,7 @@ bool CliTool::WriteResults()
     if (format == CQuorvanta::SaveFormat::Json)
     {
         TellSource();
-        Out(JsonFile::Document(engine->data, engine->TransferDescription()));
+        Out(JsonFile::Document(engine->data, engine->TransferDescription(), limits));
     }
     else if (!outputFailed && (!CsvFile::Write(stdout, engine->data, engine->CsvFormat()) ||
                                std::fflush(stdout) != 0))
@@ -1077,28 +1192,6 @@ int CliTool::Report()
         return Usage(tr("a report needs a file: -o FILE.pdf"), command);
     if (options.IsSet("format"))
         return Usage(tr("a report is always PDF: --format is not for report"), command);
-    // Limits of --limit first: they stand before a file's for the same group.
-    for (const auto& [name, value] : options.given)
-    {
-        if (name != QLatin1String("limit"))
-            continue;
-        Limit limit;
-        QString why;
-        if (!Limits::Parse(QString::fromLocal8Bit(value), &limit, &why))
-            return Usage(tr("--limit %1: %2").arg(Shown(value), why), command);
-        reportLimits.push_back(limit);
-    }
-    if (options.IsSet("limits"))
-    {
-        std::vector<Limit> kept;
-        if (LimitsFile::Load(options.Value("limits"), &kept) != LimitsFile::Found::Read)
-        {
-            Say(tr("%1 is not a limits file that can be read.")
-                    .arg(Shown(options.Value("limits"))));
-            return BadUsage;
-        }
-        reportLimits.insert(reportLimits.end(), kept.begin(), kept.end());
-    }
     reporting = true;
     return archived ? ExportTransfer() : Decode(false);
 }

@@ -44,12 +44,14 @@ public:
     // the names, "--" ends them.
     struct Arguments
     {
-        QList<QByteArray> names;           // the arguments that are no options
-        QHash<QString, QByteArray> values; // by long option name; empty for a switch
-        // Every option in the order given, for those that may be repeated.
-        QList<QPair<QString, QByteArray>> given;
+        QList<QByteArray> names; // the arguments that are no options
+        // By long option name; empty for a switch. An option given again
+        // adds a value; Value is the last one given.
+        QMultiHash<QString, QByteArray> values;
         bool IsSet(const char* option) const { return values.contains(QLatin1String(option)); }
         QByteArray Value(const char* option) const { return values.value(QLatin1String(option)); }
+        // Every value of an option, in the order given.
+        QList<QByteArray> Values(const char* option) const;
     };
 
 private:
@@ -73,6 +75,10 @@ private:
     // Checks the options of download, decode and stats; false, with exit
     // set, when they are wrong.
     bool CheckOptions(const QString& command, bool statisticsOnly, int* exit);
+    // Takes --limits FILE and every --limit GROUP:LOW:HIGH into limits, the
+    // latter in place of the file's for their group; false, with exit set,
+    // when one cannot be understood.
+    bool ReadLimits(const QString& command, int* exit);
     void MakeEngine();
     // Refuses, before anything is read, outputs that could not be written;
     // the message says the instrument was not read when it would have been.
@@ -96,14 +102,14 @@ private:
     int CloseStandardOutput(int exit);
 
     Arguments options;
+    std::vector<Limit> limits;             // the command line's, for the engine
     std::unique_ptr<QTemporaryDir> pinned; // the ports folder of a --port PATH
     std::unique_ptr<CQuorvanta> engine;
     QString portLabel;  // the port as the user named it, or as the search found it
     QString portDevice; // the device path behind it
     QDateTime downloaded;
     CQuorvanta::SaveFormat format = CQuorvanta::SaveFormat::Csv;
-    bool reporting = false;          // report: the output is the PDF report
-    std::vector<Limit> reportLimits; // the limits report judges by
+    bool reporting = false; // report: the output is the PDF report
     bool quiet = false;
     bool terminal = false; // standard error is a terminal: a bar, else percent lines
     int shownPercent = -1;

@@ -223,6 +223,9 @@ public:
     CReport::Format ReportFormat() const;
     // The note the user gave the next report, printed in its title block.
     QString reportNote;
+    // Their titles for the limits and what came of them: low, high, nominal,
+    // pass, fail, Cp, Cpk.
+    QStringList LimitColumns() const;
     // "Data/" in the program's folder, or Parvesta/ in the documents folder
     // when installed: the only data folder the program makes itself.
     QString DefaultDataPath() const;

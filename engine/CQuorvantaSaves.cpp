@@ -153,7 +153,20 @@ XlsxFile::Format CQuorvanta::WorkbookFormat() const
         format.downloadTitles << FileText(line);
     format.complete = FileText(QT_TR_NOOP("complete"));
     format.incomplete = FileText(QT_TR_NOOP("incomplete"));
+    format.limits = limits;
+    format.limitColumn = FileText(QT_TR_NOOP("Limit"));
+    format.belowLow = FileText(QT_TR_NOOP("low"));
+    format.aboveHigh = FileText(QT_TR_NOOP("high"));
+    format.limitColumns = LimitColumns();
     return format;
+}
+
+QStringList CQuorvanta::LimitColumns() const
+{
+    return {FileText(QT_TR_NOOP("Low")),     FileText(QT_TR_NOOP("High")),
+            FileText(QT_TR_NOOP("Nominal")), FileText(QT_TR_NOOP("Pass")),
+            FileText(QT_TR_NOOP("Fail")),    FileText(QT_TR_NOOP("Cp")),
+            FileText(QT_TR_NOOP("Cpk"))};
 }
 
 QStringList CQuorvanta::StatisticsColumns() const
@@ -198,8 +211,8 @@ bool CQuorvanta::Write(const char* fileName, SaveFormat format)
         written = CSafeFile::Save(fileName, reply, &saveError, &saveSystemError);
         break;
     case SaveFormat::Json:
-        written =
-            JsonFile::Write(fileName, data, TransferDescription(), &saveError, &saveSystemError);
+        written = JsonFile::Write(fileName, data, TransferDescription(), limits, &saveError,
+                                  &saveSystemError);
         break;
     case SaveFormat::Report:
         written = CReport(data, limits, TransferDescription(), reportNote, ReportFormat())

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iterator>
 #include <locale.h>
+#include <map>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,11 +57,17 @@ private:
     locale_t previous = locale_t(0);
 };
 
+// Out-of-limit readings: dark red on light red, as spreadsheets mark them.
+constexpr lxw_color_t OutOfLimitText = 0x9C0006;
+constexpr lxw_color_t OutOfLimitFill = 0xFFC7CE;
+
 struct Book
 {
     lxw_workbook* book = nullptr;
     lxw_format* bold = nullptr;
     lxw_format* numbers[std::size(NumberFormats)] = {};
+    lxw_format* outOfLimit[std::size(NumberFormats)] = {};
+    lxw_format* capability = nullptr; // Cp and Cpk
 
     Book(const QByteArray& path, lxw_workbook_options* options)
         : book(workbook_new_opt(path.constData(), options))
@@ -73,12 +80,21 @@ struct Book
         {
             numbers[d] = workbook_add_format(book);
             format_set_num_format(numbers[d], NumberFormats[d]);
+            outOfLimit[d] = workbook_add_format(book);
+            format_set_num_format(outOfLimit[d], NumberFormats[d]);
+            format_set_font_color(outOfLimit[d], OutOfLimitText);
+            format_set_bg_color(outOfLimit[d], OutOfLimitFill);
+            format_set_bold(outOfLimit[d]);
         }
+        capability = workbook_add_format(book);
+        format_set_num_format(capability, "0.00");
     }
 
-    lxw_format* Decimals(int decimals) const
+    lxw_format* Decimals(int decimals, bool marked = false) const
     {
-        return numbers[std::clamp(decimals, 0, int(std::size(NumberFormats)) - 1)];
+        const std::size_t d =
+            std::size_t(std::clamp(decimals, 0, int(std::size(NumberFormats)) - 1));
+        return marked ? outOfLimit[d] : numbers[d];
     }
 
     lxw_worksheet* Sheet(const QString& name, const QStringList& titles) const
@@ -100,26 +116,139 @@ void WriteText(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, const QStr
         worksheet_write_string(sheet, row, column, text.toUtf8().constData(), nullptr);
 }
 
+// Columns of the statistics sheet: the figures, then those of the limits.
+enum StatisticsColumn : lxw_col_t
+{
+    LowColumn = 7,
+    HighColumn,
+    NominalColumn,
+    PassColumn,
+    FailColumn,
+    CpColumn,
+    CpkColumn,
+    // Hidden from here: what each chart draws, five columns per statistics
+    // row. Its readings' cells and values in cell order (a group read in
+    // several units has them interleaved on the readings sheet), then the
+    // ends of the limit lines: first and last cell, low twice, high twice.
+    ChartData = 16,
+    ChartColumns = 5,
+};
+
+// The readings of one group in one unit, as the chart draws them.
+using Points = std::vector<std::pair<double, double>>; // cell, value
+
+void WriteNumber(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column,
+                 const std::optional<double>& number)
+{
+    if (number)
+        worksheet_write_number(sheet, row, column, *number, nullptr);
+}
+
+// A chart of one statistics row's readings in cell order, the limits as
+// dashed lines across them, placed below the table.
+void InsertChart(const Book& book, lxw_worksheet* statistics, const Format& format,
+                 const Statistics::Row& s, const Limit* limit, const Points& points,
+                 std::size_t index, lxw_row_t at)
+{
+    const QByteArray sheet = format.statisticsSheet.toUtf8();
+    const lxw_col_t data = lxw_col_t(ChartData + ChartColumns * index);
+    const lxw_row_t last = lxw_row_t(points.size());
+    for (std::size_t p = 0; p < points.size(); ++p)
+    {
+        worksheet_write_number(statistics, lxw_row_t(p + 1), data, points[p].first, nullptr);
+        worksheet_write_number(statistics, lxw_row_t(p + 1), data + 1, points[p].second, nullptr);
+    }
+
+    lxw_chart* chart = workbook_add_chart(book.book, LXW_CHART_SCATTER_STRAIGHT_WITH_MARKERS);
+    const QString unit = format.units.Of(s.unit);
+    const QByteArray title =
+        (format.columns.value(0) + QLatin1Char(' ') + QString::number(s.group) +
+         (unit.isEmpty() ? QString() : QStringLiteral(", ") + unit))
+            .toUtf8();
+    chart_title_set_name(chart, title.constData());
+    const QByteArray cellTitle = format.columns.value(1).toUtf8();
+    const QByteArray resultTitle = format.columns.value(2).toUtf8();
+    chart_axis_set_name(chart->x_axis, cellTitle.constData());
+    chart_axis_set_name(chart->y_axis, resultTitle.constData());
+    chart_legend_set_position(chart, LXW_CHART_LEGEND_BOTTOM);
+    lxw_chart_series* readings = chart_add_series(chart, nullptr, nullptr);
+    chart_series_set_categories(readings, sheet.constData(), 1, data, last, data);
+    chart_series_set_values(readings, sheet.constData(), 1, data + 1, last, data + 1);
+    chart_series_set_name(readings, resultTitle.constData());
+    chart_series_set_marker_type(readings, LXW_CHART_MARKER_CIRCLE);
+    chart_series_set_marker_size(readings, 4);
+
+    const std::optional<double> bounds[] = {limit ? limit->low : std::nullopt,
+                                            limit ? limit->high : std::nullopt};
+    const lxw_col_t ends = data + 2;
+    for (int b = 0; b < 2; ++b)
+    {
+        if (!bounds[b] || points.empty())
+            continue;
+        const lxw_col_t level = lxw_col_t(ends + 1 + b);
+        worksheet_write_number(statistics, 1, ends, points.front().first, nullptr);
+        worksheet_write_number(statistics, 2, ends, points.back().first, nullptr);
+        worksheet_write_number(statistics, 1, level, *bounds[b], nullptr);
+        worksheet_write_number(statistics, 2, level, *bounds[b], nullptr);
+        lxw_chart_series* line = chart_add_series(chart, nullptr, nullptr);
+        chart_series_set_categories(line, sheet.constData(), 1, ends, 2, ends);
+        chart_series_set_values(line, sheet.constData(), 1, level, 2, level);
+        const QByteArray name = format.limitColumns.value(b).toUtf8();
+        chart_series_set_name(line, name.constData());
+        chart_series_set_marker_type(line, LXW_CHART_MARKER_NONE);
+        lxw_chart_line look{};
+        look.color = OutOfLimitText;
+        look.width = 1.5;
+        look.dash_type = LXW_CHART_LINE_DASH_DASH;
+        chart_series_set_line(line, &look);
+    }
+    worksheet_insert_chart(statistics, at, 0, chart);
+}
+
 void WriteSheets(const Book& book, const CTRData& data, const Format& format)
 {
-    lxw_worksheet* sheet = book.Sheet(format.measurementsSheet, format.columns);
+    const bool judging = !format.limits.empty();
+    QStringList columns = format.columns;
+    if (judging)
+        columns << format.limitColumn;
+    lxw_worksheet* sheet = book.Sheet(format.measurementsSheet, columns);
+    std::map<std::pair<int, int>, Points> points; // by group and unit
     lxw_row_t row = 1;
     CMeasurement record;
     for (int group = 1; group <= data.groupCount; ++group)
     {
         for (int position = 1; data.GetRecord(group, position, &record); ++position, ++row)
         {
+            const Limits::Verdict verdict = Limits::Judge(format.limits, record);
+            const bool outside =
+                verdict == Limits::Verdict::Low || verdict == Limits::Verdict::High;
             worksheet_write_number(sheet, row, 0, group, nullptr);
             worksheet_write_number(sheet, row, 1, record.cell, nullptr);
             worksheet_write_number(sheet, row, 2, ExactValue(record),
-                                   book.Decimals(ValueDecimals(record)));
+                                   book.Decimals(ValueDecimals(record), outside));
             WriteText(sheet, row, 3, format.units.Of(record.unit));
+            if (outside)
+                WriteText(sheet, row, 4,
+                          verdict == Limits::Verdict::Low ? format.belowLow : format.aboveHigh);
+            points[{group, record.unit}].push_back({record.cell, ExactValue(record)});
         }
     }
 
-    sheet = book.Sheet(format.statisticsSheet, format.statisticsColumns);
+    columns = format.statisticsColumns;
+    if (judging)
+        columns += format.limitColumns;
+    sheet = book.Sheet(format.statisticsSheet, columns);
+    const std::vector<Statistics::Row> rows = Statistics::Compute(data, format.limits);
+    lxw_row_col_options hidden{};
+    hidden.hidden = 1;
+    if (!rows.empty())
+        worksheet_set_column_opt(sheet, ChartData,
+                                 lxw_col_t(ChartData + ChartColumns * rows.size() - 1),
+                                 LXW_DEF_COL_WIDTH, nullptr, &hidden);
+    // The charts below the table, each about sixteen rows high.
+    lxw_row_t chartAt = lxw_row_t(rows.size()) + 2;
     row = 1;
-    for (const Statistics::Row& s : Statistics::Compute(data))
+    for (const Statistics::Row& s : rows)
     {
         lxw_format* decimals = book.Decimals(s.decimals);
         worksheet_write_number(sheet, row, 0, s.group, nullptr);
@@ -130,6 +259,30 @@ void WriteSheets(const Book& book, const CTRData& data, const Format& format)
         worksheet_write_number(sheet, row, 5, s.mean, decimals);
         if (s.count > 1) // one reading has no spread to speak of
             worksheet_write_number(sheet, row, 6, s.deviation, decimals);
+        // The limits as the user gave them, in General format: a limit of
+        // 1.205 on readings of two decimals is still 1.205.
+        const Limit* limit = Limits::Find(format.limits, s.group, s.unit);
+        if (limit)
+        {
+            WriteNumber(sheet, row, LowColumn, limit->low);
+            WriteNumber(sheet, row, HighColumn, limit->high);
+            WriteNumber(sheet, row, NominalColumn, limit->nominal);
+        }
+        if (s.judged)
+        {
+            worksheet_write_number(sheet, row, PassColumn, s.pass, nullptr);
+            worksheet_write_number(sheet, row, FailColumn, s.fail, nullptr);
+        }
+        if (s.capable)
+        {
+            worksheet_write_number(sheet, row, CpColumn, s.cp, book.capability);
+            worksheet_write_number(sheet, row, CpkColumn, s.cpk, book.capability);
+        }
+        Points& drawn = points[{s.group, s.unit}];
+        std::stable_sort(drawn.begin(), drawn.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        InsertChart(book, sheet, format, s, limit, drawn, row - 1, chartAt);
+        chartAt += 16;
         ++row;
     }
 }

@@ -3,6 +3,7 @@
 
 #include "CSafeFile.h"
 #include "CTRData.h"
+#include "Limits.h"
 #include "TransferSource.h"
 
 #include <QByteArray>
@@ -12,7 +13,8 @@
 // The records as an Excel workbook: a sheet of the four columns, readings
 // stored as numbers with their own decimals as number format (so that they
 // sum whatever the locale of the PC that saved them), and a sheet of the
-// statistics per group and unit.
+// statistics per group and unit with a chart of each: its readings in cell
+// order, and the job's limits as lines.
 namespace XlsxFile
 {
 // The texts a workbook is written with, already translated.
@@ -30,6 +32,14 @@ struct Format
     QStringList downloadTitles;
     QString complete;
     QString incomplete;
+    // The job's limits. With any, the readings get a column saying which
+    // limit a reading is outside of (and a marked cell), and the statistics
+    // the limits, pass and fail counts, Cp and Cpk where they apply.
+    std::vector<Limit> limits;
+    QString limitColumn;      // the readings' column
+    QString belowLow;         // its word for a reading below the low limit
+    QString aboveHigh;        // and above the high limit
+    QStringList limitColumns; // low, high, nominal, pass, fail, Cp, Cpk
 };
 
 // Every record of data to the file at path (an 8-bit name), replacing it

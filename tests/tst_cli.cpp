@@ -333,6 +333,25 @@ private slots:
                               << "COM0 is not a port number";
         QTest::newRow("COM99999999999") << QStringList{"download", "--port", "COM99999999999"}
                                         << "COM99999999999 is out of range";
+        QTest::newRow("--limit not a number")
+            << QStringList{"stats", "--limit", "3:a:1"}
+            << "--limit 3:a:1: LOW \"a\" is not a number (write it with \".\" as decimal point)";
+        QTest::newRow("--limit decimal comma") << QStringList{"stats", "--limit", "3::1,5"}
+                                               << "--limit 3::1,5: HIGH \"1,5\" is not a number";
+        QTest::newRow("--limit group 0") << QStringList{"stats", "--limit", "0:1:2"}
+                                         << "--limit 0:1:2: GROUP \"0\" is not a group number "
+                                            "from 1 to 256";
+        QTest::newRow("--limit group 257") << QStringList{"download", "--limit", "257::2"}
+                                           << "GROUP \"257\" is not a group number";
+        QTest::newRow("--limit low above high")
+            << QStringList{"stats", "--limit", "3:2:1"} << "--limit 3:2:1: LOW 2 is above HIGH 1";
+        QTest::newRow("--limit without limits")
+            << QStringList{"stats", "--limit", "3::"} << "--limit 3::: give LOW, HIGH or both";
+        QTest::newRow("--limit twice for a group")
+            << QStringList{"stats", "--limit", "3:1:2", "--limit", "3::4"}
+            << "--limit 3::4: group 3 has a --limit already";
+        QTest::newRow("--limits missing") << QStringList{"stats", "--limits", "none.ini"}
+                                          << "--limits none.ini cannot be read: No such file";
     }
     void badUsage()
     {
@@ -855,6 +874,181 @@ private slots:
                     Cli({"history"}).out.contains(json["transfer"].toString().toUtf8() + '\t'));
         else
             QVERIFY(json["transfer"].isNull());
+    }
+
+    // Pass and fail counts of a TR-620's readings (two units in each group,
+    // one with a divisor of 10) against limits from a Limits.ini and from
+    // the command line, which wins for its group: the table, its JSON and a
+    // JSON save each agree with a count made here from the CSV of the
+    // reply the same run kept.
+    void statsAgainstLimits()
+    {
+        const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(Family::TR620, 200);
+        QVERIFY(Instrument(ReplyBuilder::Frame(Family::TR620, records)));
+        // Limits on readings as shown, two of them exactly on a reading.
+        const QString on1 = FormatValue(records[60]), on2 = FormatValue(records[170]);
+        QVERIFY(records[60].group == 2 && records[170].group == 4);
+        WriteFile(InLab("Limits.ini"), "[Limits]\r\nGroup=1;Unit=us;Low=100.5;High=400\r\n"
+                                       "Group=2;Unit=any;Low=1;High=2\r\n");
+        const QString limit2 = "2:" + on1 + ":20000", limit4 = "4::" + on2;
+        const QStringList limits{"--limits", "Limits.ini", "--limit", limit2, "--limit", limit4};
+        const Run table = Cli(QStringList{"stats", "--raw", "reply.bin", "-q"} + limits);
+        QCOMPARE(table.exit, 0);
+        const Run plain = Cli({"stats", "reply.bin"});
+        const Run csv = Cli({"decode", "reply.bin"});
+        QCOMPARE(csv.exit, 0);
+
+        // Per group and unit: readings, and those outside the limits.
+        struct Bounds
+        {
+            int group;
+            QString unit; // empty: any
+            double low, high;
+        };
+        const Bounds bounds[] = {
+            {1, "us", 100.5, 400}, {2, "", on1.toDouble(), 20000}, {4, "", -1e300, on2.toDouble()}};
+        QMap<QString, int> count, outside;
+        for (const QByteArray& line : Lines(csv.out).mid(1))
+        {
+            const QList<QByteArray> f = line.split(';');
+            const int group = f[0].toInt();
+            const double value = f[2].toDouble();
+            const QString unit = QString::fromUtf8(f[3]).remove('"');
+            const QString key = QStringLiteral("%1 %2").arg(group).arg(unit);
+            ++count[key];
+            for (const Bounds& b : bounds)
+                if (b.group == group && (b.unit.isEmpty() || b.unit == unit))
+                    outside[key] += value < b.low || value > b.high;
+        }
+        QVERIFY(outside.value("2 m/s") > 0 && outside.value("2 m/s") < count.value("2 m/s"));
+        QVERIFY(outside.value("4 us") > 0 && outside.value("1 us") > 0);
+
+        // The table: the figures of the plain one, then pass, fail, cp, cpk.
+        const QList<QByteArray> rows = Lines(table.out), plainRows = Lines(plain.out);
+        QCOMPARE(rows.size(), count.size() + 1);
+        QCOMPARE(rows[0].simplified(), plainRows[0].simplified() + " pass fail cp cpk");
+        for (int r = 1; r < rows.size(); ++r)
+        {
+            const QList<QByteArray> cells = rows[r].simplified().split(' ');
+            QCOMPARE(cells.mid(0, 7), plainRows[r].simplified().split(' '));
+            const QString key = cells[0] + " " + cells[1];
+            if (!outside.contains(key))
+                QCOMPARE(cells.mid(7), QList<QByteArray>({"-", "-", "-", "-"}));
+            else
+            {
+                QCOMPARE(cells[7].toInt(), count[key] - outside[key]);
+                QCOMPARE(cells[8].toInt(), outside[key]);
+                // Capability only where both limits exist.
+                QCOMPARE(cells[9] == "-", key.startsWith("4 "));
+            }
+        }
+
+        // The same as JSON: the limit fields only where limits apply.
+        const Run json = Cli(QStringList{"stats", "reply.bin", "--format", "json"} + limits);
+        QCOMPARE(json.exit, 0);
+        const QJsonArray statistics =
+            QJsonDocument::fromJson(json.out).object()["statistics"].toArray();
+        QCOMPARE(statistics.size(), count.size());
+        for (const QJsonValue& row : statistics)
+        {
+            const QString key =
+                QStringLiteral("%1 %2").arg(row["group"].toInt()).arg(row["unit"].toString());
+            QStringList fields = row.toObject().keys();
+            QStringList expected{"count", "group", "max", "mean", "min", "sd", "unit"};
+            if (outside.contains(key))
+                expected << "fail"
+                         << "pass"
+                         << (key.startsWith("4 ") ? QStringList{} : QStringList{"cp", "cpk"});
+            expected.sort();
+            QCOMPARE(fields, expected);
+            QCOMPARE(row["count"].toInt(), count[key]);
+            QVERIFY(row["min"].isDouble() && row["mean"].isDouble());
+            if (outside.contains(key))
+            {
+                QCOMPARE(row["pass"].toInt(), count[key] - outside[key]);
+                QCOMPARE(row["fail"].toInt(), outside[key]);
+            }
+        }
+
+        // A JSON save judges each record against the same limits.
+        QCOMPARE(Cli(QStringList{"decode", "reply.bin", "-q", "-o", "out.json"} + limits).exit, 0);
+        const QJsonObject saved = QJsonDocument::fromJson(ReadFile(InLab("out.json"))).object();
+        QCOMPARE(saved["limits"].toArray().size(), 3);
+        QMap<QString, int> failed;
+        for (const QJsonValue& record : saved["records"].toArray())
+        {
+            const QString key =
+                QStringLiteral("%1 %2").arg(record["group"].toInt()).arg(record["unit"].toString());
+            QCOMPARE(record["pass"].isBool(), outside.contains(key));
+            failed[key] += record["pass"] == false;
+        }
+        for (auto it = outside.begin(); it != outside.end(); ++it)
+            QCOMPARE(failed[it.key()], it.value());
+
+        // A Limits.ini that cannot be understood is bad usage, and kept.
+        const QByteArray bad = "[Limits]\r\nGroup=3;Low=1,5\r\n";
+        WriteFile(InLab("bad.ini"), bad);
+        const Run refused = Cli({"stats", "reply.bin", "--limits", "bad.ini"});
+        QCOMPARE(refused.exit, 64);
+        QVERIFY2(refused.err.contains("--limits bad.ini is not a limits file"),
+                 qPrintable(refused.err));
+        QCOMPARE(ReadFile(InLab("bad.ini")), bad);
+    }
+
+    // The window's side of Limits.ini, through the engine: a file it cannot
+    // understand is kept byte for byte and said, a change is written at once
+    // and read at the next start, and a change that fails (limits that
+    // cannot be, a disk that takes no more) changes nothing.
+    void engineKeepsLimitsInLimitsIni()
+    {
+        auto engineHere = [] {
+            auto engine = std::make_unique<CQuorvanta>();
+            engine->writesSettings = false;
+            return engine;
+        };
+        const QString path = engineHere()->LimitsFilePath();
+        QVERIFY(!QFile::exists(path));
+        const auto removed = qScopeGuard([&] { QFile::remove(path); });
+        const QByteArray bad = "[Limits]\r\nGroup=3;Low=1,20\r\n";
+        WriteFile(path, bad);
+        // Numbers as typed, and ones no decimal text holds exactly.
+        const std::vector<Limit> wanted{Limit{3, Unit::Millimetres, 1.2, 1.24, std::nullopt},
+                                        Limit{5, Limit::AnyUnit, std::nullopt, 0.1 + 0.2, 2.5},
+                                        Limit{7, Unit::Inches, -1e-7, 1.0 / 3, 1e300}};
+        {
+            const auto engine = engineHere();
+            QVERIFY(engine->Limits().empty());
+            QVERIFY(engine->LimitsNotice().contains("Limits.ini could not be understood"));
+            std::vector<Limit> upsideDown = wanted;
+            upsideDown[0].low = 2.0;
+            QVERIFY(!engine->ChangeLimits(upsideDown));
+            QVERIFY(!engine->SaveErrorText().isEmpty());
+            {
+                FileSizeLimit full(8);
+                QVERIFY(!engine->ChangeLimits(wanted));
+            }
+            QVERIFY(!engine->SaveErrorText().isEmpty());
+            QVERIFY(engine->Limits().empty());
+            QCOMPARE(ReadFile(path), bad);
+        }
+        QCOMPARE(ReadFile(path), bad); // not written at the end either
+        {
+            const auto engine = engineHere();
+            QVERIFY(engine->ChangeLimits(wanted));
+            QVERIFY(engine->LimitsNotice().isEmpty());
+            QCOMPARE(engine->Limits().size(), wanted.size());
+        }
+        QVERIFY2(ReadFile(path).contains("Group=5;Unit=any;Low=;High=0.30000000000000004;"
+                                         "Nominal=2.5\r\n"),
+                 ReadFile(path).constData());
+        const auto engine = engineHere();
+        const std::vector<Limit>& read = engine->Limits();
+        QVERIFY(engine->LimitsNotice().isEmpty());
+        QCOMPARE(read.size(), wanted.size());
+        for (std::size_t i = 0; i < wanted.size(); ++i)
+            QVERIFY(read[i].group == wanted[i].group && read[i].unit == wanted[i].unit &&
+                    read[i].low == wanted[i].low && read[i].high == wanted[i].high &&
+                    read[i].nominal == wanted[i].nominal);
     }
 
     // A reply cut short is no reply with fewer results: the script hears of it.

@@ -359,7 +359,9 @@ private slots:
 
     // The workbook as another program reads it, on desktops whose numbers
     // have a decimal comma too: numbers stored as numbers with the readings'
-    // decimals, a bold and frozen header, the statistics.
+    // decimals, a bold and frozen header, out-of-limit readings marked, the
+    // statistics with the limits and what came of them, and a chart of each
+    // group and unit.
     void workbookReadBackByAnotherReader_data()
     {
         QTest::addColumn<QByteArray>("locale");
@@ -395,6 +397,14 @@ private slots:
                                             "Pages", "Received", "Announced", "Program", "Id"};
         format.complete = "whole";
         format.incomplete = "part";
+        // Limits on one unit of group 1 (12.34 below, 12.40 inside, the
+        // inches unjudged), and on every unit of group 3.
+        format.limits = {Limit{1, Unit::Millimetres, 12.35, 12.5, 12.4},
+                         Limit{3, Limit::AnyUnit, {}, 2800.0, {}}};
+        format.limitColumn = "Lim";
+        format.belowLow = "lo";
+        format.aboveHigh = "hi";
+        format.limitColumns = QStringList{"Lo", "Hi", "Nom", "P", "F", "Cp", "Cpk"};
         TransferSource source;
         source.downloaded = QDateTime(QDate(2026, 12, 7), QTime(10, 0), Qt::UTC);
         source.station = "Лаборатория-2";
@@ -420,13 +430,16 @@ private slots:
         const QJsonArray sheets = ReadWorkbook(path);
         QCOMPARE(sheets.size(), 3);
         // A sheet's name and frozen cell, then a text per row: each cell's
-        // place, value, type, number format unless General, and boldness.
+        // place, value, type, number format unless General, boldness and
+        // colour; the charts' own figures in hidden columns are read below.
         QStringList seen;
         for (const QJsonValue& sheet : sheets)
         {
             seen << sheet["name"].toString() + " frozen " + sheet["frozen"].toString();
             for (const QJsonValue& c : sheet["cells"].toArray())
             {
+                if (c["hidden"].toBool())
+                    continue;
                 const QJsonValue value = c["value"];
                 QString cell = c["at"].toString() + " " +
                                (value.isDouble() ? QString::number(value.toDouble(), 'g', 12)
@@ -436,27 +449,37 @@ private slots:
                     cell += " " + c["format"].toString();
                 if (c["bold"].toBool())
                     cell += " bold";
+                if (c["colour"].isString() && c["colour"] != "FF000000")
+                    cell += " " + c["colour"].toString();
                 if (cell.startsWith('A'))
                     seen << cell;
                 else
                     seen.last() += ", " + cell;
             }
         }
+        // Cp = 0.15 / (6 * 0.0424264068712), Cpk = 0.02 / (3 * 0.0424264068712).
         QCOMPARE(seen, QStringList({"Мера frozen A2",
-                                    "A1 G s bold, B1 C s bold, C1 R s bold, D1 U s bold",
-                                    "A2 1 n, B2 1 n, C2 12.34 n 0.00, D2 mm s",
+                                    "A1 G s bold, B1 C s bold, C1 R s bold, D1 U s bold, "
+                                    "E1 Lim s bold",
+                                    "A2 1 n, B2 1 n, C2 12.34 n 0.00 bold FF9C0006, D2 mm s, "
+                                    "E2 lo s",
                                     "A3 1 n, B3 2 n, C3 12.4 n 0.00, D3 mm s",
                                     "A4 1 n, B4 3 n, C4 0.486 n 0.000, D4 in s",
-                                    "A5 3 n, B5 9 n, C5 2828.1 n 0.0, D5 m/s s",
+                                    "A5 3 n, B5 9 n, C5 2828.1 n 0.0 bold FF9C0006, D5 m/s s, "
+                                    "E5 hi s",
                                     "Stats frozen A2",
                                     "A1 G s bold, B1 U s bold, C1 N s bold, D1 Min s bold, "
-                                    "E1 Max s bold, F1 Mean s bold, G1 SD s bold",
+                                    "E1 Max s bold, F1 Mean s bold, G1 SD s bold, H1 Lo s bold, "
+                                    "I1 Hi s bold, J1 Nom s bold, K1 P s bold, L1 F s bold, "
+                                    "M1 Cp s bold, N1 Cpk s bold",
                                     "A2 1 n, B2 mm s, C2 2 n, D2 12.34 n 0.00, E2 12.4 n 0.00, "
-                                    "F2 12.37 n 0.00, G2 0.0424264068712 n 0.00",
+                                    "F2 12.37 n 0.00, G2 0.0424264068712 n 0.00, H2 12.35 n, "
+                                    "I2 12.5 n, J2 12.4 n, K2 1 n, L2 1 n, "
+                                    "M2 0.589255650989 n 0.00, N2 0.157134840264 n 0.00",
                                     "A3 1 n, B3 in s, C3 1 n, D3 0.486 n 0.000, E3 0.486 n 0.000, "
                                     "F3 0.486 n 0.000",
                                     "A4 3 n, B4 m/s s, C4 1 n, D4 2828.1 n 0.0, E4 2828.1 n 0.0, "
-                                    "F4 2828.1 n 0.0",
+                                    "F4 2828.1 n 0.0, I4 2800 n, K4 0 n, L4 1 n",
                                     "Download frozen ",
                                     "A1 When s bold, B1 2026-12-07T10:00:00Z s",
                                     "A2 Station s bold, B2 Лаборатория-2 s",
@@ -468,6 +491,30 @@ private slots:
                                     "A8 Announced s bold, B8 4 s",
                                     "A9 Program s bold, B9 Parvesta 3.0 s",
                                     "A10 Id s bold, B10 7f0c s"}));
+
+        // Each group and unit's readings in cell order, the limits as lines
+        // from its first cell to its last.
+        QStringList charts;
+        for (const QJsonValue& chart : ReadWorkbook(path, {"--charts"}).array())
+        {
+            QVERIFY(chart["part"].toString().startsWith("xl/charts/"));
+            QStringList series;
+            for (const QJsonValue& line : chart["series"].toArray())
+            {
+                QString points = line["name"].toString();
+                const QJsonArray x = line["x"].toArray(), y = line["y"].toArray();
+                QCOMPARE(x.size(), y.size());
+                QCOMPARE(line["cached"].toArray(), y);
+                for (int p = 0; p < x.size(); ++p)
+                    points += QStringLiteral(" (%1 %2)").arg(x[p].toDouble()).arg(y[p].toDouble());
+                series << points;
+            }
+            charts << chart["title"].toString() + ": " + series.join("; ");
+        }
+        QCOMPARE(charts, QStringList({"G 1, mm: R (1 12.34) (2 12.4); Lo (1 12.35) (2 12.35); "
+                                      "Hi (1 12.5) (2 12.5)",
+                                      "G 1, in: R (3 0.486)",
+                                      "G 3, m/s: R (9 2828.1); Hi (9 2800) (9 2800)"}));
     }
 
     // A workbook is made beside its file, never in the system's temporary
@@ -609,44 +656,6 @@ private slots:
         QCOMPARE(LimitsFile::Text(limits), written);
         QVERIFY(LimitsFile::Save(path, limits));
         QCOMPARE(ReadFile(file), written);
-    }
-
-    // Every number a user may type comes back as the same double, written
-    // as briefly as it reads; Limits.ini is saved the safe way.
-    void limitsRoundTrip()
-    {
-        QTemporaryDir dir;
-        const QString file = dir.path() + "/Limits.ini";
-        const QByteArray path = QFile::encodeName(file);
-        std::vector<Limit> limits;
-        const double figures[] = {1.2, 0.1 + 0.2, -0.005, 1e-7, 12345.678, 2828.1, 1.0 / 3, 1e300};
-        for (int i = 0; i < 8; ++i)
-            limits.push_back(
-                Limit{i + 1, i % 5 - 1, figures[i], figures[i] * 2 + 1, figures[7 - i]});
-        limits[3].low.reset();
-        limits[4].nominal.reset();
-        WriteFile(file, "old"_qba);
-        QCOMPARE(::chmod(path.constData(), 0600), 0);
-        FileError why = FileError::Other;
-        QVERIFY(LimitsFile::Save(path, limits, &why));
-        QCOMPARE(why, FileError::None);
-        QCOMPARE(Mode(file), mode_t(0600));
-        const QByteArray text = ReadFile(file);
-        QVERIFY2(text.contains("Group=1;Unit=any;Low=1.2;High=3.4;Nominal=1" +
-                               QByteArray(300, '0') + "\r\n"),
-                 text.constData());
-        QVERIFY2(text.contains("Group=2;Unit=m/s;Low=0.30000000000000004;"), text.constData());
-        std::vector<Limit> read;
-        QCOMPARE(LimitsFile::Load(path, &read), SettingsFile::Found::Read);
-        QCOMPARE(read.size(), limits.size());
-        for (std::size_t i = 0; i < read.size(); ++i)
-        {
-            QCOMPARE(read[i].group, limits[i].group);
-            QCOMPARE(read[i].unit, limits[i].unit);
-            QVERIFY(read[i].low == limits[i].low);
-            QVERIFY(read[i].high == limits[i].high);
-            QVERIFY(read[i].nominal == limits[i].nominal);
-        }
     }
 
     void settingsThatAreNotAFile()

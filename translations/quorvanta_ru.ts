@@ -441,11 +441,11 @@ VX-77
     </message>
     <message>
         <source>Low limit</source>
-        <translation>Нижний предел</translation>
+        <translation>Нижний допуск</translation>
     </message>
     <message>
         <source>High limit</source>
-        <translation>Верхний предел</translation>
+        <translation>Верхний допуск</translation>
     </message>
     <message>
         <source>Cell</source>
@@ -477,7 +477,31 @@ VX-77
     </message>
     <message>
         <source>Pass</source>
-        <translation>Годен</translation>
+        <translation>Годно</translation>
+    </message>
+    <message>
+        <source>Limit</source>
+        <translation>Допуск</translation>
+    </message>
+    <message>
+        <source>low</source>
+        <translation>ниже</translation>
+    </message>
+    <message>
+        <source>high</source>
+        <translation>выше</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Нижний допуск</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Верхний допуск</translation>
+    </message>
+    <message>
+        <source>Nominal</source>
+        <translation>Номинал</translation>
     </message>
     <message>
         <source>Fail</source>
@@ -489,11 +513,19 @@ VX-77
     </message>
     <message>
         <source>%1 above the high limit, %2 below the low limit</source>
-        <translation>%1 выше верхнего предела, %2 ниже нижнего предела</translation>
+        <translation>%1 выше верхнего допуска, %2 ниже нижнего допуска</translation>
     </message>
     <message>
         <source>Value</source>
         <translation>Значение</translation>
+    </message>
+    <message>
+        <source>Cp</source>
+        <translation>Cp</translation>
+    </message>
+    <message>
+        <source>Cpk</source>
+        <translation>Cpk</translation>
     </message>
 </context>
 <context>
@@ -662,12 +694,20 @@ VX-77
         <translation>протокол всегда в PDF: --format не для report</translation>
     </message>
     <message>
+        <source>--limits %1 cannot be read: %2</source>
+        <translation>--limits %1 не читается: %2</translation>
+    </message>
+    <message>
+        <source>--limits %1 is not a limits file: it wants a line [Limits], then lines like Group=3;Unit=mm;Low=1.20;High=1.24;Nominal=</source>
+        <translation>--limits %1 не является файлом допусков: нужна строка [Limits], затем строки вида Group=3;Unit=mm;Low=1.20;High=1.24;Nominal=</translation>
+    </message>
+    <message>
         <source>--limit %1: %2</source>
         <translation>--limit %1: %2</translation>
     </message>
     <message>
-        <source>%1 is not a limits file that can be read.</source>
-        <translation>%1 — не файл пределов, который можно прочитать.</translation>
+        <source>--limit %1: group %2 has a --limit already</source>
+        <translation>--limit %1: для группы %2 --limit уже задан</translation>
     </message>
 </context>
 <context>
@@ -841,11 +881,11 @@ VX-77
     </message>
     <message>
         <source>Above the high limit %1</source>
-        <translation>Выше верхнего предела %1</translation>
+        <translation>Выше верхнего допуска %1</translation>
     </message>
     <message>
         <source>Below the low limit %1</source>
-        <translation>Ниже нижнего предела %1</translation>
+        <translation>Ниже нижнего допуска %1</translation>
     </message>
 </context>
 <context>
@@ -1000,7 +1040,7 @@ VX-77
     </message>
     <message>
         <source>Set limits</source>
-        <translation>Задать пределы</translation>
+        <translation>Задать допуски</translation>
     </message>
     <message>
         <source>Report…</source>
@@ -1012,7 +1052,7 @@ VX-77
     </message>
     <message>
         <source>Pass</source>
-        <translation>Годен</translation>
+        <translation>Годно</translation>
     </message>
     <message>
         <source>Fail</source>
@@ -1020,7 +1060,7 @@ VX-77
     </message>
     <message>
         <source>Limits of group %1 in %2, as shown (empty: none):</source>
-        <translation>Пределы группы %1 в %2, по показаниям (пусто: нет):</translation>
+        <translation>Допуски группы %1 в %2, по показаниям (пусто: нет):</translation>
     </message>
     <message>
         <source>&quot;%1&quot; is not a number; write it like %2.</source>
@@ -1028,15 +1068,15 @@ VX-77
     </message>
     <message>
         <source>The low limit is above the high limit.</source>
-        <translation>Нижний предел выше верхнего.</translation>
+        <translation>Нижний допуск выше верхнего.</translation>
     </message>
     <message>
         <source>The limits could not be saved: %1.</source>
-        <translation>Пределы не удалось сохранить: %1.</translation>
+        <translation>Допуски не удалось сохранить: %1.</translation>
     </message>
     <message>
         <source>Limits saved.</source>
-        <translation>Пределы сохранены.</translation>
+        <translation>Допуски сохранены.</translation>
     </message>
     <message>
         <source>Report</source>
