@@ -131,7 +131,7 @@ void StatisticsWindow::Fill()
     QStringList columns = engine->StatisticsColumns();
     const int plain = int(columns.size());
     if (judged)
-        columns << tr("Pass") << tr("Fail") << QStringLiteral("Cp") << QStringLiteral("Cpk");
+        columns << engine->LimitColumns().mid(3); // pass, fail, Cp, Cpk
     const QSignalBlocker quiet(table);
     table->clear();
     table->setColumnCount(int(columns.size()));

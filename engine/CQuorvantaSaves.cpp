@@ -187,6 +187,7 @@ CReport::Format CQuorvanta::ReportFormat() const
     format.units = Units();
     format.group = textGroup;
     format.statisticsColumns = StatisticsColumns();
+    format.limitColumns = LimitColumns();
     return format;
 }
 

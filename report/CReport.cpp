@@ -53,6 +53,9 @@ CReport::CReport(const CTRData& data_, const std::vector<Limit>& limits_,
     if (format.statisticsColumns.size() < 7)
         format.statisticsColumns = {format.group,  tr("Unit"), tr("Count"),         tr("Minimum"),
                                     tr("Maximum"), tr("Mean"), tr("Std. deviation")};
+    if (format.limitColumns.size() < 7)
+        format.limitColumns = {tr("Low"),  tr("High"),           tr("Nominal"),        tr("Pass"),
+                               tr("Fail"), QStringLiteral("Cp"), QStringLiteral("Cpk")};
 }
 
 QPageSize::PageSizeId CReport::PaperFor(const QLocale& locale)
@@ -223,8 +226,7 @@ int CReport::Lay(QPagedPaintDevice* device, QPainter* painter, int pages) const
 
     // The statistics, each column as wide as its widest text.
     QStringList columns = format.statisticsColumns.mid(0, 7);
-    columns << tr("Low limit") << tr("High limit") << tr("Pass") << tr("Fail")
-            << QStringLiteral("Cp") << QStringLiteral("Cpk");
+    columns << format.limitColumns[0] << format.limitColumns[1] << format.limitColumns.mid(3);
     std::vector<QStringList> cells;
     for (const Statistics::Row& row : rows)
         cells.push_back(StatisticsTexts(row));

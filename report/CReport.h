@@ -35,6 +35,8 @@ public:
         QString group = QStringLiteral("Group"); // the title of the group column
         // Group, unit, count, minimum, maximum, mean and deviation.
         QStringList statisticsColumns;
+        // Low, high, nominal, pass, fail, Cp and Cpk.
+        QStringList limitColumns;
     };
 
     CReport(const CTRData& data, const std::vector<Limit>& limits, const TransferSource& source,

@@ -1051,14 +1051,6 @@ VX-77
         <translation>Печать…</translation>
     </message>
     <message>
-        <source>Pass</source>
-        <translation>Годно</translation>
-    </message>
-    <message>
-        <source>Fail</source>
-        <translation>Брак</translation>
-    </message>
-    <message>
         <source>Limits of group %1 in %2, as shown (empty: none):</source>
         <translation>Допуски группы %1 в %2, по показаниям (пусто: нет):</translation>
     </message>
