@@ -299,6 +299,40 @@ void SetStartWords(QLabel* picture, const QIcon& transferIcon)
             word->setFont(condensed);
         }
 }
+// The record behind a value in the result table, by its place in its group.
+constexpr int PositionRole = Qt::UserRole + 1;
+const QColor MarkColour(0xc0, 0x1c, 0x28);
+
+// A limit as the user writes numbers: "1,2" on a German desktop.
+QString LocalNumber(double number)
+{
+    return Limits::NumberText(number).replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
+// The sign beside a reading above (▲) or below (▼) its limits, drawn for
+// screens of ratio 1 and 2.
+QIcon MarkIcon(bool above)
+{
+    static QIcon icons[2];
+    QIcon& icon = icons[above ? 1 : 0];
+    if (icon.isNull())
+        for (int ratio : {1, 2})
+        {
+            QPixmap sign(12 * ratio, 12 * ratio);
+            sign.setDevicePixelRatio(ratio);
+            sign.fill(Qt::transparent);
+            QPainter painter(&sign);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(MarkColour);
+            const QPolygonF triangle = above ? QPolygonF({{1, 10}, {11, 10}, {6, 2}})
+                                             : QPolygonF({{1, 2}, {11, 2}, {6, 10}});
+            painter.drawPolygon(triangle);
+            painter.end();
+            icon.addPixmap(sign);
+        }
+    return icon;
+}
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
@@ -324,6 +358,8 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     if (!background.isNull())
         SetStartWords(ui.bckgroundLabel, ui.trnsfrDataButton->icon());
 
+    // The Statistics window reads the engine's records and limits.
+    engine = new CQuorvanta;
     CreateAboutWindow();
     CreateHelpWindow();
     CreateProgressWindow();
@@ -350,7 +386,6 @@ MainWindow::MainWindow(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(par
     ui.tableWidget->installEventFilter(this);
     CreateSortKeys();
 
-    engine = new CQuorvanta;
     // The lab's server may take seconds to answer, or never: transfers go
     // there in the background, those left from earlier runs first, and the
     // status line says so when they cannot (the whole of a long reason in
@@ -689,10 +724,11 @@ bool MainWindow::SaveData()
     // name typed without one gets the chosen type's, before the dialog asks
     // whether to replace a file of that name.
     using Format = CQuorvanta::SaveFormat;
-    static const Format formats[] = {Format::Csv, Format::Workbook, Format::Json, Format::Reply};
+    static const Format formats[] = {Format::Csv, Format::Workbook, Format::Json, Format::Reply,
+                                     Format::Report};
     const QStringList filters = {tr("Measurements (*.csv)"), tr("Excel workbook (*.xlsx)"),
                                  tr("JSON for other programs (*.json)"),
-                                 tr("Instrument reply (*.bin)")};
+                                 tr("Instrument reply (*.bin)"), tr("PDF report (*.pdf)")};
     QFileDialog dialog(this, tr("Save measurements as"), engine->SaveFolder() + name,
                        filters.join(QStringLiteral(";;")));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -714,6 +750,9 @@ bool MainWindow::SaveData()
     if (path.isEmpty())
         return false;
     const CQuorvanta::SaveFormat format = CQuorvanta::FormatOf(path);
+    // A report carries a note of the user's in its title block.
+    if (format == CQuorvanta::SaveFormat::Report && !statisticsWindow->AskNote())
+        return false;
     if (!engine->Write(engine->EncodePath(path).constData(), format))
     {
         // The user must not believe the results are safe, and must learn what to do.
@@ -735,8 +774,9 @@ bool MainWindow::SaveData()
             tr("The results were saved. The name of the folder %1 holds a line break, so the "
                "next save starts in the folder used before.")
                 .arg(QDir::toNativeSeparators(QFileInfo(path).path())));
-    // The instrument's bytes alone do not count as the results saved.
-    return format != CQuorvanta::SaveFormat::Reply;
+    // The instrument's bytes alone, or a report for people, do not count as
+    // the results saved.
+    return format != CQuorvanta::SaveFormat::Reply && format != CQuorvanta::SaveFormat::Report;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -1022,12 +1062,52 @@ void MainWindow::AddGroupRows(int group)
         unit->setText(engine->UnitText(record.unit));
         auto* result = new CNumberItem;
         result->setText(FormatValue(record));
+        result->setData(PositionRole, position);
+        MarkReading(result, record);
         ui.tableWidget->setItem(row, 2, result);
         ui.tableWidget->setItem(row, 3, unit);
         ++row;
         ++added;
     }
     ui.tableWidget->setRowCount(first + added);
+}
+
+void MainWindow::MarkReading(QTableWidgetItem* item, const CMeasurement& record)
+{
+    const Limit* limit = Limits::Find(engine->Limits(), record.group, record.unit);
+    switch (Limits::Judge(limit, ExactValue(record)))
+    {
+    case Limits::Verdict::High:
+        item->setIcon(MarkIcon(true));
+        item->setForeground(MarkColour);
+        item->setToolTip(tr("Above the high limit %1").arg(LocalNumber(*limit->high)));
+        break;
+    case Limits::Verdict::Low:
+        item->setIcon(MarkIcon(false));
+        item->setForeground(MarkColour);
+        item->setToolTip(tr("Below the low limit %1").arg(LocalNumber(*limit->low)));
+        break;
+    default:
+        item->setIcon(QIcon());
+        item->setData(Qt::ForegroundRole, QVariant());
+        item->setToolTip(QString());
+        break;
+    }
+}
+
+void MainWindow::MarkReadings()
+{
+    // In whatever order the rows stand: each value knows its record.
+    QTableWidget* table = ui.tableWidget;
+    for (int r = 0; r < table->rowCount(); ++r)
+    {
+        QTableWidgetItem* value = table->item(r, 2);
+        CMeasurement record;
+        if (value && table->item(r, 0) &&
+            engine->data.GetRecord(table->item(r, 0)->text().toInt(),
+                                   value->data(PositionRole).toInt(), &record))
+            MarkReading(value, record);
+    }
 }
 
 void MainWindow::SetViewState(int state)
@@ -1180,7 +1260,7 @@ void MainWindow::CreateKeys()
     // Tab moves on to the buttons instead of from cell to cell.
     ui.tableWidget->setTabKeyNavigation(false);
     // Esc puts the Help, About and Statistics windows away.
-    for (QWidget* window : {helpWindow, aboutWindow, statisticsWindow})
+    for (QWidget* window : {helpWindow, aboutWindow, static_cast<QWidget*>(statisticsWindow)})
         window->installEventFilter(this);
 }
 
@@ -1262,21 +1342,16 @@ void MainWindow::CreateProgressWindow()
 
 void MainWindow::CreateStatisticsWindow()
 {
-    statisticsWindow = new QWidget(this, Qt::Window);
-    statisticsUi.setupUi(statisticsWindow);
-    // A handful of rows: each as high and each column as wide as its text.
-    statisticsUi.statisticsTable->horizontalHeader()->setSectionResizeMode(
-        QHeaderView::ResizeToContents);
-    statisticsUi.statisticsTable->verticalHeader()->setSectionResizeMode(
-        QHeaderView::ResizeToContents);
+    statisticsWindow = new StatisticsWindow(engine, this);
     connect(ui.statisticsButton, &QToolButton::clicked, this, &MainWindow::ShowStatistics);
+    connect(statisticsWindow, &StatisticsWindow::LimitsChanged, this, &MainWindow::MarkReadings);
     // The figures go into a spreadsheet as the table's rows do.
     auto* copy = new QPushButton(tr("Copy"), statisticsWindow);
     copy->setObjectName(QStringLiteral("copyButton"));
     copy->setAutoDefault(false);
-    statisticsUi.verticalLayout->addWidget(copy, 0, Qt::AlignRight);
+    statisticsWindow->buttonRow->addWidget(copy);
     connect(copy, &QPushButton::clicked, this, [this] {
-        QTableWidget* table = statisticsUi.statisticsTable;
+        QTableWidget* table = statisticsWindow->ui.statisticsTable;
         QList<int> rows;
         for (int r = 0; r < table->rowCount(); ++r)
             rows << r;
@@ -1314,25 +1389,7 @@ void MainWindow::PlaceBeside(QWidget* window)
 
 void MainWindow::ShowStatistics()
 {
-    // One row per group and unit, the figures in the decimals of the readings.
-    QTableWidget* table = statisticsUi.statisticsTable;
-    const QStringList columns = engine->StatisticsColumns();
-    table->setColumnCount(int(columns.size()));
-    table->setHorizontalHeaderLabels(columns);
-    const std::vector<Statistics::Row> rows = Statistics::Compute(engine->data);
-    table->setRowCount(int(rows.size()));
-    for (int r = 0; r < int(rows.size()); ++r)
-    {
-        const Statistics::Row& s = rows[std::size_t(r)];
-        const QStringList texts = Statistics::Texts(s, engine->UnitText(s.unit), QString());
-        for (int c = 0; c < int(texts.size()); ++c)
-        {
-            auto* item = new QTableWidgetItem(texts[c]);
-            if (c != 1)
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            table->setItem(r, c, item);
-        }
-    }
+    statisticsWindow->Fill();
     if (!statisticsWindow->isVisible())
         PlaceStatistics();
     statisticsWindow->show();

@@ -1,11 +1,11 @@
 #ifndef PARVESTA_MAINWINDOW_H
 #define PARVESTA_MAINWINDOW_H
 
+#include "StatisticsWindow.h"
 #include "ui_AboutWindowGUI.h"
 #include "ui_HelpWindowGUI.h"
 #include "ui_MainWindowGUI.h"
 #include "ui_ProgressWindowGUI.h"
-#include "ui_StatisticsWindowGUI.h"
 
 #include <QDateTime>
 #include <QMainWindow>
@@ -108,6 +108,10 @@ private:
     void TableMenu(const QPoint& at);
     void CreateSortKeys();
     void AddGroupRows(int group);
+    // A reading outside its limits gets a sign beside its value, a colour
+    // and a tip saying which limit; its text stays the value.
+    void MarkReading(QTableWidgetItem* item, const CMeasurement& record);
+    void MarkReadings();
     void setButtonIcon(QAbstractButton* button, QString imagePath, QString maskPath);
     void CreateAboutWindow();
     void CreateHelpWindow();
@@ -125,11 +129,10 @@ private:
     Ui::AboutWindowGUI aboutUi;
     Ui::HelpWindowGUI helpUi;
     Ui::ProgressWindowGUI progressUi;
-    Ui::StatisticsWindowGUI statisticsUi;
     QWidget* aboutWindow = nullptr;
     QWidget* helpWindow = nullptr;
     QWidget* progressWindow = nullptr;
-    QWidget* statisticsWindow = nullptr;
+    StatisticsWindow* statisticsWindow = nullptr;
     HistoryWindow* historyWindow = nullptr;
     // When the archived transfer shown was made; invalid after a transfer.
     QDateTime openedTime;

@@ -43,6 +43,7 @@ const char* const MainHelp =
     "  decode     read the results of an instrument reply saved earlier (.bin)\n"
     "  stats      the statistics per group and unit, of a download or a saved reply\n"
     "  history    the transfers kept in the archive; export one, or import a saved reply\n"
+    "  report     the PDF report of a saved reply or an archived transfer\n"
     "\n"
     "`parvesta-cli COMMAND --help` describes a command. Options may come before\n"
     "or after a file name; file names are taken from the folder you are in.\n"
@@ -188,6 +189,26 @@ const char* const HistoryHelp =
     "                   postgresql:// URL lists and exports the lab server's transfers\n"
     "  -q, -v           as for download\n";
 
+const char* const ReportHelp =
+    "Usage: parvesta-cli report FILE.bin -o REPORT.pdf [OPTIONS]\n"
+    "       parvesta-cli report history ID -o REPORT.pdf [OPTIONS]\n"
+    "\n"
+    "Writes the PDF report of an instrument reply saved earlier, or of a transfer\n"
+    "kept in the archive: when, where and by which instrument it was read, the\n"
+    "statistics per group and unit with pass and fail counts, Cp and Cpk against\n"
+    "the limits given, a histogram and a run chart of each, and every reading,\n"
+    "those outside the limits marked. It is written in the desktop's language and\n"
+    "on its paper (A4 or Letter), as the window writes it; no display is needed.\n"
+    "\n"
+    "  -o FILE          the report (required); replaced only once written whole\n"
+    "  --limit GROUP:LOW:HIGH\n"
+    "                   limits on a group's readings as shown, in every unit; LOW\n"
+    "                   or HIGH may be empty; repeat for more groups\n"
+    "  --limits FILE    the limits of a Limits.ini; a --limit replaces the file's\n"
+    "                   for its group\n"
+    "  --note TEXT      a note printed in the title block\n"
+    "  --keep-partial, --archive, -q, -v as for decode and history\n";
+
 const char* HelpOf(const QString& command)
 {
     if (command == QLatin1String("scan"))
@@ -200,6 +221,8 @@ const char* HelpOf(const QString& command)
         return StatsHelp;
     if (command == QLatin1String("history"))
         return HistoryHelp;
+    if (command == QLatin1String("report"))
+        return ReportHelp;
     return MainHelp;
 }
 
@@ -221,6 +244,7 @@ constexpr KnownOption Options[] = {
     {"decimal", 0, true},      {"timeout", 0, true},    {"keep-partial", 0, false},
     {"like-window", 0, false}, {"json", 0, false},      {"no-archive", 0, false},
     {"archive", 0, true},      {"limit", 0, true},      {"limits", 0, true},
+    {"note", 0, true},
 };
 constexpr int ScanOptionCount = 4; // scan takes only the first ones
 
@@ -380,7 +404,8 @@ int CliTool::Command(const QByteArray& name, const QList<QByteArray>& arguments)
     const QString command = QString::fromUtf8(name);
     const bool scan = command == QLatin1String("scan");
     if (!scan && command != QLatin1String("download") && command != QLatin1String("decode") &&
-        command != QLatin1String("stats") && command != QLatin1String("history"))
+        command != QLatin1String("stats") && command != QLatin1String("history") &&
+        command != QLatin1String("report"))
         return Usage(tr("unknown command %1").arg(Shown(name)));
 
     if (const QString problem =
@@ -416,6 +441,8 @@ int CliTool::Command(const QByteArray& name, const QList<QByteArray>& arguments)
                    : Usage(tr("%1 wants one saved reply").arg(command), command);
     if (command == QLatin1String("history"))
         return History();
+    if (command == QLatin1String("report"))
+        return Report();
     if (options.names.size() > 1)
         return Usage(tr("stats wants at most one saved reply"), command);
     return options.names.isEmpty() ? Download(true) : Decode(true);
@@ -528,8 +555,11 @@ void CliTool::MakeEngine()
     engine->UseLimits(limits);
     if (!engine->SettingsNotice().isEmpty())
         Say(engine->SettingsNotice());
-    if (!options.IsSet("like-window"))
+    // A report is read by people: in the window's words, as the window writes it.
+    if (!options.IsSet("like-window") && !reporting)
         engine->WriteInEnglish();
+    if (reporting)
+        engine->reportNote = QString::fromLocal8Bit(options.Value("note"));
     if (options.IsSet("decimal"))
         engine->decimalSeparator = QString::fromLatin1(options.Value("decimal"));
     engine->programName = QStringLiteral("parvesta-cli");
@@ -615,7 +645,8 @@ bool CliTool::CheckOptions(const QString& command, bool statisticsOnly, int* exi
     *exit = Done;
     // The format a name asks for, as the window chooses it; --format names
     // one of the formats of records.
-    format = CQuorvanta::FormatOf(QString::fromUtf8(options.Value("output")));
+    format = reporting ? CQuorvanta::SaveFormat::Report
+                       : CQuorvanta::FormatOf(QString::fromUtf8(options.Value("output")));
     // An archived transfer may be exported as the reply it came as, too.
     const bool replies = command == QLatin1String("history");
     if (options.IsSet("format") &&
@@ -1180,6 +1211,20 @@ int CliTool::ExportTransfer()
         return outputFailed ? NotWritten : Done;
     }
     return WriteResults() ? Done : NotWritten;
+}
+
+int CliTool::Report()
+{
+    const QString command = QStringLiteral("report");
+    const bool archived = options.names.value(0) == "history";
+    if (archived ? options.names.size() != 2 : options.names.size() != 1)
+        return Usage(tr("report wants one saved reply, or history and an id"), command);
+    if (options.Value("output").isEmpty())
+        return Usage(tr("a report needs a file: -o FILE.pdf"), command);
+    if (options.IsSet("format"))
+        return Usage(tr("a report is always PDF: --format is not for report"), command);
+    reporting = true;
+    return archived ? ExportTransfer() : Decode(false);
 }
 
 int CliTool::ImportReply()

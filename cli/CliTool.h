@@ -69,6 +69,8 @@ private:
     bool ReadFromServer();
     int ExportTransfer();
     int ImportReply();
+    // The PDF report of a saved reply or an archived transfer.
+    int Report();
 
     // Checks the options of download, decode and stats; false, with exit
     // set, when they are wrong.
@@ -109,6 +111,7 @@ private:
     QString portDevice; // the device path behind it
     QDateTime downloaded;
     CQuorvanta::SaveFormat format = CQuorvanta::SaveFormat::Csv;
+    bool reporting = false; // report: the output is the PDF report
     bool quiet = false;
     bool terminal = false; // standard error is a terminal: a bar, else percent lines
     int shownPercent = -1;

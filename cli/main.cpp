@@ -3,8 +3,11 @@
 #include "CliTool.h"
 #include "Installation.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTranslator>
+#include <cstring>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -13,7 +16,21 @@ int main(int argc, char** argv)
     QList<QByteArray> arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QByteArray(argv[i]);
-    QCoreApplication application(argc, argv);
+    // The report's charts are widgets drawn on no screen: only that command
+    // makes a widget application, on the platform that needs no display.
+    bool report = false;
+    for (int i = 1; i < argc && !report; ++i)
+        if (std::strcmp(argv[i], "-q") && std::strcmp(argv[i], "--quiet") &&
+            std::strcmp(argv[i], "-v") && std::strcmp(argv[i], "--verbose"))
+        {
+            report = std::strcmp(argv[i], "report") == 0;
+            break;
+        }
+    if (report)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application =
+        report ? std::make_unique<QApplication>(argc, argv)
+               : std::make_unique<QCoreApplication>(argc, argv);
     // Messages in the window's language; the files are written in English
     // unless --like-window asks for the window's texts.
     QTranslator toolkit, program;

@@ -1,6 +1,7 @@
 #ifndef PARVESTA_CQUORVANTA_H
 #define PARVESTA_CQUORVANTA_H
 
+#include "CReport.h"
 #include "CSearchReport.h"
 #include "CTRData.h"
 #include "CWQXUSTester.h"
@@ -197,16 +198,18 @@ public:
     bool WriteCsv(const char* fileName);
     bool WriteCsvRow(FILE* file, CMeasurement record);
     // What a file is saved as: a workbook for a name ending in .xlsx, JSON
-    // for .json, the instrument's reply for .bin, CSV for any other name.
+    // for .json, the instrument's reply for .bin, the PDF report for .pdf,
+    // CSV for any other name.
     enum class SaveFormat
     {
         Csv,
         Workbook,
         Reply,
         Json,
+        Report,
     };
     static SaveFormat FormatOf(const QString& fileName);
-    // The format a caller names: "csv", "xlsx", "json" or "bin" (any case);
+    // The format a caller names: "csv", "xlsx", "json", "bin" or "pdf" (any case);
     // false for any other name.
     static bool FormatNamed(const QString& name, SaveFormat* format);
     // The extension a format's files get, without the dot.
@@ -217,6 +220,10 @@ public:
     bool Write(const char* fileName, SaveFormat format);
     // The column titles of the statistics, translated.
     QStringList StatisticsColumns() const;
+    // The texts the report is written with, as the tables show them.
+    CReport::Format ReportFormat() const;
+    // The note the user gave the next report, printed in its title block.
+    QString reportNote;
     // Their titles for the limits and what came of them: low, high, nominal,
     // pass, fail, Cp, Cpk.
     QStringList LimitColumns() const;

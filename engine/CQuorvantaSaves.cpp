@@ -78,7 +78,8 @@ constexpr struct
 } Formats[] = {{CQuorvanta::SaveFormat::Csv, "csv"},
                {CQuorvanta::SaveFormat::Workbook, "xlsx"},
                {CQuorvanta::SaveFormat::Reply, "bin"},
-               {CQuorvanta::SaveFormat::Json, "json"}};
+               {CQuorvanta::SaveFormat::Json, "json"},
+               {CQuorvanta::SaveFormat::Report, "pdf"}};
 } // namespace
 
 bool CQuorvanta::FormatNamed(const QString& name, SaveFormat* format)
@@ -179,6 +180,17 @@ QStringList CQuorvanta::StatisticsColumns() const
             FileText(QT_TR_NOOP("Std. deviation"))};
 }
 
+CReport::Format CQuorvanta::ReportFormat() const
+{
+    CReport::Format format;
+    format.decimalSeparator = decimalSeparator;
+    format.units = Units();
+    format.group = textGroup;
+    format.statisticsColumns = StatisticsColumns();
+    format.limitColumns = LimitColumns();
+    return format;
+}
+
 bool CQuorvanta::Write(const char* fileName, SaveFormat format)
 {
     saveError = FileError::None;
@@ -203,8 +215,12 @@ bool CQuorvanta::Write(const char* fileName, SaveFormat format)
         written = JsonFile::Write(fileName, data, TransferDescription(), limits, &saveError,
                                   &saveSystemError);
         break;
+    case SaveFormat::Report:
+        written = CReport(data, limits, TransferDescription(), reportNote, ReportFormat())
+                      .Write(fileName, &saveError, &saveSystemError);
+        break;
     }
-    static const char* const formats[] = {"CSV", "workbook", "reply", "JSON"};
+    static const char* const formats[] = {"CSV", "workbook", "reply", "JSON", "report"};
     qCDebug(engineLog).noquote() << "save as" << formats[int(format)] << fileName
                                  << (written ? QStringLiteral("done")
                                              : QStringLiteral("failed: ") + SaveErrorText());
@@ -216,9 +232,10 @@ bool CQuorvanta::Write(const char* fileName, SaveFormat format)
     const QByteArray folder = name.left(name.lastIndexOf('/') + 1);
     if (SettingsFile::Storable(folder))
         storedDataPath = folder;
-    // The instrument's bytes are kept for support, not read by people: the
-    // records themselves are still unsaved.
-    if (format != SaveFormat::Reply)
+    // The instrument's bytes are kept for support, not read by people, and a
+    // report is read by people, not by a program: the records themselves are
+    // still unsaved.
+    if (format != SaveFormat::Reply && format != SaveFormat::Report)
         unsavedData = false;
     return true;
 }

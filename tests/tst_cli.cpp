@@ -641,6 +641,49 @@ private slots:
         QCOMPARE(Lines(Cli({"history"}).out).size(), 1);
     }
 
+    // The report of a saved reply and of the same reply archived, on no
+    // display: the note, and the readings outside the limits given marked,
+    // as many as an independent count finds.
+    void reportWithoutADisplay()
+    {
+        const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(Family::TR620, 300);
+        WriteFile(InLab("old.bin"), ReplyBuilder::Frame(Family::TR620, records));
+        int outside = 0;
+        for (const CMeasurement& r : records)
+        {
+            const double shown = r.divisor > 1 ? double(r.value) / r.divisor : r.value;
+            outside +=
+                (r.group == 1 && (shown < 50 || shown > 2500)) || (r.group == 3 && shown > 12000);
+        }
+        QVERIFY(outside > 0);
+        QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            headless.remove(name);
+        const QStringList limits = {"--limit", "1:50:2500", "--limit", "3::12000"};
+        const Run run = Cli(
+            QStringList{"report", "old.bin", "-o", "r.pdf", "--note", "Beam 5"} + limits, headless);
+        QVERIFY2(run.exit == 0, qPrintable(run.err));
+        QProcess text;
+        text.start("pdftotext", {"-layout", InLab("r.pdf"), "-"});
+        QVERIFY(text.waitForFinished(30000));
+        const QString pages = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY(pages.contains("Beam 5"));
+        // Each mark once beside its reading, and once in the line saying what they mean.
+        QCOMPARE(int(pages.count(QStringLiteral("▲")) + pages.count(QStringLiteral("▼"))),
+                 outside + 2);
+
+        const Run imported = Cli({"history", "import", "old.bin"});
+        QCOMPARE(imported.exit, 0);
+        const QString id = QString::fromUtf8(imported.out.trimmed());
+        QCOMPARE(Cli(QStringList{"report", "history", id, "-o", "h.pdf"} + limits, headless).exit,
+                 0);
+        QCOMPARE(Cli({"report", "history", "no-such-transfer", "-o", "n.pdf"}).exit, 5);
+        QCOMPARE(Cli({"report", "old.bin", "-o", "x.pdf", "--limit", "1:5:2"}).exit, 64);
+        QCOMPARE(Cli({"report", "old.bin"}).exit, 64);
+        QCOMPARE(Cli({"report", "old.bin", "-o", "x.pdf", "--limits", "none.ini"}).exit, 64);
+        QVERIFY(!QFile::exists(InLab("x.pdf")) && !QFile::exists(InLab("n.pdf")));
+    }
+
     // A disk too full for the archive: the transfer is written all the same, and says so.
     void downloadOnAFullDisk()
     {

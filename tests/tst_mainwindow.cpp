@@ -18,6 +18,10 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QtCharts/QAreaSeries>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
 #include <optional>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -26,6 +30,19 @@ using ReplyFrame::Family;
 
 namespace
 {
+QString LimitsPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/Limits.ini");
+}
+
+QAbstractSeries* Series(QChartView* view, const char* name)
+{
+    for (QAbstractSeries* s : view->chart()->series())
+        if (s->objectName() == QLatin1String(name))
+            return s;
+    return nullptr;
+}
+
 void WriteSettings(const QString& dataPath, const QByteArray& port = "Any")
 {
     WriteFile(SettingsPath(), SevenLines("38400", port, dataPath));
@@ -110,6 +127,7 @@ private slots:
         ports.reset();
         dataDir.reset();
         QFile::remove(SettingsPath());
+        QFile::remove(LimitsPath());
     }
 
     void wholeTransferFillsTheTableAndTheStatistics()
@@ -170,6 +188,99 @@ private slots:
         QVERIFY(window->Transfer());
         QCOMPARE(Rows(window->table), QStringList({"2|9|4321|m/s"}));
         QCOMPARE(window->status->text(), QStringLiteral("1 measurement in 1 group"));
+    }
+
+    // Charts of the row chosen, limits typed as the desktop writes numbers
+    // (a German one too: see CMakeLists), and the readings outside them
+    // marked in the result table, whose values stay as they are.
+    void chartsLimitsAndMarks()
+    {
+        QFile::remove(LimitsPath());
+        const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(Family::TR620, 150);
+        QVERIFY(OpenWithInstrument(ReplyBuilder::Frame(Family::TR620, records)));
+        QVERIFY(window->Transfer());
+        window->Button("statisticsButton")->click();
+        auto* figures = window->findChild<QWidget*>("StatisticsWindowGUI");
+        QTRY_VERIFY(figures->isVisible());
+        auto* table = figures->findChild<QTableWidget*>("statisticsTable");
+        auto* histogram = figures->findChild<QChartView*>("histogramView");
+        auto* run = figures->findChild<QChartView*>("runChartView");
+        QCOMPARE(table->columnCount(), 7);
+        int chosen = -1;
+        for (int r = 0; r < table->rowCount(); ++r)
+            if (table->item(r, 0)->text() == "2" && table->item(r, 1)->text() == "us")
+                chosen = r;
+        QVERIFY(chosen >= 0);
+        table->selectRow(chosen);
+        int count = 0;
+        for (const CMeasurement& r : records)
+            count += r.group == 2 && r.unit == Unit::Microseconds;
+        auto* readings = qobject_cast<QLineSeries*>(Series(run, "readings"));
+        QVERIFY(readings);
+        QCOMPARE(int(readings->count()), count);
+        auto* bars = qobject_cast<QAreaSeries*>(Series(histogram, "readings"));
+        QVERIFY(bars);
+        double binned = 0;
+        for (int i = 1; i + 1 < bars->upperSeries()->count(); i += 2)
+            binned += bars->upperSeries()->at(i).y();
+        QCOMPARE(int(binned), count);
+        QVERIFY(!Series(run, "low") && !Series(run, "high"));
+
+        // A number written the other way is refused, and nothing is saved.
+        const QChar point = QLocale().decimalPoint().at(0);
+        const QChar other = point == '.' ? ',' : '.';
+        auto* low = figures->findChild<QLineEdit*>("lowEdit");
+        auto* high = figures->findChild<QLineEdit*>("highEdit");
+        auto* message = figures->findChild<QLabel*>("limitsMessage");
+        auto* set = figures->findChild<QPushButton*>("setLimitsButton");
+        low->setText("600");
+        high->setText(QStringLiteral("900") + other + "5");
+        set->click();
+        QVERIFY2(message->text().contains(high->text()), qPrintable(message->text()));
+        QVERIFY(!QFile::exists(LimitsPath()));
+        high->setText(QStringLiteral("900") + point + "5");
+        set->click();
+        QVERIFY2(ReadFile(LimitsPath()).contains("High=900.5"), ReadFile(LimitsPath()).constData());
+
+        // Pass and fail as an independent count; the limits on the run chart.
+        int below = 0;
+        int above = 0;
+        for (const CMeasurement& r : records)
+            if (r.group == 2 && r.unit == Unit::Microseconds)
+            {
+                below += r.value < 6000;
+                above += r.value > 9005;
+            }
+        QVERIFY(below > 0 && above > 0);
+        QCOMPARE(table->columnCount(), 11);
+        QCOMPARE(table->item(chosen, 7)->text(), QString::number(count - below - above));
+        QCOMPARE(table->item(chosen, 8)->text(), QString::number(below + above));
+        QVERIFY(Series(run, "low") && Series(run, "high"));
+        QCOMPARE(int(qobject_cast<QScatterSeries*>(Series(run, "outside"))->count()),
+                 below + above);
+
+        // The result table: a sign and a tip on exactly those readings; their
+        // values, and what is copied of them, as they were.
+        int marked = 0;
+        for (int r = 0; r < window->table->rowCount(); ++r)
+        {
+            QTableWidgetItem* value = window->table->item(r, 2);
+            const double shown = value->text().toDouble();
+            const bool outside = window->table->item(r, 0)->text() == "2" &&
+                                 window->table->item(r, 3)->text() == "us" &&
+                                 (shown < 600 || shown > 900.5);
+            QCOMPARE(!value->icon().isNull(), outside);
+            if (shown > 900.5 && outside)
+                QCOMPARE(value->toolTip(),
+                         QStringLiteral("Above the high limit 900") + point + "5");
+            marked += outside;
+        }
+        QCOMPARE(marked, below + above);
+        window->table->setFocus();
+        QTest::keySequence(window->table, QKeySequence::Copy);
+        const QString copied = QApplication::clipboard()->text();
+        QVERIFY(copied.contains('\n') && !copied.contains(QStringLiteral("▲")) &&
+                !copied.contains(QStringLiteral("▼")));
     }
 
     void repliesWithoutRecords_data()

@@ -412,6 +412,74 @@ VX-77
         <translation>Limits.ini не распознан и оставлен как есть; допуски не применяются.</translation>
     </message>
     <message>
+        <source>Reading</source>
+        <translation>Показание</translation>
+    </message>
+    <message>
+        <source>Reading (%1)</source>
+        <translation>Показание (%1)</translation>
+    </message>
+    <message>
+        <source>Histogram</source>
+        <translation>Гистограмма</translation>
+    </message>
+    <message>
+        <source>Readings</source>
+        <translation>Показания</translation>
+    </message>
+    <message>
+        <source>Mean ± 3 s</source>
+        <translation>Среднее ± 3 s</translation>
+    </message>
+    <message>
+        <source>Run chart</source>
+        <translation>Карта хода</translation>
+    </message>
+    <message>
+        <source>Outside the limits</source>
+        <translation>Вне допуска</translation>
+    </message>
+    <message>
+        <source>Low limit</source>
+        <translation>Нижний допуск</translation>
+    </message>
+    <message>
+        <source>High limit</source>
+        <translation>Верхний допуск</translation>
+    </message>
+    <message>
+        <source>Cell</source>
+        <translation>Ячейка</translation>
+    </message>
+    <message>
+        <source>Page %1 of %2</source>
+        <translation>Страница %1 из %2</translation>
+    </message>
+    <message>
+        <source>Measurement report</source>
+        <translation>Протокол измерений</translation>
+    </message>
+    <message>
+        <source>incomplete: %1 of %2 pages</source>
+        <translation>неполная: %1 из %2 страниц</translation>
+    </message>
+    <message>
+        <source>complete: %1 of %2 pages</source>
+        <translation>полная: %1 из %2 страниц</translation>
+    </message>
+    <message>
+        <source>Transferred</source>
+        <translation>Считано</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>Примечание</translation>
+    </message>
+    <message>
+        <source>Pass</source>
+        <translation>Годно</translation>
+    </message>
+    <message>
         <source>Limit</source>
         <translation>Допуск</translation>
     </message>
@@ -436,12 +504,20 @@ VX-77
         <translation>Номинал</translation>
     </message>
     <message>
-        <source>Pass</source>
-        <translation>Годно</translation>
-    </message>
-    <message>
         <source>Fail</source>
         <translation>Брак</translation>
+    </message>
+    <message>
+        <source>Charts</source>
+        <translation>Графики</translation>
+    </message>
+    <message>
+        <source>%1 above the high limit, %2 below the low limit</source>
+        <translation>%1 выше верхнего допуска, %2 ниже нижнего допуска</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Значение</translation>
     </message>
     <message>
         <source>Cp</source>
@@ -604,6 +680,18 @@ VX-77
     <message>
         <source>%1 holds no measurements: nothing was archived.</source>
         <translation>В %1 нет измерений: в архив ничего не сохранено.</translation>
+    </message>
+    <message>
+        <source>report wants one saved reply, or history and an id</source>
+        <translation>report ожидает один сохранённый ответ или history и номер</translation>
+    </message>
+    <message>
+        <source>a report needs a file: -o FILE.pdf</source>
+        <translation>протоколу нужен файл: -o FILE.pdf</translation>
+    </message>
+    <message>
+        <source>a report is always PDF: --format is not for report</source>
+        <translation>протокол всегда в PDF: --format не для report</translation>
     </message>
     <message>
         <source>--limits %1 cannot be read: %2</source>
@@ -901,6 +989,18 @@ VX-77
         <source>Saved order</source>
         <translation>Исходный порядок</translation>
     </message>
+    <message>
+        <source>PDF report (*.pdf)</source>
+        <translation>Протокол PDF (*.pdf)</translation>
+    </message>
+    <message>
+        <source>Above the high limit %1</source>
+        <translation>Выше верхнего допуска %1</translation>
+    </message>
+    <message>
+        <source>Below the low limit %1</source>
+        <translation>Ниже нижнего допуска %1</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowGUI</name>
@@ -1044,6 +1144,81 @@ VX-77
     <message>
         <source>A port that shows made-up readings, for trying the program without an instrument</source>
         <translation>Порт с вымышленными показаниями, чтобы опробовать программу без прибора</translation>
+    </message>
+</context>
+<context>
+    <name>StatisticsWindow</name>
+    <message>
+        <source>Low:</source>
+        <translation>Нижний:</translation>
+    </message>
+    <message>
+        <source>High:</source>
+        <translation>Верхний:</translation>
+    </message>
+    <message>
+        <source>Nominal:</source>
+        <translation>Номинал:</translation>
+    </message>
+    <message>
+        <source>Set limits</source>
+        <translation>Задать допуски</translation>
+    </message>
+    <message>
+        <source>Report…</source>
+        <translation>Протокол…</translation>
+    </message>
+    <message>
+        <source>Print…</source>
+        <translation>Печать…</translation>
+    </message>
+    <message>
+        <source>Limits of group %1 in %2, as shown (empty: none):</source>
+        <translation>Допуски группы %1 в %2, по показаниям (пусто: нет):</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a number; write it like %2.</source>
+        <translation>«%1» — не число; пишите как %2.</translation>
+    </message>
+    <message>
+        <source>The low limit is above the high limit.</source>
+        <translation>Нижний допуск выше верхнего.</translation>
+    </message>
+    <message>
+        <source>The limits could not be saved: %1.</source>
+        <translation>Допуски не удалось сохранить: %1.</translation>
+    </message>
+    <message>
+        <source>Limits saved.</source>
+        <translation>Допуски сохранены.</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>Протокол</translation>
+    </message>
+    <message>
+        <source>A note for the report&apos;s title block (may stay empty):</source>
+        <translation>Примечание для заголовка протокола (можно оставить пустым):</translation>
+    </message>
+    <message>
+        <source>Save report as</source>
+        <translation>Сохранить протокол как</translation>
+    </message>
+    <message>
+        <source>PDF report (*.pdf)</source>
+        <translation>Протокол PDF (*.pdf)</translation>
+    </message>
+    <message>
+        <source>The report %1 could not be saved: %2.</source>
+        <translation>Протокол %1 не удалось сохранить: %2.</translation>
+    </message>
+    <message>
+        <source>Measurement report</source>
+        <translation>Протокол измерений</translation>
+    </message>
+    <message>
+        <source>The printer could not be used.</source>
+        <translation>Принтер недоступен.</translation>
     </message>
 </context>
 <context>
