@@ -208,17 +208,22 @@ QChart* CChartBuilder::RunChart(const Statistics::Row& row, const QString& unitT
     Line(chart, "mean", tr("Mean"), MeanColour, Qt::SolidLine, {first, row.mean}, {last, row.mean});
     double low = row.minimum;
     double high = row.maximum;
+    // Both limits look alike and share one entry in the legend, which then
+    // has room for its words in every language.
+    const bool both = limit && limit->low && limit->high;
     if (limit && limit->low)
     {
-        Line(chart, "low", tr("Low limit"), LimitColour, Qt::DashLine, {first, *limit->low},
-             {last, *limit->low});
+        Line(chart, "low", both ? tr("Limits") : tr("Low limit"), LimitColour, Qt::DashLine,
+             {first, *limit->low}, {last, *limit->low});
         low = std::min(low, *limit->low);
         high = std::max(high, *limit->low);
     }
     if (limit && limit->high)
     {
-        Line(chart, "high", tr("High limit"), LimitColour, Qt::DashLine, {first, *limit->high},
-             {last, *limit->high});
+        QLineSeries* highLine = Line(chart, "high", tr("High limit"), LimitColour, Qt::DashLine,
+                                     {first, *limit->high}, {last, *limit->high});
+        if (both)
+            chart->legend()->markers(highLine).first()->setVisible(false);
         low = std::min(low, *limit->high);
         high = std::max(high, *limit->high);
     }

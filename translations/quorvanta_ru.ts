@@ -527,6 +527,10 @@ VX-77
         <source>Cpk</source>
         <translation>Cpk</translation>
     </message>
+    <message>
+        <source>Limits</source>
+        <translation>Допуски</translation>
+    </message>
 </context>
 <context>
     <name>CReadOut</name>
