@@ -889,12 +889,14 @@ void MainWindow::StepSearch(int waitMs)
     }
     searchButton->setEnabled(true);
     ui.trnsfrDataButton->setEnabled(engine->deviceFound);
-    // A Settings.ini the program could not understand is said once, in
-    // place of the first search's outcome, which its tip still holds.
-    if (!settingsNoticeShown && !engine->SettingsNotice().isEmpty())
+    // A Settings.ini or Limits.ini the program could not understand is said
+    // once, in place of the first search's outcome, which its tip still holds.
+    QStringList notices{engine->SettingsNotice(), engine->LimitsNotice()};
+    notices.removeAll(QString());
+    if (!settingsNoticeShown && !notices.isEmpty())
     {
         settingsNoticeShown = true;
-        ShowStatus(engine->SettingsNotice(),
+        ShowStatus(notices.join(QLatin1Char(' ')),
                    SearchStatus() + QLatin1Char('\n') + engine->SearchDetails());
         return;
     }

@@ -142,7 +142,7 @@ private:
     bool searchPending = false;            // a search was asked for while the window was busy
     QTimer* messageTimer = nullptr;        // ends the success text
     bool offeringPages = false;            // the keep question is open
-    bool settingsNoticeShown = false;      // a Settings.ini not understood was said
+    bool settingsNoticeShown = false;      // a Settings.ini or Limits.ini not understood was said
     QString formTitle;                     // the title while the results are whole
     QSize progressFormSize;                // the progress window as the form makes it
     QLabel* statusLabel = nullptr;         // the status line: what the program knows now

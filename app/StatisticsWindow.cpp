@@ -179,7 +179,8 @@ void StatisticsWindow::ShowChosen()
     for (QWidget* w :
          std::initializer_list<QWidget*>{lowEdit, highEdit, nominalEdit, setLimitsButton})
         w->setEnabled(row != nullptr);
-    limitsMessage->clear();
+    // A Limits.ini not understood stays said until limits set here replace it.
+    limitsMessage->setText(engine->LimitsNotice());
     if (!row)
     {
         for (QChartView* view : {histogramView, runChartView})

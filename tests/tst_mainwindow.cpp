@@ -714,16 +714,19 @@ private slots:
         QVERIFY(!window->transferButton->isEnabled());
     }
 
-    // A Settings.ini the program cannot understand is said once, in the
-    // status line and in the settings dialog, and kept as it was, at the
-    // program's end too; only the dialog's OK replaces it.
+    // A Settings.ini or Limits.ini the program cannot understand is said
+    // once, in the status line and where it is changed, and kept as it was,
+    // at the program's end too; only the dialog's OK replaces it.
     void settingsNotUnderstood()
     {
         const QByteArray own = "Parvesta Einstellungen\r\nCOMPort:COM9\r\n";
         WriteFile(SettingsPath(), own);
+        const QByteArray ownLimits = "[Limits]\r\nGroup=1;Unit=mm;Low=1,2\r\n";
+        WriteFile(LimitsPath(), ownLimits);
         QVERIFY(OpenWithInstrument());
         QCOMPARE(window->status->text(), "Settings.ini could not be understood; it is kept as it "
-                                         "is and the defaults are used.");
+                                         "is and the defaults are used. Limits.ini could not be "
+                                         "understood; it is kept as it is and no limits are used.");
         QVERIFY(window->status->toolTip().startsWith("Instrument on COM2"));
         QVERIFY(window->transferButton->isEnabled()); // the defaults search every port
         window->Button("searchButton")->click();
@@ -740,6 +743,7 @@ private slots:
         QVERIFY(noticeShown);
         window.reset();
         QCOMPARE(ReadFile(SettingsPath()), own);
+        QCOMPARE(ReadFile(LimitsPath()), ownLimits);
 
         QVERIFY(Open());
         user.Then([&](QWidget* w) {
