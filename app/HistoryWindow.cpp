@@ -1,4 +1,5 @@
 #include "HistoryWindow.h"
+#include "PaintedIconEngine.h"
 
 #include "CArchive.h"
 #include "CQuorvanta.h"
@@ -29,7 +30,7 @@ constexpr int CountRole = Qt::UserRole + 2;
 
 // A clock face with an arrow running back round it, drawn at each size asked
 // for, in the colours of the tool buttons' pictures beside it.
-class CClockEngine : public QIconEngine
+class CClockEngine : public PaintedIconEngine
 {
 public:
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
@@ -63,20 +64,6 @@ public:
         painter->drawLine(QPointF(0, 0), QPointF(0, -9));
         painter->drawLine(QPointF(0, 0), QPointF(6.5, 3.5));
         painter->restore();
-    }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
-    {
-        return scaledPixmap(size, mode, state, 1.0);
-    }
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
-                         qreal scale) override
-    {
-        QPixmap picture(size * scale);
-        picture.setDevicePixelRatio(scale);
-        picture.fill(Qt::transparent);
-        QPainter painter(&picture);
-        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
-        return picture;
     }
     QIconEngine* clone() const override { return new CClockEngine; }
 };

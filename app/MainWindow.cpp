@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "PaintedIconEngine.h"
 
 #include "CArchive.h"
 #include "CDeviceWatcher.h"
@@ -60,7 +61,7 @@ const char* const PlaceKey = "window/geometry";
 
 // A gear, drawn at each size asked for, so that it stays sharp at 2x; in the
 // colour of the button's text, as the style's own icons beside it are.
-class CGearEngine : public QIconEngine
+class CGearEngine : public PaintedIconEngine
 {
 public:
     explicit CGearEngine(const QColor& ink) : colour(ink) {}
@@ -93,20 +94,6 @@ public:
             fill.setAlphaF(0.4);
         painter->fillPath(gear, fill);
         painter->restore();
-    }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
-    {
-        return scaledPixmap(size, mode, state, 1.0);
-    }
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
-                         qreal scale) override
-    {
-        QPixmap picture(size * scale);
-        picture.setDevicePixelRatio(scale);
-        picture.fill(Qt::transparent);
-        QPainter painter(&picture);
-        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
-        return picture;
     }
     QIconEngine* clone() const override { return new CGearEngine(colour); }
 

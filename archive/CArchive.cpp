@@ -63,6 +63,21 @@ QDateTime TimeOf(const QVariant& text)
     return time;
 }
 
+// A transfer as a list shows it, from a row of id, time, family,
+// measurements, complete, pages announced and pages received.
+CArchive::Entry EntryOf(const QSqlQuery& row)
+{
+    CArchive::Entry entry;
+    entry.id = row.value(0).toString();
+    entry.time = TimeOf(row.value(1));
+    entry.family = row.value(2).toString();
+    entry.measurements = row.value(3).toInt();
+    entry.complete = row.value(4).toInt() != 0;
+    entry.pagesAnnounced = row.value(5).toInt();
+    entry.pagesReceived = row.value(6).toInt();
+    return entry;
+}
+
 QString Why(const QSqlError& e)
 {
     return (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed();
@@ -439,15 +454,7 @@ bool CArchive::List(QVector<Entry>* entries)
         return Fail(tr("%1 cannot be read: %2").arg(path, Why(query.lastError())));
     while (query.next())
     {
-        Entry entry;
-        entry.id = query.value(0).toString();
-        entry.time = TimeOf(query.value(1));
-        entry.family = query.value(2).toString();
-        entry.measurements = query.value(3).toInt();
-        entry.complete = query.value(4).toInt() != 0;
-        entry.pagesAnnounced = query.value(5).toInt();
-        entry.pagesReceived = query.value(6).toInt();
-        entries->append(entry);
+        entries->append(EntryOf(query));
     }
     return true;
 }
@@ -523,15 +530,7 @@ bool CArchive::Page(const Filter& filter, QVector<Entry>* entries, int* total)
         return Fail(tr("%1 cannot be read: %2").arg(path, Why(query.lastError())));
     while (query.next())
     {
-        Entry entry;
-        entry.id = query.value(0).toString();
-        entry.time = TimeOf(query.value(1));
-        entry.family = query.value(2).toString();
-        entry.measurements = query.value(3).toInt();
-        entry.complete = query.value(4).toInt() != 0;
-        entry.pagesAnnounced = query.value(5).toInt();
-        entry.pagesReceived = query.value(6).toInt();
-        entries->append(entry);
+        entries->append(EntryOf(query));
     }
     if (entries->isEmpty())
         return true;
