@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <cstring>
 #include <memory>
@@ -26,8 +28,17 @@ int main(int argc, char** argv)
             report = std::strcmp(argv[i], "report") == 0;
             break;
         }
+    // Drawing the report asks Qt for a runtime folder; where the session has
+    // none (cron, a container), one of this run's own, so that the caller's
+    // error output gets no warning about it.
+    std::unique_ptr<QTemporaryDir> runtime;
     if (report)
+    {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") &&
+            (runtime = std::make_unique<QTemporaryDir>())->isValid())
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime->path()));
+    }
     std::unique_ptr<QCoreApplication> application =
         report ? std::make_unique<QApplication>(argc, argv)
                : std::make_unique<QCoreApplication>(argc, argv);
