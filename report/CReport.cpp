@@ -133,9 +133,13 @@ int CReport::Lay(QPagedPaintDevice* device, QPainter* painter, int pages) const
 
     const QDateTime local = source.downloaded.toLocalTime();
     const QLocale locale = QLocale::system();
+    // A report is kept for years: all four digits of the year, in the
+    // order and with the separators of the user's language.
+    QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
+    if (!dateFormat.contains(QLatin1String("yyyy")))
+        dateFormat.replace(QLatin1String("yy"), QLatin1String("yyyy"));
     const QString when = source.downloaded.isValid()
-                             ? locale.toString(local.date(), QLocale::ShortFormat) +
-                                   QLatin1Char(' ') +
+                             ? locale.toString(local.date(), dateFormat) + QLatin1Char(' ') +
                                    local.time().toString(QStringLiteral("HH:mm:ss"))
                              : QString();
 
