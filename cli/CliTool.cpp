@@ -102,7 +102,7 @@ const char* const DownloadHelp =
     "  --no-archive          do not keep this transfer in the archive\n"
     "  --archive FILE|URL    the archive to keep it in, for this run (see history);\n"
     "                        a postgresql:// URL is a lab's server it is also sent to\n"
-    "  -q, --quiet           no progress and no messages\n"
+    "  -q, --quiet           no progress and no messages but what went wrong\n"
     "  -v, --verbose         what went over the wire and into the files, line by\n"
     "                        line on standard error (for support)\n"
     "\n"
@@ -515,6 +515,12 @@ void CliTool::Say(const QString& text) const
         Print(stderr, text + '\n');
 }
 
+void CliTool::Complain(const QString& text) const
+{
+    // Said even with --quiet: a script's log should tell why it failed.
+    Print(stderr, text + '\n');
+}
+
 void CliTool::Out(const QByteArray& bytes)
 {
     if (outputFailed)
@@ -541,7 +547,7 @@ int CliTool::CloseStandardOutput(int exit)
     }
     if (ok || exit == BadUsage)
         return exit;
-    Say(tr("Standard output could not be written: %1.").arg(SystemText(why ? why : EIO)));
+    Complain(tr("Standard output could not be written: %1.").arg(SystemText(why ? why : EIO)));
     return NotWritten;
 }
 
@@ -554,7 +560,7 @@ void CliTool::MakeEngine()
     // depend on what the window's user last typed.
     engine->UseLimits(limits);
     if (!engine->SettingsNotice().isEmpty())
-        Say(engine->SettingsNotice());
+        Complain(engine->SettingsNotice());
     // A report is read by people: in the window's words, as the window writes it.
     if (!options.IsSet("like-window") && !reporting)
         engine->WriteInEnglish();
@@ -583,7 +589,7 @@ bool CliTool::ReadFromServer()
     CArchive::Server server;
     if (!CArchive::ParseServer(engine->archiveServer, &server, &why))
     {
-        Say(why);
+        Complain(why);
         return false;
     }
     engine->archivePath = engine->archiveServer;
@@ -751,7 +757,7 @@ bool CliTool::OutputsWritable(bool instrument)
             continue;
         const QString why =
             tr("%1 cannot be written: %2.").arg(Shown(path), engine->SaveErrorText());
-        Say(instrument ? why + ' ' + tr("The instrument was not read.") : why);
+        Complain(instrument ? why + ' ' + tr("The instrument was not read.") : why);
         return false;
     }
     return true;
@@ -811,7 +817,7 @@ bool CliTool::ApplyPort(const QString& command, int* exit)
         problem = PortError::Failed;
     if (problem != PortError::None)
     {
-        Say(engine->NotOpenedText(problem, portLabel));
+        Complain(engine->NotOpenedText(problem, portLabel));
         *exit = NoInstrument;
         return false;
     }
@@ -854,7 +860,7 @@ int CliTool::Download(bool statisticsOnly)
 
     if (!engine->FindDevice())
     {
-        Say(engine->SearchSummary());
+        Complain(engine->SearchSummary());
         return NoInstrument;
     }
     if (engine->fixedPortName.isEmpty())
@@ -866,7 +872,7 @@ int CliTool::Download(bool statisticsOnly)
     downloaded =
         engine->downloaded.isValid() ? engine->downloaded : QDateTime::currentDateTimeUtc();
     if (!engine->ArchiveNotice().isEmpty())
-        Say(engine->ArchiveNotice());
+        Complain(engine->ArchiveNotice());
     // Nothing kept of a failed transfer: only the instrument's bytes are written.
     const bool results = transferred == Done || engine->incomplete.pagesAnnounced > 0;
     if (!results && !options.IsSet("raw"))
@@ -908,21 +914,21 @@ int CliTool::Transfer(int timeoutSeconds, bool keepPartial)
         return Done;
     case CReadOut::Outcome::NotUnderstood:
     case CReadOut::Outcome::TooManyPages:
-        Say(readOut.Message());
+        Complain(readOut.Message());
         return TransferFailed;
     case CReadOut::Outcome::Failed:
-        Say(readOut.Reason());
+        Complain(readOut.Reason());
         return TransferFailed;
     case CReadOut::Outcome::Partial:
     case CReadOut::Outcome::Cancelled:
         break;
     }
     if (stalled)
-        Say(tr("No data came from %1 for %2 s: the transfer stopped.")
-                .arg(portLabel)
-                .arg(timeoutSeconds));
+        Complain(tr("No data came from %1 for %2 s: the transfer stopped.")
+                     .arg(portLabel)
+                     .arg(timeoutSeconds));
     else
-        Say(readOut.Reason()); // the port went away
+        Complain(readOut.Reason()); // the port went away
     if (keepPartial && readOut.KeepPartial())
         Say(tr("Kept the %1 measurements of %2 of %3 pages.")
                 .arg(engine->incomplete.records)
@@ -971,31 +977,31 @@ int CliTool::Decode(bool statisticsOnly)
     int error = 0;
     if (!ReadReplyFile(path, &bytes, &downloaded, &error))
     {
-        Say(tr("%1 cannot be read: %2").arg(portLabel, SystemText(error)));
+        Complain(tr("%1 cannot be read: %2").arg(portLabel, SystemText(error)));
         return BadUsage;
     }
     engine->ReadReply(bytes);
     if (engine->TooManyPages())
     {
-        Say(engine->TooManyPagesText());
+        Complain(engine->TooManyPagesText());
         return TransferFailed;
     }
     if (engine->data.groupCount < 1 && !engine->ReplyRecognised())
     {
-        Say(tr("%1 is not a reply of a known instrument.").arg(portLabel));
+        Complain(tr("%1 is not a reply of a known instrument.").arg(portLabel));
         return TransferFailed;
     }
     if (engine->replyPages.Complete())
         return WriteOutputs(statisticsOnly, true);
 
     // Cut short, as a stalled download is: the same choice, the same exit code.
-    Say(tr("%1 was cut short: %2 of the %3 pages the instrument announced are whole.")
-            .arg(portLabel)
-            .arg(engine->replyPages.received)
-            .arg(engine->replyPages.announced));
+    Complain(tr("%1 was cut short: %2 of the %3 pages the instrument announced are whole.")
+                 .arg(portLabel)
+                 .arg(engine->replyPages.received)
+                 .arg(engine->replyPages.announced));
     if (!options.IsSet("keep-partial"))
     {
-        Say(tr("Nothing was written; --keep-partial writes the records of the whole pages."));
+        Complain(tr("Nothing was written; --keep-partial writes the records of the whole pages."));
         return TransferFailed;
     }
     if (!engine->KeepWholePages())
@@ -1016,7 +1022,7 @@ int CliTool::WriteOutputs(bool statisticsOnly, bool withRecords)
         const QByteArray path = options.Value("raw");
         if (!engine->Write(path.constData(), CQuorvanta::SaveFormat::Reply))
         {
-            Say(tr("%1 could not be written: %2.").arg(Shown(path), engine->SaveErrorText()));
+            Complain(tr("%1 could not be written: %2.").arg(Shown(path), engine->SaveErrorText()));
             all = false;
         }
     }
@@ -1086,8 +1092,8 @@ bool CliTool::WriteText(const QByteArray& text)
     int systemError = 0;
     if (!CSafeFile::Save(path, text, &error, &systemError))
     {
-        Say(tr("%1 could not be written: %2.")
-                .arg(Shown(path), CSaveError::Text(error, systemError, path)));
+        Complain(tr("%1 could not be written: %2.")
+                     .arg(Shown(path), CSaveError::Text(error, systemError, path)));
         return false;
     }
     Say(tr("Saved to %1").arg(Shown(path)));
@@ -1125,7 +1131,7 @@ bool CliTool::WriteFile(const QByteArray& path, CQuorvanta::SaveFormat as)
     TellSource();
     if (!engine->Write(path.constData(), as))
     {
-        Say(tr("%1 could not be written: %2.").arg(Shown(path), engine->SaveErrorText()));
+        Complain(tr("%1 could not be written: %2.").arg(Shown(path), engine->SaveErrorText()));
         return false;
     }
     Say(tr("Saved to %1").arg(Shown(path)));
@@ -1161,7 +1167,7 @@ int CliTool::ListHistory()
     QVector<CArchive::Entry> entries;
     if (!engine->Archive().List(&entries))
     {
-        Say(engine->Archive().Error());
+        Complain(engine->Archive().Error());
         return NotArchived;
     }
     if (options.IsSet("json"))
@@ -1198,7 +1204,7 @@ int CliTool::ExportTransfer()
         return NotArchived;
     if (!engine->LoadArchived(QString::fromUtf8(options.names[1])))
     {
-        Say(engine->Archive().Error());
+        Complain(engine->Archive().Error());
         return NotArchived;
     }
     // Written as download wrote it: the same port, device and time in JSON.
@@ -1235,29 +1241,29 @@ int CliTool::ImportReply()
     int error = 0;
     if (!ReadReplyFile(path, &bytes, &downloaded, &error))
     {
-        Say(tr("%1 cannot be read: %2").arg(Shown(path), SystemText(error)));
+        Complain(tr("%1 cannot be read: %2").arg(Shown(path), SystemText(error)));
         return BadUsage;
     }
     engine->ReadReply(bytes);
     if (engine->TooManyPages())
     {
-        Say(engine->TooManyPagesText());
+        Complain(engine->TooManyPagesText());
         return TransferFailed;
     }
     if (!engine->replyPages.Complete())
         engine->KeepWholePages();
     if (engine->data.groupCount < 1)
     {
-        Say(engine->ReplyRecognised()
-                ? tr("%1 holds no measurements: nothing was archived.").arg(Shown(path))
-                : tr("%1 is not a reply of a known instrument.").arg(Shown(path)));
+        Complain(engine->ReplyRecognised()
+                     ? tr("%1 holds no measurements: nothing was archived.").arg(Shown(path))
+                     : tr("%1 is not a reply of a known instrument.").arg(Shown(path)));
         return TransferFailed;
     }
     // The transfer happened when the reply was saved.
     engine->downloaded = downloaded;
     if (!engine->ArchiveTransfer(bytes))
     {
-        Say(engine->ArchiveNotice());
+        Complain(engine->ArchiveNotice());
         return NotArchived;
     }
     Out((engine->archivedId + '\n').toUtf8());

@@ -99,6 +99,8 @@ private:
     int Usage(const QString& problem, const QString& command = QString());
     void ShowProgress(int percent);
     void Say(const QString& text) const;
+    // What went wrong, on standard error whatever --quiet says.
+    void Complain(const QString& text) const;
     // Results to standard output; a failure is remembered for the exit code.
     void Out(const QByteArray& bytes);
     int CloseStandardOutput(int exit);
