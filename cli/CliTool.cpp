@@ -82,7 +82,7 @@ const char* const DownloadHelp =
     "  -o, --output FILE     write to FILE; its extension chooses the format:\n"
     "                        .xlsx workbook, .json JSON, .bin the instrument's reply,\n"
     "                        anything else CSV. An earlier FILE is replaced only\n"
-    "                        when the new one is whole.\n"
+    "                        when the new one is whole. -o - is standard output.\n"
     "  --format csv|xlsx|json  the format, whatever the extension\n"
     "  --raw FILE            also keep the instrument's reply, byte for byte, even\n"
     "                        when the transfer failed\n"
@@ -423,6 +423,9 @@ int CliTool::Command(const QByteArray& name, const QList<QByteArray>& arguments)
         return Done;
     }
     quiet = options.IsSet("quiet");
+    // "-o -" is standard output, as scripts write it for other tools.
+    if (options.Value("output") == "-")
+        options.values.remove(QStringLiteral("output"));
     // What went over the wire and into the files, for support: the same
     // lines QT_LOGGING_RULES="parvesta.*.debug=true" gives the window.
     if (options.IsSet("verbose"))
