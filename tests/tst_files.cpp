@@ -366,12 +366,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("locale");
         QTest::addColumn<QByteArray>("point"); // the locale's own decimal point
-        QTest::newRow("C") << "C.UTF-8"_qba
-                           << "."_qba;
-        QTest::newRow("German") << "de_DE.UTF-8"_qba
-                                << ","_qba;
-        QTest::newRow("Russian") << "ru_RU.UTF-8"_qba
-                                 << ","_qba;
+        for (const char* locale : {"C.UTF-8", "de_DE.UTF-8", "ru_RU.UTF-8"})
+            QTest::newRow(locale) << QByteArray(locale) << (locale[0] == 'C' ? "."_qba : ","_qba);
     }
     void workbookReadBackByAnotherReader()
     {
