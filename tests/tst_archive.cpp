@@ -488,12 +488,9 @@ private slots:
         QCOMPARE(server.Ask("SELECT count(*) FROM transfers"), QStringLiteral("2"));
     }
 
-    // A server that lets the connection in and never answers: transfers are
-    // archived here at once and the event loop keeps turning while the pass
-    // waits; the notice comes when the server is given up; the transfers
-    // archived meanwhile make one more pass, not one each; an engine that
-    // goes while that pass waits is not held up for long; and the next
-    // start sends what was left, once a server answers.
+    // A server that lets the connection in and never answers holds up neither
+    // the transfers nor the event loop nor the engine's end; what it did not
+    // take is sent by the next start.
     void hangingServer()
     {
         // Connections wait in the backlog of a socket nobody answers.

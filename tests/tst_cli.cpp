@@ -423,8 +423,9 @@ private slots:
     }
 
     // An output that cannot be written ends the program before the
-    // instrument is asked anything.
-    void outputsCheckedBeforeTheReadOut_data()
+    // instrument is asked anything; one that fails after the read-out (a
+    // full disk) costs none of the others.
+    void outputsThatCannotBeWritten_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("why");
@@ -437,45 +438,34 @@ private slots:
             << QStringList{"-o", "."} << ". cannot be written: a folder";
         QTest::newRow("--raw name too long")
             << QStringList{"--raw", QString(300, 'r') + ".bin"} << "File name too long";
+        const QString full = "/dev/full could not be written: the disk is full";
+        QTest::newRow("the reply to a full disk")
+            << QStringList{"-o", "out.csv", "--raw", "/dev/full"} << full;
+        QTest::newRow("the results to a full disk")
+            << QStringList{"-o", "/dev/full", "--raw", "reply.bin"} << full;
     }
-    void outputsCheckedBeforeTheReadOut()
+    void outputsThatCannotBeWritten()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, why);
-        InstrumentSimulator* sim = Instrument(Reply(Family::VXnn, 40));
-        QVERIFY(sim);
-        const Run run = Cli(QStringList{"download"} + arguments);
-        QCOMPARE(run.exit, 4);
-        QVERIFY2(run.err.contains(why) && run.err.contains("The instrument was not read."),
-                 qPrintable(run.err));
-        QCOMPARE(sim->Commands().size(), 0);
-        QCOMPARE(QDir(lab->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
-    }
-
-    // One output that fails after the read-out costs none of the others.
-    void oneOutputFailsAfterTheReadOut_data()
-    {
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("raw");
-        QTest::newRow("the reply to a full disk") << QString("out.csv") << "/dev/full";
-        QTest::newRow("the results to a full disk") << QString("/dev/full") << "reply.bin";
-    }
-    void oneOutputFailsAfterTheReadOut()
-    {
-        QFETCH(QString, output);
-        QFETCH(QString, raw);
         const QByteArray frame = Reply(Family::TR620, 50);
         InstrumentSimulator* sim = Instrument(frame);
         QVERIFY(sim);
-        const Run run = Cli({"download", "-o", output, "--raw", raw});
+        const Run run = Cli(QStringList{"download"} + arguments);
         QCOMPARE(run.exit, 4);
+        QVERIFY2(run.err.contains(why), qPrintable(run.err));
+        if (!arguments.contains("/dev/full"))
+        {
+            QVERIFY2(run.err.contains("The instrument was not read."), qPrintable(run.err));
+            QCOMPARE(sim->Commands().size(), 0);
+            QCOMPARE(QDir(lab->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+            return;
+        }
         QCOMPARE(Commands(sim, 6), 1);
-        QVERIFY2(run.err.contains("/dev/full could not be written: the disk is full"),
-                 qPrintable(run.err));
-        if (raw == "/dev/full")
-            QCOMPARE(ReadFile(InLab(output)), WindowCsv(frame));
+        if (arguments[1] == "out.csv")
+            QCOMPARE(ReadFile(InLab("out.csv")), WindowCsv(frame));
         else
-            QCOMPARE(ReadFile(InLab(raw)), frame);
+            QCOMPARE(ReadFile(InLab("reply.bin")), frame);
     }
 
     // The page count is a byte from 1 to 255; what a read-out holds is read
@@ -679,10 +669,8 @@ private slots:
         QCOMPARE(Lines(Cli({"history"}).out).size(), 1);
     }
 
-    // Four stations download at once into one lab server: four transfers,
-    // every record, nothing twice. Each station has its own archive on its
-    // PC; the server is named by PARVESTA_ARCHIVE, and is new: the four
-    // make its tables together.
+    // Four stations download at once into one new lab server (named by
+    // PARVESTA_ARCHIVE), making its tables together: nothing lost or twice.
     void fourStationsIntoOneLabServer()
     {
         START_LAB_SERVER(server);
@@ -856,11 +844,8 @@ private slots:
             QVERIFY(json["transfer"].isNull());
     }
 
-    // Pass and fail counts of a TR-620's readings (two units in each group,
-    // one with a divisor of 10) against limits from a Limits.ini and from
-    // the command line, which wins for its group: the table, its JSON and a
-    // JSON save each agree with a count made here from the CSV of the
-    // reply the same run kept.
+    // Limits from a Limits.ini and the command line (which wins for its group),
+    // judged as a count made here from the CSV of the reply the same run kept.
     void statsAgainstLimits()
     {
         const std::vector<CMeasurement> records = ReplyBuilder::GeneratedSet(Family::TR620, 200);
@@ -975,10 +960,8 @@ private slots:
         QCOMPARE(ReadFile(InLab("bad.ini")), bad);
     }
 
-    // The window's side of Limits.ini, through the engine: a file it cannot
-    // understand is kept byte for byte and said, a change is written at once
-    // and read at the next start, and a change that fails (limits that
-    // cannot be, a disk that takes no more) changes nothing.
+    // The window's side of Limits.ini, through the engine: a change that
+    // fails changes nothing, one that works is read at the next start.
     void engineKeepsLimitsInLimitsIni()
     {
         auto engineHere = [] {

@@ -358,10 +358,7 @@ private slots:
     }
 
     // The workbook as another program reads it, on desktops whose numbers
-    // have a decimal comma too: numbers stored as numbers with the readings'
-    // decimals, a bold and frozen header, out-of-limit readings marked, the
-    // statistics with the limits and what came of them, and a chart of each
-    // group and unit.
+    // have a decimal comma too.
     void workbookReadBackByAnotherReader_data()
     {
         QTest::addColumn<QByteArray>("locale");
