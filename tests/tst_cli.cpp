@@ -581,10 +581,12 @@ private slots:
         QCOMPARE(ReadFile(InLab("raw.bin")), cutAt ? frame.left(cutAt) : frame);
     }
 
+    // The archive chosen, a reply imported into it, and a disk too full for it.
     void historyArchiveChosen()
     {
         const QByteArray frame = Reply(Family::VXnn, 40);
-        QVERIFY(Instrument(frame));
+        InstrumentSimulator* sim = Instrument(frame);
+        QVERIFY(sim);
         QCOMPARE(Cli({"download", "-q", "--no-archive"}).exit, 0);
         QCOMPARE(Cli({"download", "-q", "--archive", "lab.sqlite"}).exit, 0);
         QCOMPARE(Cli({"history"}).out, QByteArray());
@@ -605,6 +607,18 @@ private slots:
         QVERIFY2(unknown.err.contains("no-such-transfer"), qPrintable(unknown.err));
         QCOMPARE(Cli({"history", "export"}).exit, 64);
         QCOMPARE(Cli({"history", "erase", id}).exit, 64);
+
+        // A disk too full for the archive: the transfer is written all the same, and says so.
+        const QByteArray large = Reply(Family::VXnn, 127 * 32);
+        sim->SetReply(large);
+        Run full;
+        {
+            FileSizeLimit limit(96 * 1024);
+            full = Cli({"download"});
+        }
+        QCOMPARE(full.exit, 0);
+        QCOMPARE(full.out, WindowCsv(large));
+        QVERIFY2(full.err.contains("Not archived: "), qPrintable(full.err));
         QCOMPARE(Lines(Cli({"history"}).out).size(), 1);
     }
 
@@ -647,26 +661,6 @@ private slots:
         QCOMPARE(Cli({"report", "old.bin"}).exit, 64);
         QCOMPARE(Cli({"report", "old.bin", "-o", "x.pdf", "--limits", "none.ini"}).exit, 64);
         QVERIFY(!QFile::exists(InLab("x.pdf")) && !QFile::exists(InLab("n.pdf")));
-    }
-
-    // A disk too full for the archive: the transfer is written all the same, and says so.
-    void downloadOnAFullDisk()
-    {
-        const QByteArray small = Reply(Family::VXnn, 40);
-        InstrumentSimulator* sim = Instrument(small);
-        QVERIFY(sim);
-        QCOMPARE(Cli({"download", "-q"}).exit, 0);
-        const QByteArray large = Reply(Family::VXnn, 127 * 32);
-        sim->SetReply(large);
-        Run run;
-        {
-            FileSizeLimit limit(96 * 1024);
-            run = Cli({"download"});
-        }
-        QCOMPARE(run.exit, 0);
-        QCOMPARE(run.out, WindowCsv(large));
-        QVERIFY2(run.err.contains("Not archived: "), qPrintable(run.err));
-        QCOMPARE(Lines(Cli({"history"}).out).size(), 1);
     }
 
     // Four stations download at once into one new lab server (named by

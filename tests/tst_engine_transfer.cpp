@@ -478,6 +478,11 @@ private slots:
 
     void virtualDevice()
     {
+        QVERIFY(!engine->FindDevice());
+        QCOMPARE(engine->currentLink, nullptr);
+        QCOMPARE(engine->SearchSummary(),
+                 QStringLiteral("No instrument found: no serial port to try"));
+
         engine->virtualDevice = true;
         engine->virtualPort = 5;
         // It answers without an instrument behind it.
@@ -593,14 +598,6 @@ private slots:
         QStringList saves;
         QVERIFY(kept.Saves(engine->archivedId, &saves));
         QCOMPARE(saves, QStringList({csv, json}));
-    }
-
-    void nothingToFind()
-    {
-        QVERIFY(!engine->FindDevice());
-        QCOMPARE(engine->currentLink, nullptr);
-        QCOMPARE(engine->SearchSummary(),
-                 QStringLiteral("No instrument found: no serial port to try"));
     }
 };
 
