@@ -5,12 +5,11 @@
 #include "CQuorvanta.h"
 #include "CReadOut.h"
 #include "PinnedPorts.h"
-#include "ReplyBuilder.h"
 #include "support/Files.h"
 #include "support/Ports.h"
+#include "support/Replies.h"
+#include "support/Sqlite.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <memory>
@@ -148,8 +147,7 @@ private slots:
         QTest::addColumn<int>("kept"); // records of the whole pages
         QTest::addColumn<int>("pages");
         QTest::addColumn<int>("announced");
-        const QByteArray fourPages = ReplyBuilder::Frame(
-            Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 128)); // 1035 bytes
+        const QByteArray fourPages = Reply(Family::VXnn, 128); // 1035 bytes
         InstrumentSimulator::Faults cut;
         cut.truncateAt = 11 + 2 * 256 + 100;
         QTest::newRow("cut short in its third page") << fourPages << cut << 0 << 64 << 2 << 4;
@@ -224,8 +222,7 @@ private slots:
         engine->comSpeed = 115200;
         QVERIFY(engine->FindDevice());
         // A read-out of other records, given up once bytes came.
-        sim->SetReply(
-            ReplyBuilder::Frame(Family::TR620, ReplyBuilder::GeneratedSet(Family::TR620, 40)));
+        sim->SetReply(Reply(Family::TR620, 40));
         {
             CReadOut readOut(engine.get());
             readOut.Start();
@@ -250,8 +247,7 @@ private slots:
         QTest::addColumn<int>("unplugAfter");
         QTest::addColumn<CReadOut::Outcome>("outcome");
         QTest::addColumn<QString>("message"); // its start; empty for none
-        const QByteArray records =
-            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 40));
+        const QByteArray records = Reply(Family::VXnn, 40);
         QTest::newRow("records") << records << -1 << CReadOut::Outcome::Records << QString();
         QTest::newRow("a valid reply without records")
             << ReplyBuilder::Header(Family::VXnn, 1) + QByteArray(256, '\0') << -1
@@ -482,6 +478,11 @@ private slots:
 
     void virtualDevice()
     {
+        QVERIFY(!engine->FindDevice());
+        QCOMPARE(engine->currentLink, nullptr);
+        QCOMPARE(engine->SearchSummary(),
+                 QStringLiteral("No instrument found: no serial port to try"));
+
         engine->virtualDevice = true;
         engine->virtualPort = 5;
         // It answers without an instrument behind it.
@@ -508,16 +509,13 @@ private slots:
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("archive"); // "fresh", "newer", "off"
-        QTest::newRow("whole reply") << "whole"
-                                     << "fresh";
-        QTest::newRow("cut short, whole pages kept") << "cut"
-                                                     << "fresh";
-        QTest::newRow("virtual device") << "virtual"
-                                        << "fresh";
-        QTest::newRow("archive of a newer version") << "whole"
-                                                    << "newer";
-        QTest::newRow("archiving off") << "whole"
-                                       << "off";
+        for (const auto& [name, source, archive] :
+             {std::tuple{"whole reply", "whole", "fresh"},
+              std::tuple{"cut short, whole pages kept", "cut", "fresh"},
+              std::tuple{"virtual device", "virtual", "fresh"},
+              std::tuple{"archive of a newer version", "whole", "newer"},
+              std::tuple{"archiving off", "whole", "off"}})
+            QTest::newRow(name) << source << archive;
     }
     void readOutsArchived()
     {
@@ -533,14 +531,8 @@ private slots:
                 CArchive made(file);
                 QVERIFY(made.Open());
             }
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "newer");
-            db.setDatabaseName(file);
-            QVERIFY(db.open());
-            QVERIFY(QSqlQuery(db).exec(
+            QVERIFY(Look(file).Do(
                 QStringLiteral("UPDATE schema SET version = %1").arg(CArchive::SchemaVersion + 1)));
-            db.close();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase("newer");
         }
         const QByteArray before = ReadFile(file);
 
@@ -606,14 +598,6 @@ private slots:
         QStringList saves;
         QVERIFY(kept.Saves(engine->archivedId, &saves));
         QCOMPARE(saves, QStringList({csv, json}));
-    }
-
-    void nothingToFind()
-    {
-        QVERIFY(!engine->FindDevice());
-        QCOMPARE(engine->currentLink, nullptr);
-        QCOMPARE(engine->SearchSummary(),
-                 QStringLiteral("No instrument found: no serial port to try"));
     }
 };
 

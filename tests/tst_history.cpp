@@ -5,10 +5,11 @@
 #include "CArchive.h"
 #include "HistoryWindow.h"
 #include "PinnedPorts.h"
-#include "ReplyBuilder.h"
 #include "support/Files.h"
 #include "support/Ports.h"
 #include "support/PostgresServer.h"
+#include "support/Replies.h"
+#include "support/Sqlite.h"
 #include "support/User.h"
 #include "support/Window.h"
 
@@ -17,8 +18,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QStackedWidget>
 #include <QTableView>
 
@@ -30,86 +29,40 @@ using ReplyFrame::Family;
 namespace
 {
 // Kept at these UTC times; each has a count of records of its own, which
-// names it in the list.
-struct Kept
-{
-    const char* id;
-    const char* time;
-    const char* family;
-    const char* port;
-    const char* device;
-    const char* station;
-    int records;
-    int pagesReceived;
-    int pagesAnnounced;
-    QStringList saves;
-};
-const Kept Transfers[] = {
-    {"id-a",
-     "2026-03-01T10:00:00.000Z",
-     "VX-nn",
-     "COM3",
-     "/dev/ttyACM0",
-     "bench-1",
-     64,
-     2,
-     2,
-     {"/data/mill-a.csv"}},
+// names it in the list. Fields: id, time, family, port, device ("-": none),
+// station, records, pages received and announced, then the files it was saved to.
+const char* const Transfers[] = {
+    "id-a 2026-03-01T10:00:00.000Z VX-nn COM3 /dev/ttyACM0 bench-1 64 2 2 /data/mill-a.csv",
     // Evening of 2 March in UTC, morning of 3 March on the user's clock.
-    {"id-b",
-     "2026-03-02T20:00:00.000Z",
-     "TR-620",
-     "COM17",
-     "/dev/ttyUSB0",
-     "bench-1",
-     32,
-     1,
-     3,
-     {}},
-    {"id-c",
-     "2026-03-03T05:00:00.000Z",
-     "VX-nn",
-     "COM3",
-     "/dev/ttyACM1",
-     "bench-1",
-     96,
-     3,
-     3,
-     {"/data/Bridge-7.xlsx", "/data/bridge-7.json"}},
-    {"id-d", "2026-03-04T13:59:00.000Z", "VirtualDevice", "COM5", "", "bench-2", 335, 0, 0, {}},
+    "id-b 2026-03-02T20:00:00.000Z TR-620 COM17 /dev/ttyUSB0 bench-1 32 1 3",
+    "id-c 2026-03-03T05:00:00.000Z VX-nn COM3 /dev/ttyACM1 bench-1 96 3 3 /data/Bridge-7.xlsx "
+    "/data/bridge-7.json",
+    "id-d 2026-03-04T13:59:00.000Z VirtualDevice COM5 - bench-2 335 0 0",
     // The first minute of 5 March on the user's clock.
-    {"id-e",
-     "2026-03-04T14:00:00.000Z",
-     "TR-620",
-     "COM17",
-     "/dev/ttyUSB0",
-     "bench-1",
-     10,
-     1,
-     1,
-     {}},
+    "id-e 2026-03-04T14:00:00.000Z TR-620 COM17 /dev/ttyUSB0 bench-1 10 1 1",
 };
 
 void Store(const QString& file)
 {
     CArchive archive(file);
-    for (const Kept& k : Transfers)
+    for (const char* kept : Transfers)
     {
+        const QStringList k = QString::fromLatin1(kept).split(' ');
         CArchive::Transfer t;
-        t.id = QLatin1String(k.id);
-        t.time = QDateTime::fromString(QLatin1String(k.time), Qt::ISODateWithMs);
-        t.family = QLatin1String(k.family);
-        t.port = QLatin1String(k.port);
-        t.device = QLatin1String(k.device);
-        t.station = QLatin1String(k.station);
+        t.id = k[0];
+        t.time = QDateTime::fromString(k[1], Qt::ISODateWithMs);
+        t.family = k[2];
+        t.port = k[3];
+        t.device = k[4] == "-" ? QString() : k[4];
+        t.station = k[5];
         const Family f = t.family == "TR-620" ? Family::TR620 : Family::VXnn;
-        t.records = ReplyBuilder::GeneratedSet(f, k.records);
+        t.records = ReplyBuilder::GeneratedSet(f, k[6].toInt());
         t.reply = ReplyBuilder::Frame(f, t.records);
-        t.pagesReceived = k.pagesReceived;
-        t.pagesAnnounced = k.pagesAnnounced;
-        t.complete = k.pagesReceived == k.pagesAnnounced;
+        t.pagesReceived = k[7].toInt();
+        t.pagesAnnounced = k[8].toInt();
+        t.complete = t.pagesReceived == t.pagesAnnounced;
         QVERIFY2(archive.Store(&t), qPrintable(archive.Error()));
-        for (const QString& path : k.saves)
+        for (const QString& path : k.mid(9))
             QVERIFY(archive.RecordSave(t.id, path, QFileInfo(path).suffix(), t.time.addSecs(60)));
     }
 }
@@ -117,23 +70,9 @@ void Store(const QString& file)
 // What the instrument sends in the transfer the window does not live through.
 QByteArray KilledReply()
 {
-    return ReplyBuilder::Frame(Family::TR620, ReplyBuilder::GeneratedSet(Family::TR620, 77));
+    return Reply(Family::TR620, 77);
 }
 
-// One answer from the file, through a connection of the test's own.
-QVariant Ask(const QString& file, const QString& sql)
-{
-    QVariant answer;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "look");
-        db.setDatabaseName(file);
-        QSqlQuery query(db);
-        if (db.open() && query.exec(sql) && query.next())
-            answer = query.value(0);
-    }
-    QSqlDatabase::removeDatabase("look");
-    return answer;
-}
 } // namespace
 
 class TestHistory : public QObject
@@ -294,8 +233,7 @@ private slots:
     {
         InstrumentSimulator* sim = ports->Attach(2);
         QVERIFY(sim);
-        sim->SetReply(
-            ReplyBuilder::Frame(Family::VXnn, ReplyBuilder::GeneratedSet(Family::VXnn, 40)));
+        sim->SetReply(Reply(Family::VXnn, 40));
         window = std::make_unique<TestWindow>();
         window->Engine()->archivePath = File();
         QVERIFY(window->ShownAndSearched());
@@ -421,19 +359,16 @@ private slots:
         window.reset(); // the archive closed
         for (const char* table :
              {"transfers WHERE id", "records WHERE transfer", "saves WHERE transfer"})
-            QCOMPARE(Ask(File(), QStringLiteral("SELECT count(*) FROM %1 = 'id-c'").arg(table)),
-                     QVariant(0));
-        QCOMPARE(Ask(File(), "SELECT count(*) FROM records").toInt(), 64 + 32 + 335 + 10);
+            QCOMPARE(
+                Look(File()).One(QStringLiteral("SELECT count(*) FROM %1 = 'id-c'").arg(table)),
+                QVariant(0));
+        QCOMPARE(Look(File()).One("SELECT count(*) FROM records").toInt(), 64 + 32 + 335 + 10);
     }
 
     // A lab's server finds, pages and forgets as the file does.
     void labServerPagesAndForgets()
     {
-        if (!PostgresServer::Installed())
-            QSKIP("PostgreSQL 15 is not installed (/usr/lib/postgresql/15/bin/initdb): "
-                  "scripts/setup installs it");
-        PostgresServer server;
-        QVERIFY2(server.Start(), qPrintable(server.Error()));
+        START_LAB_SERVER(server);
         Store(server.Url());
         CArchive lab(server.Url());
         const auto ids = [&lab](const CArchive::Filter& filter, int* total) {
@@ -474,14 +409,7 @@ private slots:
 
     void newerArchiveSaysWhy()
     {
-        QVERIFY(Ask(File(), "SELECT count(*) FROM transfers").toInt() == 5);
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "newer");
-            db.setDatabaseName(File());
-            QVERIFY(db.open());
-            QVERIFY(QSqlQuery(db).exec("UPDATE schema SET version = 99"));
-        }
-        QSqlDatabase::removeDatabase("newer");
+        QVERIFY(Look(File()).Do("UPDATE schema SET version = 99"));
         QVERIFY(OpenHistory());
         const auto* pages = history->findChild<QStackedWidget*>("pages");
         QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("problemPage"));

@@ -53,21 +53,13 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("inEnglish");
         QTest::addColumn<QString>("inRussianWords");
-        QTest::newRow("heading") << "connectWord"
-                                 << "Connect the instrument"
-                                 << "Подключите прибор";
-        QTest::newRow("USB") << "usbWord"
-                             << "USB cable"
-                             << "USB-кабель";
-        QTest::newRow("infrared") << "infraredWord"
-                                  << "Infrared receiver"
-                                  << "ИК-приёмник";
-        QTest::newRow("press") << "pressWord"
-                               << "Press"
-                               << "Нажмите";
-        QTest::newRow("button") << "transferWord"
-                                << "Transfer Data"
-                                << "Передать данные";
+        for (const auto& [label, inEnglish, inRussianWords] :
+             {std::tuple{"connectWord", "Connect the instrument", "Подключите прибор"},
+              std::tuple{"usbWord", "USB cable", "USB-кабель"},
+              std::tuple{"infraredWord", "Infrared receiver", "ИК-приёмник"},
+              std::tuple{"pressWord", "Press", "Нажмите"},
+              std::tuple{"transferWord", "Transfer Data", "Передать данные"}})
+            QTest::newRow(label) << label << inEnglish << QString::fromUtf8(inRussianWords);
     }
     void russianHelpAndPicture()
     {

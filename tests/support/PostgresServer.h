@@ -178,4 +178,13 @@ private:
     QString error;
 };
 
+// A started server named server for the rest of the test; the test is
+// skipped on a machine without PostgreSQL 15.
+#define START_LAB_SERVER(server)                                                                   \
+    if (!PostgresServer::Installed())                                                              \
+        QSKIP("PostgreSQL 15 is not installed (/usr/lib/postgresql/15/bin/initdb): "               \
+              "scripts/setup installs it");                                                        \
+    PostgresServer server;                                                                         \
+    QVERIFY2(server.Start(), qPrintable(server.Error()))
+
 #endif
