@@ -431,6 +431,8 @@ private slots:
         QTest::addColumn<QString>("why");
         QTest::newRow("-o in a missing folder")
             << QStringList{"-o", "nodir/out.csv"} << "nodir/out.csv cannot be written: the folder";
+        QTest::newRow("-q still says why")
+            << QStringList{"-q", "-o", "nodir/out.csv"} << "nodir/out.csv cannot be written";
         QTest::newRow("--raw in a missing folder")
             << QStringList{"-o", "ok.csv", "--raw", "nodir/raw.bin"}
             << "nodir/raw.bin cannot be written: the folder";
@@ -1133,6 +1135,9 @@ private slots:
             << cli << QStringList{"decode", "-qo", "out.csv", "reply.bin"} << ""_qba;
         QTest::newRow("decode --output=FILE, a name after --")
             << cli << QStringList{"decode", "--output=out.csv", "-q", "--", "reply.bin"} << ""_qba;
+        QTest::newRow("decode -o -, standard output")
+            << cli << QStringList{"decode", "reply.bin", "-q", "-o", "-"}
+            << "\"Group\";\"Cell\";\"Result\";\"Unit\"\r\n1;"_qba;
         QTest::newRow("window --help") << window << QStringList{"--help"} << "Usage: parvesta "_qba;
         QTest::newRow("window -h") << window << QStringList{"-h"} << "Usage: parvesta "_qba;
         QTest::newRow("window --version")
@@ -1156,6 +1161,7 @@ private slots:
                          (!out.startsWith("Usage") || run.out.contains("--version")),
                      run.out);
         QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+        QVERIFY(!QFile::exists(InLab("-")));
         if (arguments.join(' ').contains("out.csv"))
             QCOMPARE(Lines(ReadFile(InLab("out.csv"))).size(), 61);
     }
