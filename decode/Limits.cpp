@@ -37,6 +37,26 @@ Verdict Judge(const std::vector<Limit>& limits, const CMeasurement& record)
     return Judge(Find(limits, record.group, record.unit), ExactValue(record));
 }
 
+bool Valid(const std::vector<Limit>& limits)
+{
+    for (std::size_t i = 0; i < limits.size(); ++i)
+    {
+        const Limit& limit = limits[i];
+        if (limit.group < 1 || limit.group > 256 ||
+            (limit.unit != Limit::AnyUnit && (limit.unit < 0 || limit.unit > Unit::Inches)))
+            return false;
+        for (const std::optional<double>* figure : {&limit.low, &limit.high, &limit.nominal})
+            if (*figure && !std::isfinite(**figure))
+                return false;
+        if (limit.low && limit.high && *limit.low > *limit.high)
+            return false;
+        for (std::size_t j = 0; j < i; ++j)
+            if (limits[j].group == limit.group && limits[j].unit == limit.unit)
+                return false;
+    }
+    return true;
+}
+
 bool ParseNumber(QStringView text, double* number)
 {
     static const QRegularExpression plain(

@@ -43,6 +43,11 @@ const Limit* Find(const std::vector<Limit>& limits, int group, int unit);
 Verdict Judge(const Limit* limit, double shown);
 Verdict Judge(const std::vector<Limit>& limits, const CMeasurement& record);
 
+// Limits a job can hold: each for a group from 1 to 256 and a unit code or
+// every unit, its figures finite, low not above high, and no two for the
+// same group and unit (which one the user meant could not be told).
+bool Valid(const std::vector<Limit>& limits);
+
 // A limit as files and command lines write it: digits with "." as decimal
 // point whatever the locale, an optional sign and exponent; false for
 // anything else, a comma included (it would mean another number elsewhere).

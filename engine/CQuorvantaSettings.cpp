@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cmath>
 
 QString CQuorvanta::SettingsFilePath() const
 {
@@ -197,20 +196,8 @@ bool CQuorvanta::ChangeLimits(const std::vector<Limit>& changed)
     savePath = path;
     saveError = FileError::None;
     saveSystemError = 0;
-    // What the file could not give back as it was given.
-    bool valid = true;
-    for (std::size_t i = 0; i < changed.size() && valid; ++i)
-    {
-        const Limit& limit = changed[i];
-        valid = limit.group >= 1 && limit.group <= 256 &&
-                (limit.unit == Limit::AnyUnit || (limit.unit >= 0 && limit.unit < 4));
-        for (const std::optional<double>* figure : {&limit.low, &limit.high, &limit.nominal})
-            valid = valid && (!*figure || std::isfinite(**figure));
-        valid = valid && !(limit.low && limit.high && *limit.low > *limit.high);
-        for (std::size_t j = 0; j < i && valid; ++j)
-            valid = changed[j].group != limit.group || changed[j].unit != limit.unit;
-    }
-    if (!valid)
+    // Nothing the file could not give back as it was given.
+    if (!Limits::Valid(changed))
     {
         saveError = FileError::Other;
         saveSystemError = EINVAL;

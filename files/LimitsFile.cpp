@@ -80,7 +80,6 @@ bool ParseLine(const QByteArray& line, Limit* limit)
         if (key == "group")
         {
             read.group = value.toInt(&ok);
-            ok = ok && read.group >= 1 && read.group <= 256;
             group = true;
         }
         else if (key == "unit")
@@ -96,7 +95,7 @@ bool ParseLine(const QByteArray& line, Limit* limit)
         if (!ok)
             return false;
     }
-    if (!group || (read.low && read.high && *read.low > *read.high))
+    if (!group)
         return false;
     *limit = read;
     return true;
@@ -138,14 +137,9 @@ bool Parse(const QByteArray& text, std::vector<Limit>* limits)
         Limit limit;
         if (!ParseLine(line, &limit))
             return false;
-        // A second limit for the same group and unit: which one the user
-        // meant cannot be told.
-        for (const Limit& earlier : read)
-            if (earlier.group == limit.group && earlier.unit == limit.unit)
-                return false;
         read.push_back(limit);
     }
-    if (!section)
+    if (!section || !Limits::Valid(read))
         return false;
     if (limits)
         *limits = read;
