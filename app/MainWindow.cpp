@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 #include "PaintedIconEngine.h"
+#include "TableText.h"
 
 #include "CArchive.h"
 #include "CDeviceWatcher.h"
@@ -125,35 +126,6 @@ public:
         return text() < other.text();
     }
 };
-
-// Rows of a table as a spreadsheet takes them from the clipboard: the
-// header first, cells separated by tabs, numbers with the user's decimal
-// separator so that they arrive as numbers.
-QString TableText(const QTableWidget* table, const QList<int>& rows)
-{
-    const QLocale here;
-    QStringList lines;
-    QStringList header;
-    for (int c = 0; c < table->columnCount(); ++c)
-        header << (table->horizontalHeaderItem(c) ? table->horizontalHeaderItem(c)->text()
-                                                  : QString());
-    lines << header.join(QLatin1Char('\t'));
-    for (const int r : rows)
-    {
-        QStringList cells;
-        for (int c = 0; c < table->columnCount(); ++c)
-        {
-            QString text = table->item(r, c) ? table->item(r, c)->text() : QString();
-            bool number = false;
-            QLocale::c().toDouble(text, &number);
-            if (number)
-                text.replace(QLatin1Char('.'), here.decimalPoint());
-            cells << text;
-        }
-        lines << cells.join(QLatin1Char('\t'));
-    }
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
-}
 
 QByteArray KeptPlace()
 {
@@ -1334,18 +1306,6 @@ void MainWindow::CreateStatisticsWindow()
     statisticsWindow = new StatisticsWindow(engine, this);
     connect(ui.statisticsButton, &QToolButton::clicked, this, &MainWindow::ShowStatistics);
     connect(statisticsWindow, &StatisticsWindow::LimitsChanged, this, &MainWindow::MarkReadings);
-    // The figures go into a spreadsheet as the table's rows do.
-    auto* copy = new QPushButton(tr("Copy"), statisticsWindow);
-    copy->setObjectName(QStringLiteral("copyButton"));
-    copy->setAutoDefault(false);
-    statisticsWindow->buttonRow->addWidget(copy);
-    connect(copy, &QPushButton::clicked, this, [this] {
-        QTableWidget* table = statisticsWindow->ui.statisticsTable;
-        QList<int> rows;
-        for (int r = 0; r < table->rowCount(); ++r)
-            rows << r;
-        QApplication::clipboard()->setText(TableText(table, rows));
-    });
 }
 
 void MainWindow::PlaceStatistics()

@@ -1,8 +1,11 @@
 #include "StatisticsWindow.h"
+#include "TableText.h"
 
 #include "CChartBuilder.h"
 #include "CReport.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -100,9 +103,6 @@ StatisticsWindow::StatisticsWindow(CQuorvanta* engine_, QWidget* parent)
     limits->addWidget(limitsMessage, 2, 0, 1, 7);
     ui.verticalLayout->addLayout(limits);
 
-    buttonRow = new QHBoxLayout;
-    buttonRow->setContentsMargins(6, 6, 6, 6);
-    buttonRow->addStretch();
     auto* report = new QPushButton(tr("Report…"), this);
     report->setObjectName(QStringLiteral("reportButton"));
     report->setAutoDefault(false);
@@ -111,8 +111,21 @@ StatisticsWindow::StatisticsWindow(CQuorvanta* engine_, QWidget* parent)
     print->setObjectName(QStringLiteral("printButton"));
     print->setAutoDefault(false);
     connect(print, &QPushButton::clicked, this, &StatisticsWindow::PrintReport);
-    buttonRow->addWidget(report);
-    buttonRow->addWidget(print);
+    // The figures go into a spreadsheet as the result table's rows do.
+    auto* copy = new QPushButton(tr("Copy"), this);
+    copy->setObjectName(QStringLiteral("copyButton"));
+    copy->setAutoDefault(false);
+    connect(copy, &QPushButton::clicked, this, [this] {
+        QList<int> all;
+        for (int r = 0; r < ui.statisticsTable->rowCount(); ++r)
+            all << r;
+        QApplication::clipboard()->setText(TableText(ui.statisticsTable, all));
+    });
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->setContentsMargins(6, 6, 6, 6);
+    buttonRow->addStretch();
+    for (QPushButton* button : {report, print, copy})
+        buttonRow->addWidget(button);
     ui.verticalLayout->addLayout(buttonRow);
     resize(720, 620);
 }

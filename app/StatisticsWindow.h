@@ -33,7 +33,6 @@ public:
     bool AskNote();
 
     Ui::StatisticsWindowGUI ui;
-    QHBoxLayout* buttonRow = nullptr; // Report, Print and Copy
 
 signals:
     // The limits were saved: the marks in the result table follow them.

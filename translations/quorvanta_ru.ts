@@ -1224,6 +1224,10 @@ VX-77
         <source>The printer could not be used.</source>
         <translation>Принтер недоступен.</translation>
     </message>
+    <message>
+        <source>Copy</source>
+        <translation>Копировать</translation>
+    </message>
 </context>
 <context>
     <name>StatisticsWindowGUI</name>
