@@ -529,6 +529,8 @@ void MainWindow::CancelFromProgress()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == statusLabel && event->type() == QEvent::Resize)
+        FitStatus();
     if (watched == ui.tableWidget && event->type() == QEvent::KeyPress)
     {
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -903,9 +905,49 @@ QString MainWindow::ResultsStatus() const
 
 void MainWindow::ShowStatus(const QString& text, const QString& details)
 {
-    statusLabel->setText(text);
-    // The whole text when a part had to give way, or what lies behind it.
-    statusLabel->setToolTip(details);
+    statusText = text;
+    statusDetails = details;
+    FitStatus();
+}
+
+void MainWindow::FitStatus()
+{
+    // The line holds two lines of text: a longer one ends in "…" rather
+    // than showing lines cut in half, and its tip has the whole of it.
+    const QFontMetrics metrics = statusLabel->fontMetrics();
+    const int width = statusLabel->contentsRect().width();
+    const auto fits = [&](const QString& shown) {
+        return metrics
+                   .boundingRect(QRect(0, 0, width, 100 * metrics.lineSpacing()), Qt::TextWordWrap,
+                                 shown)
+                   .height() <= 2 * metrics.lineSpacing();
+    };
+    QString shown = statusText;
+    if (width > 0 && !fits(shown))
+    {
+        int low = 0;
+        int high = int(statusText.size());
+        while (low < high) // the longest beginning that fits with its "…"
+        {
+            const int middle = (low + high + 1) / 2;
+            if (fits(statusText.left(middle).trimmed() + QChar(0x2026)))
+                low = middle;
+            else
+                high = middle - 1;
+        }
+        // A word is not cut in the middle when an earlier break will do.
+        const int space = statusText.lastIndexOf(QLatin1Char(' '), low);
+        if (low < statusText.size() && statusText[low] != QLatin1Char(' ') && space > 0)
+            low = space;
+        shown = statusText.left(low).trimmed() + QChar(0x2026);
+    }
+    statusLabel->setText(shown);
+    // The whole text when a part had to give way, and what lies behind it.
+    QString tip = statusDetails;
+    if (shown != statusText)
+        tip = statusText.contains(statusDetails) ? statusText
+                                                 : statusText + QLatin1Char('\n') + statusDetails;
+    statusLabel->setToolTip(tip);
 }
 
 void MainWindow::FillTable()
@@ -1239,6 +1281,7 @@ void MainWindow::CreateStatusLine()
     statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     statusLabel->setContentsMargins(4, 0, 0, 0);
     statusLabel->setFixedHeight(2 * statusLabel->fontMetrics().lineSpacing() + 2);
+    statusLabel->installEventFilter(this);
     line->addWidget(statusLabel, 1);
     // The two buttons one above the other, each a line high: the text keeps
     // the width it needs for its two lines in the narrowest window.

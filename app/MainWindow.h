@@ -89,6 +89,7 @@ private:
     void CreateStatusLine();
     void CreateKeys();
     void ShowStatus(const QString& text, const QString& details = QString());
+    void FitStatus();
     QString SearchStatus() const;
     QString ResultsStatus() const;
     void RequestSearch();
@@ -142,6 +143,8 @@ private:
     bool searchPending = false;            // a search was asked for while the window was busy
     QTimer* messageTimer = nullptr;        // ends the success text
     bool offeringPages = false;            // the keep question is open
+    QString statusText;                    // as said, before it was fitted into the line
+    QString statusDetails;                 // behind it, for the tip
     bool settingsNoticeShown = false;      // a Settings.ini or Limits.ini not understood was said
     QString formTitle;                     // the title while the results are whole
     QSize progressFormSize;                // the progress window as the form makes it

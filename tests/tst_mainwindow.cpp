@@ -724,10 +724,21 @@ private slots:
         const QByteArray ownLimits = "[Limits]\r\nGroup=1;Unit=mm;Low=1,2\r\n";
         WriteFile(LimitsPath(), ownLimits);
         QVERIFY(OpenWithInstrument());
-        QCOMPARE(window->status->text(), "Settings.ini could not be understood; it is kept as it "
-                                         "is and the defaults are used. Limits.ini could not be "
-                                         "understood; it is kept as it is and no limits are used.");
-        QVERIFY(window->status->toolTip().startsWith("Instrument on COM2"));
+        // Longer than the line's two lines: the words that fit, then "…",
+        // and the whole of it in the tip before the search's outcome.
+        const QString both = "Settings.ini could not be understood; it is kept as it is and the "
+                             "defaults are used. Limits.ini could not be understood; it is kept as "
+                             "it is and no limits are used.";
+        const QString shown = window->status->text();
+        const QString kept = shown.chopped(1);
+        QVERIFY2(shown.endsWith(QChar(0x2026)) && kept.size() > 40 && both.startsWith(kept) &&
+                     both.at(kept.size()) == ' ',
+                 qPrintable(shown));
+        const QFontMetrics metrics = window->status->fontMetrics();
+        QVERIFY(metrics.boundingRect(window->status->contentsRect(), Qt::TextWordWrap, shown)
+                    .height() <= 2 * metrics.lineSpacing());
+        QVERIFY2(window->status->toolTip().startsWith(both + "\nInstrument on COM2"),
+                 qPrintable(window->status->toolTip()));
         QVERIFY(window->transferButton->isEnabled()); // the defaults search every port
         window->Button("searchButton")->click();
         QVERIFY(window->SearchEnds());
