@@ -942,6 +942,8 @@ void MainWindow::FitStatus()
         shown = statusText.left(low).trimmed() + QChar(0x2026);
     }
     statusLabel->setText(shown);
+    // A screen reader reads the whole text, not the part that fitted.
+    statusLabel->setAccessibleName(statusText);
     // The whole text when a part had to give way, and what lies behind it.
     QString tip = statusDetails;
     if (shown != statusText)

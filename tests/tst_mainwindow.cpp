@@ -154,7 +154,7 @@ private slots:
         QVERIFY(window->WaitForResults());
         QCOMPARE(Rows(window->table), QStringList({"1|2|0.486|Inches", "1|1|5.00|Inches",
                                                    "3|7|12.34|mm", "3|7|12.40|mm", "4|1|5.2|mm"}));
-        QCOMPARE(window->status->text(), QStringLiteral("5 measurements in 3 groups"));
+        QCOMPARE(window->StatusText(), QStringLiteral("5 measurements in 3 groups"));
         // One row per group and unit, in the readings' finest decimals; one
         // reading has no deviation to show.
         statistics->click();
@@ -187,7 +187,7 @@ private slots:
         user.Then(User::Press(QMessageBox::No));
         QVERIFY(window->Transfer());
         QCOMPARE(Rows(window->table), QStringList({"2|9|4321|m/s"}));
-        QCOMPARE(window->status->text(), QStringLiteral("1 measurement in 1 group"));
+        QCOMPARE(window->StatusText(), QStringLiteral("1 measurement in 1 group"));
     }
 
     // Charts of the row chosen, limits typed as the desktop writes numbers
@@ -385,13 +385,13 @@ private slots:
             QCOMPARE(window->table->rowCount(), rows);
             QCOMPARE(window->windowTitle(), QStringLiteral("Incomplete: 2 of 4 pages - Parvesta"));
             if (!closing) // the search the device change asked for runs now
-                QCOMPARE(window->status->text(), QStringLiteral("Incomplete: 2 of 4 pages \u2014 "
-                                                                "64 measurements in 2 groups"));
+                QCOMPARE(window->StatusText(), QStringLiteral("Incomplete: 2 of 4 pages \u2014 "
+                                                              "64 measurements in 2 groups"));
             // The kept pages named the family.
             QVERIFY(window->SearchEnds());
             window->SetViewState(TestWindow::NoResults);
-            QVERIFY2(window->status->text().startsWith("VX-nn on COM2 ("),
-                     qPrintable(window->status->text()));
+            QVERIFY2(window->StatusText().startsWith("VX-nn on COM2 ("),
+                     qPrintable(window->StatusText()));
         }
     }
 
@@ -575,13 +575,13 @@ private slots:
         window->transferButton->click();
         QTRY_VERIFY_WITH_TIMEOUT(window->Stalled(), 5000);
         QCOMPARE(window->bar->value(), 50); // what came before the pause still counts
-        QCOMPARE(window->status->text(), QStringLiteral("No data arriving (50 % received)"));
+        QCOMPARE(window->StatusText(), QStringLiteral("No data arriving (50 % received)"));
         QVERIFY(ports->Attach(5));
         window->DeviceChangeEvent();
         // Bytes come again: the stall text goes while the bar moves on.
         QTRY_VERIFY(!window->message->isVisible());
         QVERIFY(window->progress->isVisible() && window->bar->value() < 100);
-        QCOMPARE(window->status->text(),
+        QCOMPARE(window->StatusText(),
                  QStringLiteral("Receiving\u2026 %1 %").arg(window->bar->value()));
         QVERIFY(window->WaitForResults());
         QCOMPARE(window->table->rowCount(), 300);
@@ -595,8 +595,8 @@ private slots:
         QVERIFY(window->transferButton->isEnabled());
         // The reply named the family: the status line says it of that port.
         window->SetViewState(TestWindow::NoResults);
-        QVERIFY2(window->status->text().startsWith("VX-nn on COM2 ("),
-                 qPrintable(window->status->text()));
+        QVERIFY2(window->StatusText().startsWith("VX-nn on COM2 ("),
+                 qPrintable(window->StatusText()));
     }
 
     void deviceChangeEnablesTransfer()
@@ -638,7 +638,7 @@ private slots:
         QTest::qWait(50);
         longest = 0;
         QTest::keyClick(window.get(), Qt::Key_F5);
-        QCOMPARE(window->status->text(), QStringLiteral("Searching for the instrument\u2026"));
+        QCOMPARE(window->StatusText(), QStringLiteral("Searching for the instrument\u2026"));
         QVERIFY(!window->transferButton->isEnabled());
         QVERIFY(!window->Button("searchButton")->isEnabled());
         QVERIFY(window->SearchEnds());
@@ -648,7 +648,7 @@ private slots:
         // on a busy machine too.
         QVERIFY2(longest < 50, qPrintable(QString::number(longest)));
         const QString com23 = ports->sims[22]->TerminalPath();
-        QCOMPARE(window->status->text(), "Instrument on COM23 (" + com23 + ")");
+        QCOMPARE(window->StatusText(), "Instrument on COM23 (" + com23 + ")");
         QVERIFY(window->transferButton->isEnabled());
         QVERIFY(window->Button("searchButton")->isEnabled());
         for (const auto& port : ports->sims)
@@ -710,7 +710,7 @@ private slots:
             ::setfsgid(0);
         }
         QVERIFY(window->SearchEnds());
-        QCOMPARE(window->status->text(), status);
+        QCOMPARE(window->StatusText(), status);
         QVERIFY(!window->transferButton->isEnabled());
     }
 
@@ -742,7 +742,7 @@ private slots:
         QVERIFY(window->transferButton->isEnabled()); // the defaults search every port
         window->Button("searchButton")->click();
         QVERIFY(window->SearchEnds());
-        QVERIFY(window->status->text().startsWith("Instrument on COM2"));
+        QVERIFY(window->StatusText().startsWith("Instrument on COM2"));
         bool noticeShown = false;
         User user;
         user.Then([&](QWidget* w) {
@@ -777,7 +777,7 @@ private slots:
         WriteSettings(dataDir->path() + "/", "COM2");
         QVERIFY(ports->Attach(3));
         QVERIFY(Open());
-        QVERIFY(window->status->text().startsWith("No instrument found"));
+        QVERIFY(window->StatusText().startsWith("No instrument found"));
         QVERIFY(!window->transferButton->isEnabled());
         QToolButton* gear = window->Button("settingsButton");
         QVERIFY(gear && gear->isVisible());
@@ -819,8 +819,8 @@ private slots:
         QCOMPARE(ReadFile(SettingsPath()), SevenLines("9600", "COM3", chosen + "/"));
         // At once: the next search asks COM3, and finds the instrument there.
         QVERIFY(window->SearchEnds());
-        QVERIFY2(window->status->text().startsWith("Instrument on COM3"),
-                 qPrintable(window->status->text()));
+        QVERIFY2(window->StatusText().startsWith("Instrument on COM3"),
+                 qPrintable(window->StatusText()));
         QVERIFY(window->transferButton->isEnabled());
         QCOMPARE(window->Engine()->comSpeed, 9600);
         QCOMPARE(window->Engine()->SaveFolder(), chosen + "/");
@@ -848,7 +848,7 @@ private slots:
         QVERIFY(choose(5));
         QCOMPARE(ReadFile(SettingsPath()),
                  SevenLines("38400", "Any", dataDir->path() + "/", "COM5"));
-        QCOMPARE(window->status->text(), QStringLiteral("Virtual instrument on COM5"));
+        QCOMPARE(window->StatusText(), QStringLiteral("Virtual instrument on COM5"));
         QVERIFY(window->transferButton->isEnabled());
         QVERIFY(choose(0));
         QCOMPARE(ReadFile(SettingsPath()), SevenLines("38400", "Any", dataDir->path() + "/"));
@@ -892,7 +892,7 @@ private slots:
                  old.toSecsSinceEpoch());
         QCOMPARE(window->Engine()->comSpeed, 38400);
         QVERIFY(!window->Engine()->fixedPort && !window->Engine()->virtualDevice);
-        QVERIFY(window->status->text().startsWith("Instrument on COM2"));
+        QVERIFY(window->StatusText().startsWith("Instrument on COM2"));
     }
 
     // What Settings.ini could not hold is refused before anything is written.
@@ -986,7 +986,7 @@ private slots:
             before = "<unreadable>";
         }
         QVERIFY(Open());
-        const QString status = window->status->text();
+        const QString status = window->StatusText();
         if (obstacle == "read-only file")
             QVERIFY(QFile::setPermissions(SettingsPath(), QFileDevice::ReadOwner));
         User user;
@@ -1020,7 +1020,7 @@ private slots:
         QCOMPARE(ReadFile(SettingsPath()), before);
         QVERIFY(!window->Engine()->fixedPort);
         QVERIFY(!window->Engine()->Searching());
-        QCOMPARE(window->status->text(), status);
+        QCOMPARE(window->StatusText(), status);
         if (obstacle == "folder")
         {
             window.reset();
@@ -1035,7 +1035,7 @@ private slots:
         WriteSettings(dataDir->path() + "/", "COM3");
         QVERIFY(QFile::remove(ports->Entry(3)) && QFile::link("/dev/console", ports->Entry(3)));
         QVERIFY(Open());
-        QCOMPARE(window->status->text(), "No instrument found: COM3 is the system console");
+        QCOMPARE(window->StatusText(), "No instrument found: COM3 is the system console");
         QVERIFY(!window->transferButton->isEnabled());
     }
 

@@ -49,6 +49,9 @@ public:
     QWidget* const progress = findChild<QWidget*>("ProgressWindowGUI");
     QLabel* const message = progress->findChild<QLabel*>("messageLabel");
     QProgressBar* const bar = progress->findChild<QProgressBar*>("progressBar");
+    // The status line's whole text: a long one shows only its beginning (a
+    // device's path in a deep temporary folder, say).
+    QString StatusText() const { return status->accessibleName(); }
 
     // Shown, once the search it started with is over.
     bool ShownAndSearched()
