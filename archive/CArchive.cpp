@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
@@ -14,8 +15,39 @@
 
 #include <algorithm>
 
+#include <sqlite3.h>
+
 namespace
 {
+// A text folded as the program folds it, for every script: SQLite's own LIKE
+// ignores the case of Latin letters only, and a Russian or German file name
+// is to be found however the user types it.
+void Folded(sqlite3_context* context, int count, sqlite3_value** values)
+{
+    if (count != 1 || sqlite3_value_type(values[0]) == SQLITE_NULL)
+    {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(values[0]));
+    const QByteArray folded =
+        QString::fromUtf8(text, sqlite3_value_bytes(values[0])).toCaseFolded().toUtf8();
+    sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
+}
+
+// Gives a newly opened SQLite connection the folding above; false when it
+// cannot, and the search then folds Latin letters only.
+bool AddFolding(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3* const connection = *static_cast<sqlite3* const*>(handle.constData());
+    return connection && sqlite3_create_function_v2(connection, "parvesta_fold", 1,
+                                                    SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                                    Folded, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
 // The statements that bring a file of schema version n - 1 to version n;
 // version 0 is a file with no tables of ours.
 const char* const Steps[][5] = {
@@ -199,6 +231,7 @@ bool CArchive::Open()
     }
     if (!db->open())
         return Fail(tr("%1 cannot be opened: %2").arg(path, Why(db->lastError())));
+    folding = !server && AddFolding(*db);
 
     // The version is read before anything is written: a newer archive stays untouched.
     QSqlQuery query(*db);
@@ -476,19 +509,24 @@ bool CArchive::Page(const Filter& filter, QVector<Entry>* entries, int* total)
             .replace(QLatin1Char('%'), QLatin1String("\\%"))
             .replace(QLatin1Char('_'), QLatin1String("\\_"));
         pattern = QLatin1Char('%') + pattern + QLatin1Char('%');
-        // A server compares letters exactly unless told otherwise; SQLite's
-        // LIKE already ignores the case of Latin letters.
+        // A server compares letters exactly unless told otherwise; on this
+        // PC both sides are folded, whatever their script.
+        if (folding)
+            pattern = pattern.toCaseFolded();
         const QString like =
             server ? QStringLiteral(" ILIKE ? ESCAPE '\\'") : QStringLiteral(" LIKE ? ESCAPE '\\'");
+        const auto matches = [&](const QString& column) {
+            return (folding ? QStringLiteral("parvesta_fold(%1)").arg(column) : column) + like;
+        };
         QStringList any;
         for (const char* column : {"family", "id", "station", "port", "device"})
         {
-            any << QLatin1String(column) + like;
+            any << matches(QLatin1String(column));
             values << pattern;
         }
         any << QStringLiteral("EXISTS (SELECT 1 FROM saves WHERE saves.transfer = transfers.id"
-                              " AND saves.path") +
-                   like + QLatin1Char(')');
+                              " AND ") +
+                   matches(QStringLiteral("saves.path")) + QLatin1Char(')');
         values << pattern;
         conditions << QLatin1Char('(') + any.join(QLatin1String(" OR ")) + QLatin1Char(')');
     }

@@ -144,8 +144,9 @@ private:
     QString Dialect(const char* statement) const;
 
     QString path;
-    bool server = false; // a PostgreSQL server, not a file
-    QString connection;  // the name of this archive's own connection
+    bool server = false;  // a PostgreSQL server, not a file
+    bool folding = false; // the search folds the case of every script
+    QString connection;   // the name of this archive's own connection
     std::unique_ptr<QSqlDatabase> db;
     bool opened = false;
     QString error;

@@ -32,7 +32,8 @@ namespace
 // names it in the list. Fields: id, time, family, port, device ("-": none),
 // station, records, pages received and announced, then the files it was saved to.
 const char* const Transfers[] = {
-    "id-a 2026-03-01T10:00:00.000Z VX-nn COM3 /dev/ttyACM0 bench-1 64 2 2 /data/mill-a.csv",
+    "id-a 2026-03-01T10:00:00.000Z VX-nn COM3 /dev/ttyACM0 bench-1 64 2 2 /data/mill-a.csv "
+    "/data/Мост-Ä.csv",
     // Evening of 2 March in UTC, morning of 3 March on the user's clock.
     "id-b 2026-03-02T20:00:00.000Z TR-620 COM17 /dev/ttyUSB0 bench-1 32 1 3",
     "id-c 2026-03-03T05:00:00.000Z VX-nn COM3 /dev/ttyACM1 bench-1 96 3 3 /data/Bridge-7.xlsx "
@@ -47,7 +48,7 @@ void Store(const QString& file)
     CArchive archive(file);
     for (const char* kept : Transfers)
     {
-        const QStringList k = QString::fromLatin1(kept).split(' ');
+        const QStringList k = QString::fromUtf8(kept).split(' ');
         CArchive::Transfer t;
         t.id = k[0];
         t.time = QDateTime::fromString(k[1], Qt::ISODateWithMs);
@@ -191,6 +192,9 @@ private slots:
         QTest::newRow("family, any case") << "tr-620" << none << none << QStringList{"10", "32"};
         QTest::newRow("saved file, two saves match once")
             << "BRIDGE-7" << none << none << QStringList{"96"};
+        // A Russian and German name, typed in the other case.
+        QTest::newRow("saved file, Cyrillic and umlaut, any case")
+            << QStringLiteral("мОСТ-ä") << none << none << QStringList{"64"};
         QTest::newRow("port") << "com17" << none << none << QStringList{"10", "32"};
         QTest::newRow("device") << "ttyACM" << none << none << QStringList{"96", "64"};
         QTest::newRow("station") << "bench-2" << none << none << QStringList{"335"};
@@ -220,7 +224,10 @@ private slots:
                 history->findChild<QCheckBox*>(check)->setChecked(true);
                 history->findChild<QDateEdit*>(edit)->setDate(date);
             }
-        QTest::keyClicks(history->findChild<QLineEdit*>("filterEdit"), text);
+        // Typed a letter at a time, Cyrillic too (keyClicks knows ASCII only).
+        for (const QChar letter : text)
+            QTest::sendKeyEvent(QTest::Click, history->findChild<QLineEdit*>("filterEdit"),
+                                Qt::Key_unknown, QString(letter), Qt::NoModifier);
         QTRY_COMPARE(Listed(), listed);
         QCOMPARE(range->text(), listed.isEmpty()
                                     ? QStringLiteral("No transfers")
