@@ -30,8 +30,14 @@ void Folded(sqlite3_context* context, int count, sqlite3_value** values)
         return;
     }
     const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(values[0]));
-    const QByteArray folded =
-        QString::fromUtf8(text, sqlite3_value_bytes(values[0])).toCaseFolded().toUtf8();
+    const int size = sqlite3_value_bytes(values[0]);
+    // Most of what is searched is ASCII, whose case LIKE ignores by itself.
+    if (std::all_of(text, text + size, [](char c) { return (c & 0x80) == 0; }))
+    {
+        sqlite3_result_value(context, values[0]);
+        return;
+    }
+    const QByteArray folded = QString::fromUtf8(text, size).toCaseFolded().toUtf8();
     sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
 }
 
@@ -511,12 +517,15 @@ bool CArchive::Page(const Filter& filter, QVector<Entry>* entries, int* total)
         pattern = QLatin1Char('%') + pattern + QLatin1Char('%');
         // A server compares letters exactly unless told otherwise; on this
         // PC both sides are folded, whatever their script.
-        if (folding)
+        // Only words beyond ASCII need it, and it costs a pass over every text.
+        const bool fold = folding && std::any_of(pattern.cbegin(), pattern.cend(),
+                                                 [](QChar c) { return c.unicode() >= 0x80; });
+        if (fold)
             pattern = pattern.toCaseFolded();
         const QString like =
             server ? QStringLiteral(" ILIKE ? ESCAPE '\\'") : QStringLiteral(" LIKE ? ESCAPE '\\'");
         const auto matches = [&](const QString& column) {
-            return (folding ? QStringLiteral("parvesta_fold(%1)").arg(column) : column) + like;
+            return (fold ? QStringLiteral("parvesta_fold(%1)").arg(column) : column) + like;
         };
         QStringList any;
         for (const char* column : {"family", "id", "station", "port", "device"})
