@@ -515,9 +515,9 @@ bool CArchive::Page(const Filter& filter, QVector<Entry>* entries, int* total)
             .replace(QLatin1Char('%'), QLatin1String("\\%"))
             .replace(QLatin1Char('_'), QLatin1String("\\_"));
         pattern = QLatin1Char('%') + pattern + QLatin1Char('%');
-        // A server compares letters exactly unless told otherwise; on this
-        // PC both sides are folded, whatever their script.
-        // Only words beyond ASCII need it, and it costs a pass over every text.
+        // A server compares letters exactly unless told otherwise. On this
+        // PC, words beyond ASCII fold both sides (a pass over every text);
+        // LIKE folds ASCII by itself.
         const bool fold = folding && std::any_of(pattern.cbegin(), pattern.cend(),
                                                  [](QChar c) { return c.unicode() >= 0x80; });
         if (fold)
